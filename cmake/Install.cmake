@@ -1,0 +1,26 @@
+include(CMakePackageConfigHelpers)
+
+set(MF_LIBRARIES mf_common mf_sequence mf_datamodel mf_blast mf_seqarchive mf_alignformats mf_xmlsource modelfactory)
+install(TARGETS ${MF_LIBRARIES} EXPORT ModelFactoryTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# Headers keep their folders, so that <factory/ModelFactory.h> works against the installed tree.
+foreach(dir contracts factory trace)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/modelfactory/${dir}
+    FILES_MATCHING PATTERN "*.h")
+endforeach()
+
+set(MF_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/ModelFactory)
+# A namespace gives better diagnostics than bare names for imported targets.
+install(EXPORT ModelFactoryTargets NAMESPACE ModelFactory:: DESTINATION ${MF_CMAKE_DIR})
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/ModelFactoryConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/ModelFactoryConfig.cmake INSTALL_DESTINATION ${MF_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/ModelFactoryConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/ModelFactoryConfig.cmake ${PROJECT_BINARY_DIR}/ModelFactoryConfigVersion.cmake
+  DESTINATION ${MF_CMAKE_DIR})
+
+configure_file(${PROJECT_SOURCE_DIR}/cmake/modelfactory.pc.in ${PROJECT_BINARY_DIR}/modelfactory.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/modelfactory.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -1,0 +1,204 @@
+#ifndef MODELFACTORY_CONTRACTS_SEQUENCE_H
+#define MODELFACTORY_CONTRACTS_SEQUENCE_H
+
+#include <contracts/Export.h>
+
+#include <boost/shared_ptr.hpp>
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace Velm {
+
+/// Ordered name/value pairs: feature qualifiers, entry annotations, model properties.
+typedef std::vector<std::pair<std::string, std::string>> PropertyList;
+
+/// One row of a feature table: key ("CDS"), location text ("join(12..78,134..202)") and
+/// qualifiers in file order (name without the leading '/', value without quotes).
+struct MF_API Feature {
+    std::string key;
+    std::string location;
+    PropertyList qualifiers;
+
+    bool operator==(const Feature& other) const;
+    bool operator!=(const Feature& other) const { return !(*this == other); }
+};
+
+class TraceData;
+
+/// A biological sequence: residues plus the annotation that sequence files carry.
+class MF_API Sequence {
+public:
+    enum class MoleculeType { Unknown, DNA, RNA, Protein };
+
+    Sequence();
+    Sequence(const std::string& name, const std::string& residues,
+             MoleculeType type = MoleculeType::Unknown);
+    virtual ~Sequence();
+
+    /// True for an amino-acid sequence.
+    virtual bool isProtein() const;
+
+    const std::string& name() const { return name_; }
+    void setName(const std::string& name) { name_ = name; }
+    const std::string& accession() const { return accession_; }
+    void setAccession(const std::string& accession) { accession_ = accession; }
+    const std::string& description() const { return description_; }
+    void setDescription(const std::string& description) { description_ = description; }
+
+    const std::string& residues() const { return residues_; }
+    std::string& residues() { return residues_; }
+    void setResidues(const std::string& residues) { residues_ = residues; }
+    void setResidues(std::string&& residues) { residues_ = std::move(residues); }
+    std::size_t length() const { return residues_.size(); }
+
+    MoleculeType moleculeType() const { return type_; }
+    void setMoleculeType(MoleculeType type) { type_ = type; }
+    /// "DNA", "RNA", "protein" or "unknown".
+    static const char* moleculeTypeName(MoleculeType type);
+    /// Guesses the molecule type from residue letters (mostly ACGTUN and gaps: nucleotide).
+    static MoleculeType guessMoleculeType(const std::string& residues);
+
+    /// Where the sequence came from (a path, as the reader had it).
+    const std::string& source() const { return source_; }
+    void setSource(const std::string& source) { source_ = source; }
+
+    /// Header fields of the entry that have no member of their own (keywords, organism,
+    /// version, dates, ...), in file order, so that a round trip keeps them.
+    const PropertyList& annotations() const { return annotations_; }
+    PropertyList& annotations() { return annotations_; }
+    /// The value of the first annotation of that name, or "".
+    std::string annotation(const std::string& key) const;
+    void setAnnotation(const std::string& key, const std::string& value);
+
+    /// The feature table, in file order.
+    const std::vector<Feature>& features() const { return features_; }
+    std::vector<Feature>& features() { return features_; }
+    void addFeature(const Feature& feature) { features_.push_back(feature); }
+
+private:
+    std::string name_;
+    std::string accession_;
+    std::string description_;
+    std::string residues_;
+    std::string source_;
+    MoleculeType type_ = MoleculeType::Unknown;
+    PropertyList annotations_;
+    std::vector<Feature> features_;
+};
+
+/// A nucleotide sequence; one made from a chromatogram keeps its trace and per-base confidences.
+class MF_API NASequence : public Sequence {
+public:
+    NASequence();
+    NASequence(const std::string& name, const std::string& residues);
+
+    bool isProtein() const override { return false; }
+
+    /// Builds a sequence from a chromatogram record: residues from the called bases, name from the
+    /// record's ident (else its file name without folders and extension), confidences of the called
+    /// bases. The record is kept, shared. Never returns an empty pointer for a non-null record.
+    static boost::shared_ptr<NASequence> create(const boost::shared_ptr<TraceData>& trace);
+
+    const boost::shared_ptr<TraceData>& trace() const { return trace_; }
+    /// One confidence value per residue (empty when the sequence has none).
+    const std::vector<unsigned char>& confidences() const { return confidences_; }
+    void setConfidences(const std::vector<unsigned char>& values) { confidences_ = values; }
+
+private:
+    boost::shared_ptr<TraceData> trace_;
+    std::vector<unsigned char> confidences_;
+};
+
+/// A set of aligned rows. Rows are shared with whoever holds the sequences (an alignment model).
+class MF_API Alignment {
+public:
+    typedef std::vector<boost::shared_ptr<Sequence>> Rows;
+
+    Alignment();
+    ~Alignment();
+
+    void addRow(const boost::shared_ptr<Sequence>& row);
+    const Rows& rows() const { return rows_; }
+    std::size_t rowCount() const { return rows_.size(); }
+    /// Length of the longest row (the number of columns).
+    std::size_t length() const;
+    /// True when every row has the same length.
+    bool isFlush() const;
+    void clear() { rows_.clear(); }
+
+    /// Writes the rows as FASTA text, 60 residues a line. When `gap` is not null its first character
+    /// replaces '-' in the output (some tools want '.'); null keeps the residues as they are.
+    /// Returns the stream, whose state tells whether writing succeeded.
+    std::ostream& writeFastA(std::ostream& out, const char* gap) const;
+
+private:
+    Rows rows_;
+};
+
+/// A decoded chromatogram: four signal channels, called bases with positions and confidences.
+/// Setters copy their arrays; a null array is taken as zeros and never dereferenced.
+class MF_API TraceData {
+public:
+    TraceData();
+    ~TraceData();
+
+    void setTraceName(const std::string& name) { traceName_ = name; }
+    void setInfo(const std::string& info) { info_ = info; }
+    void setIdent(const std::string& ident) { ident_ = ident; }
+    void setFormat(const std::string& format) { format_ = format; }
+
+    /// Copies `count` samples of each channel, in the order A, C, G, T.
+    void setTraces(unsigned count, const unsigned short* a, const unsigned short* c,
+                   const unsigned short* g, const unsigned short* t);
+    /// Copies `count` per-base confidences of each nucleotide.
+    void setProbs(unsigned count, const char* a, const char* c, const char* g, const char* t);
+    void setBasePos(unsigned count, const unsigned short* positions);
+    void setEditBasePos(unsigned count, const unsigned short* positions);
+    /// Copies `count` called bases (a null array gives N calls).
+    void setBases(unsigned count, const char* bases);
+
+    /// Normalises the calls to upper-case IUPAC codes (anything else, '-' included, becomes N) and
+    /// clamps base positions into the sample range.
+    void fixupBases();
+    /// True when fewer than 2 sample points or fewer than 2 bases are held.
+    bool empty() const;
+    /// The text last given to setFormat.
+    const std::string& formatName() const { return format_; }
+
+    const std::string& traceName() const { return traceName_; }
+    const std::string& info() const { return info_; }
+    const std::string& ident() const { return ident_; }
+    unsigned numPoints() const { return static_cast<unsigned>(traces_[0].size()); }
+    unsigned numBases() const { return static_cast<unsigned>(bases_.size()); }
+    /// Channel 0..3 = A, C, G, T.
+    const std::vector<std::uint16_t>& channel(unsigned index) const { return traces_[index & 3]; }
+    const std::vector<unsigned char>& probs(unsigned index) const { return probs_[index & 3]; }
+    const std::vector<std::uint16_t>& basePos() const { return basePos_; }
+    const std::vector<std::uint16_t>& editBasePos() const { return editBasePos_; }
+    const std::string& bases() const { return bases_; }
+    /// The confidence of each called base (the probability array of the base called; 0 for N).
+    std::vector<unsigned char> calledConfidences() const;
+
+    std::int32_t leftCutoff = 0;
+    std::int32_t rightCutoff = 0;
+    std::int32_t maxTraceVal = 0;
+
+private:
+    std::string traceName_;
+    std::string info_;
+    std::string ident_;
+    std::string format_;
+    std::vector<std::uint16_t> traces_[4];
+    std::vector<unsigned char> probs_[4];
+    std::vector<std::uint16_t> basePos_;
+    std::vector<std::uint16_t> editBasePos_;
+    std::string bases_;
+};
+
+} // namespace Velm
+
+#endif

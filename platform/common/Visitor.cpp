@@ -1,0 +1,8 @@
+#include <contracts/Common.h>
+
+namespace Common {
+
+VisitableBase::~VisitableBase() = default;
+VisitorBase::~VisitorBase() = default;
+
+} // namespace Common

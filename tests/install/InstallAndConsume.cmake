@@ -1,0 +1,26 @@
+file(REMOVE_RECURSE ${WORK_DIR})
+set(prefix ${WORK_DIR}/prefix)
+
+function(run)
+  execute_process(COMMAND ${ARGV} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "failed (${rc}): ${ARGV}\n${out}\n${err}")
+  endif()
+  set(last_output "${out}" PARENT_SCOPE)
+endfunction()
+
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
+    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Release)
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
+run(${WORK_DIR}/build/consumer)
+message(STATUS "consumer said: ${last_output}")
+if(NOT last_output MATCHES "consumer ok")
+  message(FATAL_ERROR "the consumer did not report success")
+endif()
+
+# The pkg-config file must point at the installed headers too.
+file(READ ${prefix}/lib/pkgconfig/modelfactory.pc pc)
+if(NOT pc MATCHES "include/modelfactory")
+  message(FATAL_ERROR "modelfactory.pc does not name the installed include folder")
+endif()

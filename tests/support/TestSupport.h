@@ -1,0 +1,47 @@
+#ifndef MODELFACTORY_TESTS_SUPPORT_TESTSUPPORT_H
+#define MODELFACTORY_TESTS_SUPPORT_TESTSUPPORT_H
+
+#include <string>
+
+namespace mftest {
+
+/// The folder of third-party sample files: $MODELFACTORY_TESTDATA, else the checkout's
+/// ../shared/testdata. "" when it does not exist (tests then skip).
+std::string testdataDir();
+/// testdataDir() + "/" + relative, or "" when the folder is absent.
+std::string testdataFile(const std::string& relative);
+
+/// The project's own fixtures folder (tests/fixtures).
+std::string fixturesDir();
+
+/// A fresh, private temporary folder, removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    /// path() + "/" + name.
+    std::string file(const std::string& name) const;
+
+private:
+    std::string path_;
+};
+
+/// Writes `content` to `path` (binary, replacing the file). Returns the path.
+std::string writeFile(const std::string& path, const std::string& content);
+/// The whole file, or "" when it cannot be read.
+std::string readFile(const std::string& path);
+bool fileExists(const std::string& path);
+
+} // namespace mftest
+
+/// Skips the current test when the third-party sample folder is absent.
+#define MF_REQUIRE_TESTDATA()                                                            \
+    do {                                                                                 \
+        if (mftest::testdataDir().empty())                                               \
+            GTEST_SKIP() << "third-party test data not found (set MODELFACTORY_TESTDATA)"; \
+    } while (0)
+
+#endif

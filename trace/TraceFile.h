@@ -1,0 +1,49 @@
+#ifndef MODELFACTORY_TRACE_TRACEFILE_H
+#define MODELFACTORY_TRACE_TRACEFILE_H
+
+#include <contracts/Common.h>
+#include <contracts/DataModel.h>
+#include <contracts/Export.h>
+#include <contracts/Sequence.h>
+
+#include <boost/shared_ptr.hpp>
+
+namespace Ovik {
+
+/// Reads DNA sequencing chromatograms (SCF, ABI, ZTR, experiment files, ...). Stateless.
+class MF_API TraceFile {
+public:
+    /// Chromatogram kinds; the values are the trace-type codes of the decoder.
+    enum FormatType {
+        Unknown = 0,
+        SCF = 1,
+        ABI = 2,
+        ALF = 3,
+        PLN = 4,
+        EXP = 5,
+        CTF = 6,
+        ZTR = 7,
+        ZTR1 = 8,
+        ZTR2 = 9,
+        ZTR3 = 10,
+        BIO = 11
+    };
+
+    TraceFile() {}
+    TraceFile& operator=(const TraceFile&) { return *this; }
+
+    /// The chromatogram kind of the file, judged from its first bytes only; 0 when it is not a
+    /// chromatogram (plain sequence text included) or cannot be opened.
+    static FormatType getFormat(const char* path);
+    /// True when `format` begins, ignoring case, with a chromatogram format name ("scf" ... "bio").
+    static bool supports(const char* format);
+    /// The eleven chromatogram formats, "SCF" first and "BIO" last.
+    static Velm::FormatList getSupportedFormats();
+    /// Decodes the file at exactly `path`; an empty pointer when it is not a usable chromatogram.
+    /// Reports nothing through `ctx`.
+    boost::shared_ptr<Velm::TraceData> read(const char* path, cmn::OpContext* ctx);
+};
+
+} // namespace Ovik
+
+#endif
