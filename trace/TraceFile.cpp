@@ -1,1 +1,288 @@
-// placeholder until the implementation lands
+#include "trace/TraceFile.h"
+
+#include "factory/CompareNoCase.h"
+#include "trace/IoLibLock.h"
+#include "trace/TraceConversion.h"
+#include "trace/TraceFileBytes.h"
+
+#include <cctype>
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The decoder's headers come last: they define macros of their own.
+#include <io_lib/Read.h>
+#include <io_lib/expFileIO.h>
+#include <io_lib/open_trace_file.h>
+#include <io_lib/traceType.h>
+
+namespace Ovik {
+
+namespace detail {
+
+std::mutex& ioLibMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+} // namespace detail
+
+namespace {
+
+using detail::ioLibMutex;
+
+/// Longest file the decoder's in-memory files can hold (their size is an int).
+constexpr std::size_t maxTraceFileBytes = static_cast<std::size_t>(INT_MAX);
+/// The decoder copies linked trace names into fixed buffers of about these sizes.
+constexpr std::size_t maxLinkNameLength = 1000;
+constexpr std::size_t maxLinkPathLength = 4000;
+
+struct MFileDestroy {
+    void operator()(mFILE* file) const { mfdestroy(file); }
+};
+typedef std::unique_ptr<mFILE, MFileDestroy> MFilePtr;
+
+struct ExpInfoDestroy {
+    void operator()(Exp_info* info) const { exp_destroy_info(info); }
+};
+typedef std::unique_ptr<Exp_info, ExpInfoDestroy> ExpInfoPtr;
+
+/// Releases a decoded record; never destroyed while the lock is held.
+struct ReadRelease {
+    void operator()(Read* read) const {
+        std::lock_guard<std::mutex> lock(ioLibMutex());
+        read_deallocate(read);
+    }
+};
+typedef std::unique_ptr<Read, ReadRelease> ReadPtr;
+
+/// A copy of `bytes` as an in-memory file of the decoder (which takes over the copy). Lock held.
+MFilePtr memoryFileLocked(const std::string& bytes) {
+    char* copy = static_cast<char*>(std::malloc(bytes.empty() ? 1 : bytes.size()));
+    if (!copy)
+        return MFilePtr();
+    std::memcpy(copy, bytes.data(), bytes.size());
+    return MFilePtr(mfcreate(copy, static_cast<int>(bytes.size())));
+}
+
+/// Compressed content would be unpacked by the decoder, for most methods by running an external
+/// program. Chromatograms are never stored that way, so such files are simply not chromatograms.
+bool looksCompressed(const std::string& prefix) {
+    static const char* const magics[] = {"BZ0", "\037\213", "\037\235", "BZh", "SZ\n"};
+    for (const char* magic : magics)
+        if (prefix.compare(0, std::strlen(magic), magic) == 0)
+            return true;
+    return false;
+}
+
+/// Whether an experiment file's first bytes hold an "LN" line, the link to its trace. Without it
+/// the file carries no sample points (and sequence entries such as "ID   X56734; SV 1; ..." start
+/// the way an experiment file does).
+bool hasTraceLink(const std::string& prefix) {
+    for (std::size_t at = 0; at < prefix.size();) {
+        if (prefix.compare(at, 2, "LN") == 0 && at + 2 < prefix.size() &&
+            (prefix[at + 2] == ' ' || prefix[at + 2] == '\t'))
+            return true;
+        const std::size_t end = prefix.find('\n', at);
+        if (end == std::string::npos)
+            break;
+        at = end + 1;
+    }
+    return false;
+}
+
+/// The chromatogram code of a file from its first bytes; 0 for plain text, unknown content,
+/// compressed content and experiment files without a trace link. Lock held.
+int classifyLocked(const std::string& prefix) {
+    if (prefix.empty() || looksCompressed(prefix))
+        return TT_UNK;
+    MFilePtr file = memoryFileLocked(prefix);
+    if (!file)
+        return TT_UNK;
+    const int code = fdetermine_trace_type(file.get());
+    if (code <= TT_UNK || code == TT_PLN)
+        return TT_UNK;
+    if (code == TT_EXP && !hasTraceLink(prefix))
+        return TT_UNK;
+    return code;
+}
+
+int classify(const std::string& prefix) {
+    std::lock_guard<std::mutex> lock(ioLibMutex());
+    return classifyLocked(prefix);
+}
+
+bool isZtrCode(int code) { return code >= TT_ZTR && code <= TT_ZTR3; }
+
+/// The folder of `path` as the decoder's search-path element needs it; "" when it cannot be
+/// expressed (a "%s" in it would be expanded as a pattern).
+std::string searchElementForFolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    std::string folder;
+    if (slash == std::string::npos)
+        folder = ".";
+    else if (slash == 0)
+        folder = "/";
+    else
+        folder = path.substr(0, slash);
+    for (std::size_t at = folder.find('%'); at != std::string::npos; at = folder.find('%', at + 1)) {
+        std::size_t next = at + 1;
+        while (next < folder.size() && std::isdigit(static_cast<unsigned char>(folder[next])))
+            ++next;
+        if (next < folder.size() && folder[next] == 's')
+            return std::string();
+    }
+    if (folder[0] != '/' && folder != ".")
+        folder = "./" + folder; // never read as a "URL=", "TAR=" ... element
+    // "|": no compressed variants; "::" is how the search path spells a literal colon.
+    std::string element = "|";
+    for (char c : folder) {
+        element += c;
+        if (c == ':')
+            element += ':';
+    }
+    return element;
+}
+
+/// For an experiment file: checks that its trace link names a usable chromatogram beside it (or at
+/// an absolute path) and returns the only search-path element the decoder may then use, so that
+/// it never looks in $TRACE_PATH, $RAWDATA, URLs or the current folder. "" to refuse. Lock held.
+std::string linkedTraceSearchPathLocked(mFILE* experiment, const std::string& path) {
+    ExpInfoPtr info(exp_mfread_info(experiment));
+    mrewind(experiment);
+    if (!info || exp_Nentries(info.get(), EFLT_LN) == 0)
+        return std::string();
+    const char* linkEntry = exp_get_entry(info.get(), EFLT_LN);
+    const std::string link = linkEntry ? linkEntry : "";
+    if (link.empty() || link.size() >= maxLinkNameLength || path.size() >= maxLinkPathLength)
+        return std::string();
+
+    const bool absolute = link[0] == '/';
+    const std::size_t slash = path.rfind('/');
+    const std::string linkedPath =
+        absolute ? link : (slash == std::string::npos ? link : path.substr(0, slash + 1) + link);
+    if (linkedPath.size() >= maxLinkPathLength || !detail::isRegularFile(linkedPath))
+        return std::string();
+
+    // The linked file is decoded by type, so it must be a chromatogram itself (never another
+    // experiment file: a file linking to itself would recurse without end).
+    detail::TraceFileBytes linked(linkedPath.c_str());
+    const int linkedCode = classifyLocked(linked.readPrefix(detail::tracePrefixBytes));
+    if (linkedCode == TT_UNK || linkedCode == TT_EXP)
+        return std::string();
+    if (exp_Nentries(info.get(), EFLT_LT) != 0) {
+        const char* typeEntry = exp_get_entry(info.get(), EFLT_LT);
+        std::vector<char> type(typeEntry, typeEntry + std::strlen(typeEntry) + 1);
+        const int declared = trace_type_str2int(type.data());
+        const bool agrees = declared == TT_UNK || declared == TT_ANYTR || declared == linkedCode ||
+                            (isZtrCode(declared) && isZtrCode(linkedCode));
+        if (!agrees)
+            return std::string();
+    }
+    return absolute ? std::string("|/") : searchElementForFolderOf(path);
+}
+
+/// Points the decoder's trace search path at one element while it decodes, then puts back what
+/// was there. Lock held throughout.
+class TracePathOverride {
+public:
+    explicit TracePathOverride(std::string* element) : active_(element != nullptr) {
+        if (active_) {
+            previous_ = iolib_get_trace_path();
+            iolib_set_trace_path(&(*element)[0]);
+        }
+    }
+    ~TracePathOverride() {
+        if (active_)
+            iolib_set_trace_path(previous_);
+    }
+    TracePathOverride(const TracePathOverride&) = delete;
+    TracePathOverride& operator=(const TracePathOverride&) = delete;
+
+private:
+    bool active_;
+    char* previous_ = nullptr;
+};
+
+/// Decodes the whole file (already known by its first bytes to be a chromatogram of kind `code`)
+/// from memory. Null when it cannot be read or decoded.
+ReadPtr decode(const char* path, detail::TraceFileBytes& file, const std::string& prefix, int code) {
+    std::size_t size = 0;
+    detail::MallocBuffer bytes = file.readAll(prefix, maxTraceFileBytes, size);
+    if (!bytes)
+        return ReadPtr();
+    const std::string pathText(path);
+    std::vector<char> name(pathText.begin(), pathText.end());
+    name.push_back('\0');
+
+    Read* read = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(ioLibMutex());
+        MFilePtr memory(mfcreate(bytes.release(), static_cast<int>(size)));
+        if (!memory)
+            return ReadPtr();
+        std::string searchPath;
+        if (code == TT_EXP) {
+            searchPath = linkedTraceSearchPathLocked(memory.get(), pathText);
+            if (searchPath.empty())
+                return ReadPtr();
+        }
+        TracePathOverride override(code == TT_EXP ? &searchPath : nullptr);
+        read = mfread_reading(memory.get(), name.data(), TT_ANY);
+    }
+    return ReadPtr(read);
+}
+
+} // namespace
+
+TraceFile::FormatType TraceFile::getFormat(const char* path) {
+    detail::TraceFileBytes file(path);
+    if (!file.isOpen())
+        return Unknown;
+    return static_cast<FormatType>(classify(file.readPrefix(detail::tracePrefixBytes)));
+}
+
+bool TraceFile::supports(const char* format) {
+    if (!format)
+        return false;
+    for (int code = 1; code <= detail::lastTraceFormatCode; ++code) {
+        const char* name = detail::traceFormatNames[code];
+        if (compareNoCase(format, name, static_cast<unsigned>(std::strlen(name))) == 0)
+            return true;
+    }
+    return false;
+}
+
+Velm::FormatList TraceFile::getSupportedFormats() {
+    Velm::FormatList formats;
+    for (int code = 1; code <= detail::lastTraceFormatCode; ++code) {
+        std::string name = detail::traceFormatNames[code];
+        for (char& c : name)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        formats.push_back(std::make_pair(name, name + " Sequence File Format"));
+    }
+    return formats;
+}
+
+boost::shared_ptr<Velm::TraceData> TraceFile::read(const char* path, cmn::OpContext* /*ctx*/) {
+    boost::shared_ptr<Velm::TraceData> result;
+    detail::TraceFileBytes file(path);
+    if (!file.isOpen())
+        return result;
+    // Only files whose first bytes carry a chromatogram signature are read in full.
+    const std::string prefix = file.readPrefix(detail::tracePrefixBytes);
+    const int code = classify(prefix);
+    if (code == TT_UNK)
+        return result;
+    ReadPtr record = decode(path, file, prefix, code);
+    if (!record || record->format <= 0)
+        return result;
+    boost::shared_ptr<Velm::TraceData> data(new Velm::TraceData());
+    if (detail::fillTraceData(*record, *data))
+        result = data;
+    return result;
+}
+
+} // namespace Ovik

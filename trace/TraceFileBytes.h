@@ -1,0 +1,56 @@
+#ifndef MODELFACTORY_TRACE_TRACEFILEBYTES_H
+#define MODELFACTORY_TRACE_TRACEFILEBYTES_H
+
+// Internal to the chromatogram reader: reading a file at exactly the path given, with no search
+// paths, no compressed variants and no helper programs.
+
+#include <cstddef>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+namespace Ovik {
+namespace detail {
+
+/// How many leading bytes detection looks at. The decoder's classifier reads at most the first
+/// ~1.6 KB; the rest leaves room to find an experiment file's trace link.
+constexpr std::size_t tracePrefixBytes = 8192;
+
+struct FreeDeleter {
+    void operator()(char* p) const { std::free(p); }
+};
+/// A malloc'ed buffer, as the decoder's in-memory files take ownership with free() semantics.
+typedef std::unique_ptr<char, FreeDeleter> MallocBuffer;
+
+/// An open regular file. Anything else (missing, a folder, a pipe, a device) is not "open", so a
+/// FIFO can never block detection.
+class TraceFileBytes {
+public:
+    explicit TraceFileBytes(const char* path);
+    ~TraceFileBytes();
+    TraceFileBytes(const TraceFileBytes&) = delete;
+    TraceFileBytes& operator=(const TraceFileBytes&) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+    /// Size reported when the file was opened.
+    std::size_t size() const { return size_; }
+
+    /// Up to `limit` bytes from the start of the file (fewer at its end; "" on failure).
+    std::string readPrefix(std::size_t limit);
+    /// The whole file in a malloc'ed buffer, `prefix` (already read from the start) included;
+    /// empty on a read failure or when the file is larger than `maxBytes`. `sizeOut` receives
+    /// the number of bytes.
+    MallocBuffer readAll(const std::string& prefix, std::size_t maxBytes, std::size_t& sizeOut);
+
+private:
+    int fd_ = -1;
+    std::size_t size_ = 0;
+};
+
+/// True when `path` names an existing regular file.
+bool isRegularFile(const std::string& path);
+
+} // namespace detail
+} // namespace Ovik
+
+#endif
