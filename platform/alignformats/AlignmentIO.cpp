@@ -1,0 +1,435 @@
+#include "AlignmentIO.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Ovik {
+namespace alignio {
+
+const char* const kErrCannotOpen = "cannot open the file";
+const char* const kErrEmptyFile = "the file is empty";
+const char* const kErrFormatNotSupported = "format not supported by this source: ";
+const char* const kErrQualifiedOther = "the path names another format: ";
+const char* const kErrNotSequenceModel = "the model cannot hold sequences";
+const char* const kErrNothingToSave = "nothing to save";
+const char* const kErrUnequalRows = "rows of unequal length: ";
+const char* const kErrEmptyRows = "the rows hold no residues";
+const char* const kErrBadResidue = "a row holds a character the format cannot carry: ";
+const char* const kErrCannotWrite = "cannot write the file: ";
+
+namespace {
+
+// Enough for every header we sniff (a NEXUS file may carry a long comment or TAXA block first).
+const std::size_t kSniffBytes = 32 * 1024;
+
+bool readHead(const std::string& file, std::string& head, bool& complete) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return false;
+    head.assign(kSniffBytes, '\0');
+    in.read(&head[0], static_cast<std::streamsize>(kSniffBytes));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    complete = in.eof();
+    return true;
+}
+
+bool readAll(const std::string& file, std::string& text) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    if (in.bad())
+        return false;
+    text = buffer.str();
+    return true;
+}
+
+bool isRegularFile(const std::string& file) {
+    struct stat status;
+    return ::stat(file.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool namesFormat(const FormatSpec& spec, const std::string& format) {
+    if (equalsNoCase(format, spec.name))
+        return true;
+    for (const char* const* alias = spec.aliases; alias && *alias; ++alias)
+        if (equalsNoCase(format, *alias))
+            return true;
+    return false;
+}
+
+bool extensionMatches(const FormatSpec& spec, const std::string& file) {
+    const std::size_t slash = file.find_last_of('/');
+    const std::size_t dot = file.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return false;
+    const std::string ext = file.substr(dot + 1);
+    for (const char* const* known = spec.extensions; known && *known; ++known)
+        if (equalsNoCase(ext, *known))
+            return true;
+    return false;
+}
+
+// Content decides; the extension only breaks a tie (no content to judge, or a weak sniff).
+bool claims(const FormatSpec& spec, const std::string& file) {
+    if (!isRegularFile(file)) {
+        // Nothing to judge: a file yet to be written is ours by its extension.
+        return ::access(file.c_str(), F_OK) != 0 && extensionMatches(spec, file);
+    }
+    std::string head;
+    bool complete = false;
+    if (!readHead(file, head, complete))
+        return false;
+    if (head.empty())
+        return extensionMatches(spec, file);
+    switch (spec.sniff(head, complete)) {
+    case Sniff::Yes: return true;
+    case Sniff::Maybe: return extensionMatches(spec, file);
+    case Sniff::No: break;
+    }
+    return false;
+}
+
+std::string baseName(const std::string& file) {
+    const std::size_t slash = file.find_last_of('/');
+    return slash == std::string::npos ? file : file.substr(slash + 1);
+}
+
+void report(cmn::OpContext* ctx, const std::string& text) {
+    if (ctx)
+        ctx->error(text);
+}
+
+} // namespace
+
+void ParseResult::fail(std::size_t line, const std::string& text) {
+    if (!error.empty())
+        return;
+    errorLine = line;
+    error = text;
+}
+
+std::string message(const std::string& file, std::size_t line, const std::string& detail) {
+    if (line == 0)
+        return file + ": " + detail;
+    return file + ", line " + std::to_string(line) + ": " + detail;
+}
+
+QualifiedPath splitPath(const char* path) {
+    QualifiedPath result;
+    const std::string text = path ? path : "";
+    const std::size_t at = text.find('@');
+    if (at != std::string::npos && at + 1 < text.size() && text[at + 1] == '@') {
+        result.qualified = true;
+        result.format = text.substr(0, at);
+        result.file = text.substr(at + 2);
+    } else {
+        result.file = text;
+    }
+    return result;
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::size_t stop = end;
+        if (stop > start && text[stop - 1] == '\r')
+            --stop;
+        lines.emplace_back(text, start, stop - start);
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string trim(const std::string& text) {
+    std::size_t begin = 0, end = text.size();
+    while (begin < end && isSpace(text[begin]))
+        ++begin;
+    while (end > begin && isSpace(text[end - 1]))
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+std::vector<std::string> words(const std::string& text) {
+    std::vector<std::string> result;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && isSpace(text[i]))
+            ++i;
+        const std::size_t start = i;
+        while (i < text.size() && !isSpace(text[i]))
+            ++i;
+        if (i > start)
+            result.emplace_back(text, start, i - start);
+    }
+    return result;
+}
+
+bool startsWithNoCase(const std::string& text, const char* prefix) {
+    const std::size_t n = std::strlen(prefix);
+    if (text.size() < n)
+        return false;
+    for (std::size_t i = 0; i < n; ++i)
+        if (std::toupper(static_cast<unsigned char>(text[i])) !=
+            std::toupper(static_cast<unsigned char>(prefix[i])))
+            return false;
+    return true;
+}
+
+bool equalsNoCase(const std::string& a, const char* b) {
+    return a.size() == std::strlen(b) && startsWithNoCase(a, b);
+}
+
+bool parseCount(const std::string& text, std::size_t& value) {
+    if (text.empty() || text.size() > 12)
+        return false;
+    std::size_t result = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        result = result * 10 + static_cast<std::size_t>(c - '0');
+    }
+    value = result;
+    return true;
+}
+
+bool isResidueChar(char c) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u > 32 && u < 127;
+}
+
+bool handles(const FormatSpec& spec, const char* path) {
+    if (!path)
+        return false;
+    const QualifiedPath split = splitPath(path);
+    if (split.qualified)
+        return namesFormat(spec, split.format);
+    return claims(spec, split.file);
+}
+
+const char* getType(const FormatSpec& spec, const char* path) {
+    if (!path)
+        return "";
+    const QualifiedPath split = splitPath(path);
+    if (split.qualified && !namesFormat(spec, split.format))
+        return "";
+    // Only a file that exists and is of the format is an alignment for us.
+    if (!isRegularFile(split.file))
+        return "";
+    std::string head;
+    bool complete = false;
+    if (!readHead(split.file, head, complete) || head.empty())
+        return "";
+    if (split.qualified)
+        return Velm::AlignModel::className;
+    const Sniff sniff = spec.sniff(head, complete);
+    if (sniff == Sniff::Yes || (sniff == Sniff::Maybe && extensionMatches(spec, split.file)))
+        return Velm::AlignModel::className;
+    return "";
+}
+
+Velm::FormatList formats(const FormatSpec& spec) {
+    return Velm::FormatList{{spec.name, spec.description}};
+}
+
+void reportUnsupported(const FormatSpec& spec, const char* path, const char* format,
+                       cmn::OpContext* ctx) {
+    (void)spec;
+    report(ctx, message(splitPath(path).file, 0,
+                        std::string(kErrFormatNotSupported) + (format ? format : "")));
+}
+
+bool retrieve(const FormatSpec& spec, const char* path, Velm::Model& model, cmn::OpContext* ctx) {
+    const QualifiedPath split = splitPath(path);
+    if (split.qualified && !namesFormat(spec, split.format)) {
+        report(ctx, message(split.file, 0, kErrQualifiedOther + split.format));
+        return false;
+    }
+    Velm::BioModel* bio = dynamic_cast<Velm::BioModel*>(&model);
+    if (!bio) {
+        report(ctx, message(split.file, 0, kErrNotSequenceModel));
+        return false;
+    }
+    std::string text;
+    if (!isRegularFile(split.file) || !readAll(split.file, text)) {
+        report(ctx, message(split.file, 0, kErrCannotOpen));
+        return false;
+    }
+    if (trim(text).empty()) {
+        report(ctx, message(split.file, 0, kErrEmptyFile));
+        return false;
+    }
+    ParseResult parsed;
+    spec.parse(text, parsed);
+    if (!parsed.ok()) {
+        report(ctx, message(split.file, parsed.errorLine, parsed.error));
+        return false;
+    }
+    // Rows are added only once the whole file has been read, so a bad file adds nothing.
+    for (Row& row : parsed.rows) {
+        boost::shared_ptr<Velm::Sequence> sequence(new Velm::Sequence);
+        sequence->setName(row.name);
+        const Velm::Sequence::MoleculeType type =
+            parsed.type != Velm::Sequence::MoleculeType::Unknown
+                ? parsed.type
+                : Velm::Sequence::guessMoleculeType(row.residues);
+        sequence->setMoleculeType(type);
+        sequence->setResidues(std::move(row.residues));
+        sequence->setSource(split.file);
+        bio->addSeq(sequence);
+    }
+    model.setEncoding(spec.name);
+    return true;
+}
+
+namespace {
+
+std::string uniqueName(std::string name, std::size_t index, std::set<std::string>& used) {
+    if (name.empty())
+        name = "seq" + std::to_string(index + 1);
+    std::string candidate = name;
+    for (std::size_t n = 2; used.count(candidate); ++n)
+        candidate = name + "_" + std::to_string(n);
+    used.insert(candidate);
+    return candidate;
+}
+
+} // namespace
+
+bool save(const FormatSpec& spec, const char* path, Velm::Model& model, cmn::OpContext* ctx) {
+    const QualifiedPath split = splitPath(path);
+    if (split.qualified && !namesFormat(spec, split.format)) {
+        report(ctx, message(split.file, 0, kErrQualifiedOther + split.format));
+        return false;
+    }
+    const Velm::BioModel* bio = dynamic_cast<const Velm::BioModel*>(&model);
+    if (!bio) {
+        report(ctx, message(split.file, 0, kErrNotSequenceModel));
+        return false;
+    }
+    const Velm::BioModel::SequenceList& sequences = bio->sequences();
+    if (sequences.empty()) {
+        report(ctx, message(split.file, 0, kErrNothingToSave));
+        return false;
+    }
+    const std::size_t length = sequences.front()->length();
+    WriteInput input;
+    input.fileName = baseName(split.file);
+    std::set<std::string> used;
+    bool allNucleotide = true;
+    std::string sample;
+    for (std::size_t i = 0; i < sequences.size(); ++i) {
+        const Velm::Sequence& sequence = *sequences[i];
+        if (sequence.length() != length) {
+            report(ctx, message(split.file, 0,
+                                kErrUnequalRows + sequence.name() + " has " +
+                                    std::to_string(sequence.length()) + " columns, " +
+                                    sequences.front()->name() + " has " + std::to_string(length)));
+            return false;
+        }
+        for (char c : sequence.residues())
+            if (!isResidueChar(c) || std::strchr(spec.forbidden, c)) {
+                report(ctx, message(split.file, 0, kErrBadResidue + sequence.name()));
+                return false;
+            }
+        if (sequence.isProtein())
+            input.protein = true;
+        if (sequence.moleculeType() != Velm::Sequence::MoleculeType::DNA &&
+            sequence.moleculeType() != Velm::Sequence::MoleculeType::RNA)
+            allNucleotide = false;
+        if (sample.size() < 100000)
+            sample += sequence.residues();
+        Row row;
+        row.name = uniqueName(spec.legalName(sequence.name()), i, used);
+        row.residues = sequence.residues();
+        input.rows.push_back(std::move(row));
+    }
+    if (length == 0) {
+        report(ctx, message(split.file, 0, kErrEmptyRows));
+        return false;
+    }
+    if (input.protein)
+        input.type = Velm::Sequence::MoleculeType::Protein;
+    else if (allNucleotide)
+        input.type = sequences.front()->moleculeType();
+    else
+        input.type = Velm::Sequence::guessMoleculeType(sample);
+    input.protein = input.type == Velm::Sequence::MoleculeType::Protein;
+
+    std::ostringstream out;
+    spec.write(out, input);
+    std::string error;
+    if (!writeFileAtomically(split.file, out.str(), error)) {
+        report(ctx, message(split.file, 0, kErrCannotWrite + error));
+        return false;
+    }
+    model.setEncoding(spec.name);
+    return true;
+}
+
+bool writeFileAtomically(const std::string& path, const std::string& content, std::string& error) {
+    std::string pattern = path + ".tmpXXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    const std::string temp(name.data());
+    // mkstemp makes the file private; give it the mode a newly created file (or the replaced one)
+    // would have.
+    struct stat status;
+    mode_t mode;
+    if (::stat(path.c_str(), &status) == 0) {
+        mode = status.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::fchmod(fd, mode);
+    const char* data = content.data();
+    std::size_t left = content.size();
+    int failure = 0;
+    while (left > 0 && failure == 0) {
+        const ssize_t written = ::write(fd, data, left);
+        if (written < 0) {
+            if (errno != EINTR)
+                failure = errno;
+            continue;
+        }
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+    if (failure == 0 && ::fsync(fd) != 0)
+        failure = errno;
+    if (::close(fd) != 0 && failure == 0)
+        failure = errno;
+    if (failure == 0 && ::rename(temp.c_str(), path.c_str()) != 0)
+        failure = errno;
+    if (failure != 0) {
+        error = std::strerror(failure);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace alignio
+} // namespace Ovik

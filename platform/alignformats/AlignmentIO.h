@@ -1,0 +1,155 @@
+#ifndef MODELFACTORY_PLATFORM_ALIGNFORMATS_ALIGNMENTIO_H
+#define MODELFACTORY_PLATFORM_ALIGNFORMATS_ALIGNMENTIO_H
+
+// The machinery the four alignment sources share: format-qualified paths, bounded content
+// sniffing, reading rows into a model, checking and writing rows atomically. Each format supplies
+// a FormatSpec with its own sniffer, parser and writer; the sources forward to the functions here.
+
+#include <contracts/Common.h>
+#include <contracts/DataModel.h>
+#include <contracts/Sequence.h>
+
+#include <cstddef>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace Ovik {
+namespace alignio {
+
+/// One aligned row as read from or written to a file.
+struct Row {
+    std::string name;
+    std::string residues;
+};
+
+/// What a parser produced: the rows, or an error at a line (1-based; 0 for the whole file).
+struct ParseResult {
+    std::vector<Row> rows;
+    Velm::Sequence::MoleculeType type = Velm::Sequence::MoleculeType::Unknown;
+    std::size_t errorLine = 0;
+    std::string error;
+
+    bool ok() const { return error.empty(); }
+    /// Records the first error only; later ones are consequences of it.
+    void fail(std::size_t line, const std::string& text);
+};
+
+/// How sure a sniffer is that the text starts a file of its format.
+enum class Sniff { No, Maybe, Yes };
+
+/// Rows prepared for writing: names made unique and legal for the format, gaps as '-'.
+struct WriteInput {
+    std::vector<Row> rows;
+    bool protein = false;
+    Velm::Sequence::MoleculeType type = Velm::Sequence::MoleculeType::Unknown;
+    std::string fileName;   ///< the target's file name without folders (MSF names it)
+};
+
+struct FormatSpec {
+    const char* name;                ///< the format-name constant
+    const char* description;
+    const char* const* aliases;      ///< further names a FORMAT@@FILE path may give; null-ended
+    const char* const* extensions;   ///< lower case, without the dot; null-ended
+    /// Printable characters a row may not hold in this format (besides blanks and controls).
+    const char* forbidden;
+    /// Judges the first bytes of a file; `complete` is true when `head` is the whole file.
+    Sniff (*sniff)(const std::string& head, bool complete);
+    /// Parses the whole text.
+    void (*parse)(const std::string& text, ParseResult& result);
+    /// Makes a row name legal for the format (may return "" for "use a generated one").
+    std::string (*legalName)(const std::string& name);
+    /// Writes the rows; all have the same non-zero length.
+    void (*write)(std::ostream& out, const WriteInput& input);
+};
+
+// ---- error texts (details; messages read "<file>, line <n>: <detail>" or "<file>: <detail>") --
+extern const char* const kErrCannotOpen;        // "cannot open the file"
+extern const char* const kErrEmptyFile;         // "the file is empty"
+extern const char* const kErrFormatNotSupported;// "format not supported by this source: "
+extern const char* const kErrQualifiedOther;    // "the path names another format: "
+extern const char* const kErrNotSequenceModel;  // "the model cannot hold sequences"
+extern const char* const kErrNothingToSave;     // "nothing to save"
+extern const char* const kErrUnequalRows;       // "rows of unequal length: "
+extern const char* const kErrEmptyRows;         // "the rows hold no residues"
+extern const char* const kErrBadResidue;        // "a row holds a character the format cannot carry: "
+extern const char* const kErrCannotWrite;       // "cannot write the file: "
+
+/// "<file>, line <n>: <detail>", or "<file>: <detail>" when line is 0.
+std::string message(const std::string& file, std::size_t line, const std::string& detail);
+
+/// A path split by the format-qualified rule: FORMAT@@FILE when the first '@' is followed by '@'.
+struct QualifiedPath {
+    bool qualified = false;
+    std::string format;
+    std::string file;
+};
+QualifiedPath splitPath(const char* path);
+
+/// The text lines of `text` (LF or CRLF ends), without their ends; a leading UTF-8 BOM is skipped.
+std::vector<std::string> splitLines(const std::string& text);
+/// True for ' ', '\t', '\r', '\n', '\v', '\f'.
+inline bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+std::string trim(const std::string& text);
+/// Whitespace-separated words.
+std::vector<std::string> words(const std::string& text);
+/// True when `text` starts with `prefix`, ignoring ASCII case.
+bool startsWithNoCase(const std::string& text, const char* prefix);
+bool equalsNoCase(const std::string& a, const char* b);
+/// Parses a non-negative decimal number that fills the whole text.
+bool parseCount(const std::string& text, std::size_t& value);
+/// Characters a row may hold in any of the formats: printable, not blank.
+bool isResidueChar(char c);
+
+// ---- the operations the sources forward to ---------------------------------------------------
+bool handles(const FormatSpec& spec, const char* path);
+const char* getType(const FormatSpec& spec, const char* path);
+Velm::FormatList formats(const FormatSpec& spec);
+bool retrieve(const FormatSpec& spec, const char* path, Velm::Model& model, cmn::OpContext* ctx);
+bool save(const FormatSpec& spec, const char* path, Velm::Model& model, cmn::OpContext* ctx);
+/// Reports that `format` is not this source's (used by the format-named forms).
+void reportUnsupported(const FormatSpec& spec, const char* path, const char* format,
+                       cmn::OpContext* ctx);
+
+/// Replaces `path` by `content` only once all of it is written (temporary file + rename).
+/// On failure `error` holds the system's reason and the original file is untouched.
+bool writeFileAtomically(const std::string& path, const std::string& content, std::string& error);
+
+} // namespace alignio
+} // namespace Ovik
+
+// The members every alignment source has, forwarding to the shared functions above with the
+// source's FormatSpec. Kept in one place so that the four sources cannot drift apart.
+#define OVIK_ALIGNMENT_SOURCE_MEMBERS(Class, spec, sourceName)                                   \
+    Class::Class() = default;                                                                    \
+    bool Class::handles(const char* path) const { return alignio::handles(spec, path); }         \
+    const char* Class::getName() const { return sourceName; }                                    \
+    const char* Class::getType(const char* path) const { return alignio::getType(spec, path); }  \
+    Velm::FormatList Class::getSupportedFormats() { return alignio::formats(spec); }             \
+    bool Class::retrieve(const char* path, Velm::Model& model, const char* format,               \
+                         cmn::OpContext* ctx, const char* /*qualifier*/) {                       \
+        if (!supports(format)) {                                                                 \
+            alignio::reportUnsupported(spec, path, format, ctx);                                 \
+            return false;                                                                        \
+        }                                                                                        \
+        return alignio::retrieve(spec, path, model, ctx);                                        \
+    }                                                                                            \
+    bool Class::retrieve(const char* path, Velm::Model& model, cmn::OpContext* ctx,              \
+                         const char* /*qualifier*/) {                                            \
+        return alignio::retrieve(spec, path, model, ctx);                                        \
+    }                                                                                            \
+    bool Class::save(const char* path, Velm::Model& model, const char* format,                   \
+                     cmn::OpContext* ctx) {                                                      \
+        if (!supports(format)) {                                                                 \
+            alignio::reportUnsupported(spec, path, format, ctx);                                 \
+            return false;                                                                        \
+        }                                                                                        \
+        return alignio::save(spec, path, model, ctx);                                            \
+    }                                                                                            \
+    bool Class::save(const char* path, Velm::Model& model, cmn::OpContext* ctx) {                \
+        return alignio::save(spec, path, model, ctx);                                            \
+    }
+
+#endif
