@@ -21,29 +21,36 @@ public:
 };
 
 /// The sequence-archive formats: their names, and which of them the library knows.
+/// The names are listed in docs/seqarchive-formats.md.
 class MF_API SALSource {
 public:
-    /// Format names, matched by the factory case-insensitively as prefixes.
-    static const char* const EMBL;
-    static const char* const GENPEPT;
-    static const char* const GB;
-    static const char* const RSF;
-    static const char* const MSF;
-    static const char* const FASTA;
-    static const char* const NBRF;
-    static const char* const STADEN;
-    static const char* const SSF;
-    static const char* const SW;
-    static const char* const SPT;
-    static const char* const QUERY;
-    static const char* const LST;
+    /// Format names. GetFileFormat answers exactly these texts; callers may match them
+    /// case-insensitively as prefixes (no name is a prefix of another).
+    static const char* const EMBL;    ///< "EMBL"
+    static const char* const GENPEPT; ///< "GenPept"
+    static const char* const GB;      ///< "GenBank"
+    static const char* const RSF;     ///< "RSF" (GCG rich sequence format)
+    static const char* const MSF;     ///< "MSF" (GCG multiple sequence format)
+    static const char* const FASTA;   ///< "FASTA"
+    static const char* const NBRF;    ///< "NBRF" (NBRF/PIR)
+    static const char* const STADEN;  ///< "Staden" (read only; "SDN" is accepted for it)
+    static const char* const SSF;     ///< "GCG" (GCG single sequence)
+    static const char* const SW;      ///< "Swiss" (Swiss-Prot flat file)
+    static const char* const SPT;     ///< "TrEMBL" (unreviewed, Swiss-Prot layout)
+    static const char* const QUERY;   ///< "Query" (query/result listing; not sequence data)
+    static const char* const LST;     ///< "List" (list of file names; not sequence data)
 
     enum OpenMode { Read = 0, Write = 1 };
 
-    /// True when the archive layer knows the format name (a constant, an alias, ignoring case).
+    /// True when the archive layer knows the format name: a constant's text or an alias
+    /// ("fasta", "fa", "gb", "genbank", "embl", "swissprot", "pir", "SDN", ...), ignoring case.
     static bool supports(const char* format);
-    /// One (name, description) pair per readable format.
+    /// One (name, description) pair per readable format (QUERY and LST are not listed).
     static Velm::FormatList getSupportedFormats();
+    /// The constant a known name or alias stands for (its own text pointer), or null.
+    static const char* canonicalName(const char* format);
+    /// True when the named format can be written.
+    static bool isWritable(const char* format);
 };
 
 class ArchiveReader;
@@ -51,43 +58,56 @@ class ArchiveWriter;
 class ISeqArchive;
 class OSeqArchive;
 
-/// An archive file opened for reading or writing. An empty format name in read mode lets the
-/// library recognise the format from the content. Opening throws SeqArchiveError (what() names the
-/// path and the reason) when the file cannot be opened or its format is unknown.
+/// An archive file opened for reading or writing.
+///
+/// Read mode: an empty format name lets the library recognise the format from the content
+/// (gzip-compressed files are read transparently); an empty file opens as an empty archive.
+/// Opening throws SeqArchiveError, whose what() names the path and the reason, when the file
+/// cannot be opened or its format is not known.
+///
+/// Write mode: output goes to a temporary file beside the target; close() puts it in place of the
+/// target. An archive destroyed without a successful close() removes the temporary file and leaves
+/// any existing target untouched.
 class MF_API SeqArchive {
 public:
     SeqArchive(const std::string& path, const std::string& format, SALSource::OpenMode mode,
                const std::string& extra);
-    /// Closes the file. A writer that has not been closed after a complete write discards its
-    /// output and leaves any existing target untouched.
     virtual ~SeqArchive();
 
     SeqArchive(const SeqArchive&) = delete;
     SeqArchive& operator=(const SeqArchive&) = delete;
 
-    /// True once the input is exhausted (always true for a writer).
+    /// Readers: true once no entry is left (trailing blank lines do not count). False while a
+    /// reading error is pending, so that a failure is never mistaken for the end of the input.
+    /// Writers: always true.
     bool atEnd() const;
-    /// The format name of the file's contents from a bounded prefix; "" when nothing matches.
+    /// The format name (one of the SALSource constants) of the file's content, judged from at most
+    /// its first 64 KiB (decompressed when gzip); "" when nothing matches or the file cannot be read.
     static std::string GetFileFormat(const std::string& path);
 
     const std::string& path() const { return path_; }
-    /// The format being read or written (recognised from the content when none was given).
+    /// The format being read or written: the SALSource constant's text.
     const std::string& archiveFormat() const { return format_; }
     SALSource::OpenMode mode() const { return mode_; }
 
-    /// Writers: finishes the file and puts it in place of the target. Throws on a write error.
+    /// Where reading warnings go (for example a GCG checksum mismatch); null drops them.
+    void setContext(cmn::OpContext* ctx) { ctx_ = ctx; }
+    cmn::OpContext* context() const { return ctx_; }
+
+    /// Writers: writes what is pending and puts the file in place of the target; throws
+    /// SeqArchiveError on a write error (the target is then left as it was). Readers: releases
+    /// the file. Calling it again does nothing.
     void close();
 
 protected:
     friend boost::shared_ptr<Velm::Sequence> createSequence(ISeqArchive& archive);
     friend void saveSequence(Velm::Sequence& sequence, OSeqArchive& archive);
-    ArchiveReader* reader() { return reader_.get(); }
-    ArchiveWriter* writer() { return writer_.get(); }
 
 private:
     std::string path_;
     std::string format_;
     SALSource::OpenMode mode_;
+    cmn::OpContext* ctx_ = nullptr;
     std::unique_ptr<ArchiveReader> reader_;
     std::unique_ptr<ArchiveWriter> writer_;
 };
@@ -98,7 +118,7 @@ public:
     ISeqArchive(const std::string& path, const std::string& format, const std::string& extra);
 };
 
-/// An archive opened for writing; keeps its own copy of the format name.
+/// An archive opened for writing; keeps its own copy of the format name it was given.
 class MF_API OSeqArchive : public SeqArchive {
 public:
     OSeqArchive(const std::string& path, const std::string& format, const std::string& extra);
@@ -108,20 +128,29 @@ private:
     std::string formatName_;
 };
 
-/// Reads the next entry. Throws SeqArchiveError (path and line) on malformed input.
+/// Reads the next entry. Throws SeqArchiveError ("path:line: reason") on malformed or truncated
+/// input, and when called at the end of the archive.
 MF_API boost::shared_ptr<Velm::Sequence> createSequence(ISeqArchive& archive);
-/// Appends one entry in the archive's format. Throws SeqArchiveError on a write error.
+/// Appends one entry in the archive's format. Throws SeqArchiveError on a write error or when the
+/// archive is closed.
 MF_API void saveSequence(Velm::Sequence& sequence, OSeqArchive& archive);
 
-/// Yields one sequence model per archive entry, lazily. `path` may be format-qualified
-/// (FORMAT@@FILE; with several prefixes the first format name wins). Problems are reported
-/// through `ctx` and end the iteration.
+/// Yields one sequence model per archive entry, lazily: the file is opened at the first next() and
+/// one entry is read per call. `path` may be format-qualified (FORMAT@@FILE; with several leading
+/// format names, as in SDN@@FASTA@@file, the first wins); otherwise `format`, when the archive layer
+/// knows it, else the content decides. Each model has the given path as its URL and the encoding
+/// "SAL". Problems are reported through `ctx` (errors) and end the iteration; `qualifier` is unused.
 class MF_API SALArchiveModelIter : public Velm::ModelIter {
 public:
     SALArchiveModelIter(const char* path, const char* qualifier, cmn::OpContext* ctx,
                         std::string format);
     ~SALArchiveModelIter() override;
     boost::shared_ptr<Velm::Model> next() override;
+
+    /// Splits a format-qualified path: returns the file part and sets `format` to the first format
+    /// name ("" when the path is not format-qualified). Further leading names the archive layer
+    /// knows are dropped.
+    static std::string splitQualifiedPath(const std::string& path, std::string& format);
 
 private:
     struct State;

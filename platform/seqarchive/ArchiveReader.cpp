@@ -1,0 +1,76 @@
+#include "ArchiveReader.h"
+
+#include "Messages.h"
+
+#include <contracts/SeqArchive.h>
+
+namespace Ovik {
+
+bool ArchiveReader::atEnd() {
+    if (!error_.empty())
+        return false;
+    try {
+        return !hasMore();
+    } catch (const SeqArchiveError& e) {
+        error_ = e.what();
+        return false;
+    }
+}
+
+boost::shared_ptr<Velm::Sequence> ArchiveReader::read() {
+    if (!error_.empty())
+        throw SeqArchiveError(error_);
+    try {
+        if (!hasMore())
+            src_.fail(msg::kNoEntry);
+        return readEntry();
+    } catch (const SeqArchiveError& e) {
+        error_ = e.what();
+        throw;
+    }
+}
+
+void ArchiveReader::warn(const std::string& text) const {
+    if (ctx_)
+        ctx_->warning(text);
+}
+
+boost::shared_ptr<Velm::Sequence> ArchiveReader::makeSequence(Velm::Sequence::MoleculeType type) const {
+    boost::shared_ptr<Velm::Sequence> seq;
+    if (type == Velm::Sequence::MoleculeType::DNA)
+        seq.reset(new Velm::NASequence);
+    else
+        seq.reset(new Velm::Sequence);
+    seq->setMoleculeType(type);
+    seq->setSource(src_.path());
+    return seq;
+}
+
+void ArchiveReader::takeResidues(Velm::Sequence& seq, const std::string& scratch) {
+    seq.setResidues(std::string(scratch.data(), scratch.size()));
+}
+
+std::unique_ptr<ArchiveReader> makeReader(const char* format, const std::string& path) {
+    if (format == SALSource::FASTA)
+        return makeFastaReader(path);
+    if (format == SALSource::GB || format == SALSource::GENPEPT)
+        return makeGenBankReader(path);
+    if (format == SALSource::EMBL)
+        return makeEmblReader(path, false);
+    if (format == SALSource::SW || format == SALSource::SPT)
+        return makeEmblReader(path, true);
+    if (format == SALSource::NBRF)
+        return makeNbrfReader(path);
+    if (format == SALSource::SSF)
+        return makeGcgReader(path);
+    if (format == SALSource::MSF)
+        return makeMsfReader(path);
+    if (format == SALSource::RSF)
+        return makeRsfReader(path);
+    if (format == SALSource::STADEN)
+        return makeStadenReader(path);
+    throw SeqArchiveError(std::string(msg::kCannotOpen) + path + ": " + msg::kUnknownFormatName +
+                          (format ? format : ""));
+}
+
+} // namespace Ovik

@@ -1,0 +1,63 @@
+#ifndef MODELFACTORY_PLATFORM_SEQARCHIVE_ARCHIVEREADER_H
+#define MODELFACTORY_PLATFORM_SEQARCHIVE_ARCHIVEREADER_H
+
+#include "LineSource.h"
+
+#include <contracts/Common.h>
+#include <contracts/Sequence.h>
+
+#include <boost/shared_ptr.hpp>
+
+#include <memory>
+#include <string>
+
+namespace Ovik {
+
+/// Reads the entries of one format, one at a time, from a LineSource. A reading error is latched:
+/// once one entry failed, every later read fails the same way and atEnd() stays false.
+class ArchiveReader {
+public:
+    explicit ArchiveReader(const std::string& path) : src_(path) {}
+    virtual ~ArchiveReader() = default;
+
+    bool atEnd();
+    boost::shared_ptr<Velm::Sequence> read();
+    void setContext(cmn::OpContext* ctx) { ctx_ = ctx; }
+
+protected:
+    /// True when another entry follows (default: a non-blank line follows).
+    virtual bool hasMore() { return src_.skipBlank(); }
+    /// Reads one entry; called only when hasMore() is true.
+    virtual boost::shared_ptr<Velm::Sequence> readEntry() = 0;
+    void warn(const std::string& text) const;
+    /// A new sequence of the given molecule type with its source set to the path.
+    boost::shared_ptr<Velm::Sequence> makeSequence(Velm::Sequence::MoleculeType type) const;
+    /// Stores an exact-sized copy of `scratch` as the sequence's residues, so that a model holding
+    /// many sequences uses no more memory than their residues.
+    static void takeResidues(Velm::Sequence& seq, const std::string& scratch);
+
+    LineSource src_;
+    cmn::OpContext* ctx_ = nullptr;
+    std::string scratch_; // residue buffer reused from entry to entry
+
+private:
+    std::string error_;
+};
+
+/// The reader for a format constant of SALSource (its text pointer); throws for formats that
+/// hold no sequence data.
+std::unique_ptr<ArchiveReader> makeReader(const char* format, const std::string& path);
+
+// One reader per format family (readers/*.cpp).
+std::unique_ptr<ArchiveReader> makeFastaReader(const std::string& path);
+std::unique_ptr<ArchiveReader> makeGenBankReader(const std::string& path);
+std::unique_ptr<ArchiveReader> makeEmblReader(const std::string& path, bool swissLayout);
+std::unique_ptr<ArchiveReader> makeNbrfReader(const std::string& path);
+std::unique_ptr<ArchiveReader> makeGcgReader(const std::string& path);
+std::unique_ptr<ArchiveReader> makeMsfReader(const std::string& path);
+std::unique_ptr<ArchiveReader> makeRsfReader(const std::string& path);
+std::unique_ptr<ArchiveReader> makeStadenReader(const std::string& path);
+
+} // namespace Ovik
+
+#endif

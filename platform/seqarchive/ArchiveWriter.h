@@ -1,0 +1,52 @@
+#ifndef MODELFACTORY_PLATFORM_SEQARCHIVE_ARCHIVEWRITER_H
+#define MODELFACTORY_PLATFORM_SEQARCHIVE_ARCHIVEWRITER_H
+
+#include "OutputFile.h"
+
+#include <contracts/Sequence.h>
+
+#include <memory>
+#include <string>
+
+namespace Ovik {
+
+/// Writes the entries of one format into an OutputFile.
+class ArchiveWriter {
+public:
+    explicit ArchiveWriter(const std::string& path) : out_(path) {}
+    virtual ~ArchiveWriter() = default;
+
+    void write(const Velm::Sequence& seq) {
+        writeEntry(seq, count_);
+        ++count_;
+    }
+    /// Writes what the format keeps until the end, then puts the file in place.
+    void commit() {
+        finish();
+        out_.commit();
+    }
+    bool committed() const { return out_.committed(); }
+
+protected:
+    virtual void writeEntry(const Velm::Sequence& seq, std::size_t index) = 0;
+    virtual void finish() {}
+
+    OutputFile out_;
+    std::size_t count_ = 0;
+};
+
+/// The writer for a writable format constant of SALSource.
+std::unique_ptr<ArchiveWriter> makeWriter(const char* format, const std::string& path);
+
+std::unique_ptr<ArchiveWriter> makeFastaWriter(const std::string& path);
+std::unique_ptr<ArchiveWriter> makeGenBankWriter(const std::string& path, bool protein);
+std::unique_ptr<ArchiveWriter> makeEmblWriter(const std::string& path);
+std::unique_ptr<ArchiveWriter> makeSwissWriter(const std::string& path, bool reviewed);
+std::unique_ptr<ArchiveWriter> makeNbrfWriter(const std::string& path);
+std::unique_ptr<ArchiveWriter> makeGcgWriter(const std::string& path);
+std::unique_ptr<ArchiveWriter> makeMsfWriter(const std::string& path);
+std::unique_ptr<ArchiveWriter> makeRsfWriter(const std::string& path);
+
+} // namespace Ovik
+
+#endif

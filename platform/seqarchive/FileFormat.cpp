@@ -1,0 +1,228 @@
+// Recognising an archive format from the first 64 KiB of a file.
+#include <contracts/SeqArchive.h>
+
+#include "FileFormat.h"
+#include "LineSource.h"
+#include "TextUtil.h"
+
+#include <cctype>
+#include <cstring>
+#include <vector>
+
+namespace Ovik {
+
+namespace {
+
+constexpr std::size_t kPrefixSize = 64 * 1024;
+
+struct View {
+    const char* data;
+    std::size_t size;
+    bool startsWith(const char* p) const {
+        std::size_t n = std::strlen(p);
+        return size >= n && std::memcmp(data, p, n) == 0;
+    }
+    bool contains(const char* p) const {
+        std::size_t n = std::strlen(p);
+        if (n > size)
+            return false;
+        for (std::size_t i = 0; i + n <= size; ++i)
+            if (std::memcmp(data + i, p, n) == 0)
+                return true;
+        return false;
+    }
+    std::string trimmed() const { return text::trim(data, size); }
+    bool blank() const { return trimmed().empty(); }
+};
+
+std::vector<View> splitLines(const std::string& buf, bool dropLast) {
+    std::vector<View> lines;
+    std::size_t pos = 0;
+    while (pos < buf.size()) {
+        std::size_t nl = buf.find('\n', pos);
+        if (nl == std::string::npos) {
+            if (!dropLast)
+                lines.push_back({buf.data() + pos, buf.size() - pos});
+            break;
+        }
+        std::size_t len = nl - pos;
+        if (len > 0 && buf[pos + len - 1] == '\r')
+            --len;
+        lines.push_back({buf.data() + pos, len});
+        pos = nl + 1;
+    }
+    return lines;
+}
+
+bool residueLine(const std::string& t) {
+    if (t.empty())
+        return false;
+    for (unsigned char c : t)
+        if (!std::isalpha(c) && c != '-' && c != '*' && c != '.')
+            return false;
+    return true;
+}
+
+bool knownExtension(std::string ext) {
+    static const char* const known[] = {"fa",  "fasta", "fna", "faa", "fas", "gb",  "gbk", "gp",  "embl",
+                                        "emb", "seq",   "sta", "pir", "ssf", "msf", "rsf", "swl", "spt",
+                                        "ab1", "abi",   "scf", "ztr", "exp", "txt", "gz",  "aln", "nex",
+                                        "phy", "gcg",   "dat", "pln", "sdn", "xml", "fsa"};
+    for (char& c : ext)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* k : known)
+        if (ext == k)
+            return true;
+    return false;
+}
+
+// One file name or database reference a line.
+bool fileReference(const std::string& t) {
+    if (t.empty() || t.size() > 1024 || t.find_first_of(" \t") != std::string::npos)
+        return false;
+    if (t.find_first_of("/\\") != std::string::npos || (t.find(':') != std::string::npos && t.find(':') > 0))
+        return true;
+    std::size_t dot = t.rfind('.');
+    if (dot == std::string::npos || dot == 0 || dot + 1 == t.size() || t.size() - dot - 1 > 8)
+        return false;
+    std::string ext = t.substr(dot + 1);
+    for (unsigned char c : ext)
+        if (!std::isalnum(c))
+            return false;
+    if (knownExtension(ext))
+        return true;
+    for (unsigned char c : t)
+        if (!std::isalpha(c) && c != '.' && c != '-' && c != '*')
+            return true; // digits, '_', ... never occur in residue text
+    return false;
+}
+
+bool looksBinary(const std::string& buf) {
+    std::size_t control = 0;
+    for (unsigned char c : buf) {
+        if (c == 0)
+            return true;
+        if (c < 0x20 && c != '\n' && c != '\r' && c != '\t' && c != '\f')
+            ++control;
+    }
+    return control * 100 > buf.size();
+}
+
+const char* emblFamily(const View& id) {
+    if (id.contains("Unreviewed;"))
+        return SALSource::SPT;
+    if (id.contains("Reviewed;"))
+        return SALSource::SW;
+    if (id.contains("; SV "))
+        return SALSource::EMBL;
+    // Old layouts: "ID   CYC_HUMAN  STANDARD;  PRT;  104 AA." is Swiss-Prot.
+    if (id.contains("PRT;") && id.contains(" AA."))
+        return SALSource::SW;
+    return SALSource::EMBL;
+}
+
+} // namespace
+
+const char* detectFormat(const std::string& buf, bool truncated) {
+    if (buf.empty() || looksBinary(buf))
+        return "";
+    std::vector<View> lines = splitLines(buf, truncated);
+    std::size_t first = 0;
+    while (first < lines.size() && lines[first].blank())
+        ++first;
+    if (first == lines.size())
+        return "";
+    const View& head = lines[first];
+
+    if (head.startsWith(">")) {
+        if (head.size >= 4 && head.data[3] == ';' && std::isupper(static_cast<unsigned char>(head.data[1])) &&
+            std::isalnum(static_cast<unsigned char>(head.data[2])))
+            return SALSource::NBRF;
+        return SALSource::FASTA;
+    }
+    if (head.startsWith("LOCUS "))
+        return head.contains(" aa ") ? SALSource::GENPEPT : SALSource::GB;
+    if (head.startsWith("ID   "))
+        return emblFamily(head);
+    if (head.startsWith("!!RICH_SEQUENCE"))
+        return SALSource::RSF;
+    if (head.startsWith("!!AA_MULTIPLE_ALIGNMENT") || head.startsWith("!!NA_MULTIPLE_ALIGNMENT"))
+        return SALSource::MSF;
+    if (head.startsWith("!!AA_SEQUENCE") || head.startsWith("!!NA_SEQUENCE"))
+        return SALSource::SSF;
+
+    // GCG files without their '!!' line: the header ends at a line ending in "..".
+    for (std::size_t i = first; i < lines.size() && i < first + 200; ++i) {
+        std::string t = lines[i].trimmed();
+        if (t.size() < 2 || t.compare(t.size() - 2, 2, "..") != 0)
+            continue;
+        if (lines[i].contains("MSF:"))
+            return SALSource::MSF;
+        if (lines[i].contains("Length:") || lines[i].contains("Check:"))
+            return SALSource::SSF;
+    }
+
+    // Query/result listings.
+    for (std::size_t i = first; i < lines.size(); ++i)
+        if (lines[i].startsWith("Query="))
+            return SALSource::QUERY;
+    {
+        std::string t = head.trimmed();
+        if (t.size() > 5 && text::equalNoCase(t.substr(0, 5).c_str(), "QUERY") &&
+            (t[5] == ':' || t[5] == '=' || t[5] == ' ' || t[5] == '\t'))
+            return SALSource::QUERY;
+    }
+
+    // Staden: optional ';' comments and '<name---->' line, then residue lines only.
+    std::size_t i = first;
+    bool comments = false;
+    while (i < lines.size() && lines[i].startsWith(";")) {
+        comments = true;
+        ++i;
+    }
+    if (i < lines.size() && lines[i].startsWith(">") && comments)
+        return SALSource::FASTA; // FASTA with old-style ';' comments first
+    bool named = false;
+    if (i < lines.size() && lines[i].startsWith("<")) {
+        std::string t = lines[i].trimmed();
+        std::size_t close = t.find('>');
+        if (close == std::string::npos || t.substr(0, close).find_first_of(" \t") != std::string::npos)
+            return "";
+        named = true;
+        ++i;
+    }
+    bool allResidues = true, allReferences = true;
+    std::size_t residueLines = 0, entries = 0;
+    for (std::size_t k = i; k < lines.size(); ++k) {
+        std::string t = lines[k].trimmed();
+        if (t.empty())
+            continue;
+        if (t[0] == ';') {
+            allReferences = false;
+            continue;
+        }
+        if (t[0] != '#') {
+            ++entries;
+            if (residueLine(t))
+                ++residueLines;
+            else
+                allResidues = false;
+            if (!fileReference(t))
+                allReferences = false;
+        }
+    }
+    if (!named && !comments && entries > 0 && allReferences)
+        return SALSource::LST;
+    if (allResidues && (residueLines > 0 || named))
+        return SALSource::STADEN;
+    return "";
+}
+
+std::string SeqArchive::GetFileFormat(const std::string& path) {
+    std::string buf;
+    if (!LineSource::readPrefix(path, kPrefixSize, buf))
+        return "";
+    return detectFormat(buf, buf.size() == kPrefixSize);
+}
+
+} // namespace Ovik

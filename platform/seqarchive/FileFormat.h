@@ -1,0 +1,14 @@
+#ifndef MODELFACTORY_PLATFORM_SEQARCHIVE_FILEFORMAT_H
+#define MODELFACTORY_PLATFORM_SEQARCHIVE_FILEFORMAT_H
+
+#include <string>
+
+namespace Ovik {
+
+/// The SALSource format constant whose layout `prefix` (the start of a file) has, or "".
+/// With `truncated` set, the last, possibly cut, line is ignored.
+const char* detectFormat(const std::string& prefix, bool truncated);
+
+} // namespace Ovik
+
+#endif

@@ -1,0 +1,221 @@
+#include "TextUtil.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace Ovik {
+namespace text {
+
+bool equalNoCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        if (std::toupper(static_cast<unsigned char>(*a)) != std::toupper(static_cast<unsigned char>(*b)))
+            return false;
+        if (*a == '\0')
+            return true;
+    }
+}
+
+std::string trim(const char* s, std::size_t n) {
+    std::size_t b = 0;
+    while (b < n && (s[b] == ' ' || s[b] == '\t'))
+        ++b;
+    while (n > b && (s[n - 1] == ' ' || s[n - 1] == '\t'))
+        --n;
+    return std::string(s + b, n - b);
+}
+
+std::string from(const Line& line, std::size_t col) {
+    if (line.size <= col)
+        return std::string();
+    return trim(line.data + col, line.size - col);
+}
+
+std::vector<std::string> tokens(const char* s, std::size_t n) {
+    std::vector<std::string> out;
+    std::size_t i = 0;
+    while (i < n) {
+        while (i < n && std::isspace(static_cast<unsigned char>(s[i])))
+            ++i;
+        std::size_t b = i;
+        while (i < n && !std::isspace(static_cast<unsigned char>(s[i])))
+            ++i;
+        if (i > b)
+            out.emplace_back(s + b, i - b);
+    }
+    return out;
+}
+
+namespace {
+// true for the bytes that a residue filter drops.
+struct DropTable {
+    bool space[256];
+    bool spaceOrDigit[256];
+    DropTable() {
+        for (int c = 0; c < 256; ++c) {
+            space[c] = c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+            spaceOrDigit[c] = space[c] || (c >= '0' && c <= '9');
+        }
+    }
+};
+const DropTable kDrop;
+
+void appendFiltered(std::string& out, const char* s, std::size_t n, const bool* drop) {
+    // Most lines hold nothing to drop: check first (vectorises), then copy in one go.
+    unsigned hits = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        hits += drop[static_cast<unsigned char>(s[i])];
+    if (hits == 0) {
+        out.append(s, n);
+        return;
+    }
+    std::size_t old = out.size();
+    out.resize(old + n - hits);
+    char* d = &out[old];
+    for (std::size_t i = 0; i < n; ++i)
+        if (!drop[static_cast<unsigned char>(s[i])])
+            *d++ = s[i];
+}
+} // namespace
+
+void appendResidues(std::string& out, const char* s, std::size_t n) {
+    appendFiltered(out, s, n, kDrop.spaceOrDigit);
+}
+
+void appendNonSpace(std::string& out, const char* s, std::size_t n) {
+    appendFiltered(out, s, n, kDrop.space);
+}
+
+unsigned gcgChecksum(const std::string& residues) {
+    unsigned long sum = 0;
+    std::size_t i = 0;
+    for (unsigned char c : residues) {
+        sum += static_cast<unsigned long>(i % 57 + 1) * static_cast<unsigned long>(std::toupper(c));
+        ++i;
+    }
+    return static_cast<unsigned>(sum % 10000);
+}
+
+std::string crc64Hex(const std::string& residues) {
+    static const struct Table {
+        std::uint64_t v[256];
+        Table() {
+            for (unsigned i = 0; i < 256; ++i) {
+                std::uint64_t part = i;
+                for (int j = 0; j < 8; ++j)
+                    part = (part & 1) ? (part >> 1) ^ 0xd800000000000000ULL : part >> 1;
+                v[i] = part;
+            }
+        }
+    } table;
+    std::uint64_t crc = 0;
+    for (unsigned char c : residues)
+        crc = table.v[(crc ^ c) & 0xff] ^ (crc >> 8);
+    char buf[17];
+    std::snprintf(buf, sizeof buf, "%016llX", static_cast<unsigned long long>(crc));
+    return buf;
+}
+
+unsigned long proteinWeight(const std::string& residues) {
+    // Average residue masses (the mass of the amino acid less one water).
+    static const struct Masses {
+        double m[26];
+        Masses() {
+            const double v[26] = {71.0788, 114.5962, 103.1388, 115.0886, 129.1155, 147.1766,
+                                  57.0519, 137.1411, 113.1594, 0, 128.1741, 113.1594,
+                                  131.1926, 114.1038, 237.3018, 97.1167, 128.1307, 156.1875,
+                                  87.0782, 101.1051, 150.0388, 99.1326, 186.2132, 110.0,
+                                  163.1760, 128.6231};
+            for (int i = 0; i < 26; ++i)
+                m[i] = v[i];
+        }
+    } masses;
+    double total = 18.01528;
+    for (unsigned char c : residues) {
+        int u = std::toupper(c);
+        if (u >= 'A' && u <= 'Z')
+            total += masses.m[u - 'A'];
+    }
+    return static_cast<unsigned long>(total + 0.5);
+}
+
+std::vector<std::string> wrap(const std::string& value, std::size_t width, bool hard) {
+    std::vector<std::string> out;
+    std::size_t pos = 0;
+    const std::size_t n = value.size();
+    while (n - pos > width) {
+        std::size_t cut = std::string::npos;
+        if (!hard) {
+            std::size_t sp = value.rfind(' ', pos + width);
+            if (sp != std::string::npos && sp > pos)
+                cut = sp;
+        }
+        if (cut == std::string::npos) {
+            out.push_back(value.substr(pos, width));
+            pos += width;
+        } else {
+            out.push_back(value.substr(pos, cut - pos));
+            pos = cut + 1;
+        }
+    }
+    if (pos < n || out.empty())
+        out.push_back(value.substr(pos));
+    return out;
+}
+
+std::vector<std::string> splitLines(const std::string& value) {
+    std::vector<std::string> out;
+    std::size_t pos = 0;
+    for (;;) {
+        std::size_t nl = value.find('\n', pos);
+        out.push_back(value.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos));
+        if (nl == std::string::npos)
+            break;
+        pos = nl + 1;
+    }
+    return out;
+}
+
+std::string tokenName(const std::string& name, std::size_t index) {
+    std::string out = trim(name);
+    for (char& c : out)
+        if (std::isspace(static_cast<unsigned char>(c)))
+            c = '_';
+    if (out.empty())
+        out = "seq" + std::to_string(index);
+    return out;
+}
+
+Velm::Sequence::MoleculeType moleculeOf(const Velm::Sequence& seq) {
+    if (seq.isProtein())
+        return Velm::Sequence::MoleculeType::Protein;
+    if (seq.moleculeType() != Velm::Sequence::MoleculeType::Unknown)
+        return seq.moleculeType();
+    return Velm::Sequence::guessMoleculeType(seq.residues());
+}
+
+std::string baseName(const std::string& path) {
+    std::string name = path;
+    std::size_t slash = name.find_last_of("/\\");
+    if (slash != std::string::npos)
+        name.erase(0, slash + 1);
+    std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0)
+        name.erase(dot);
+    return name;
+}
+
+std::string today() {
+    static const char* const months[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                         "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&now, &tm);
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02d-%s-%04d", tm.tm_mday, months[tm.tm_mon], tm.tm_year + 1900);
+    return buf;
+}
+
+} // namespace text
+} // namespace Ovik

@@ -1,0 +1,57 @@
+#ifndef MODELFACTORY_PLATFORM_SEQARCHIVE_TEXTUTIL_H
+#define MODELFACTORY_PLATFORM_SEQARCHIVE_TEXTUTIL_H
+
+#include "LineSource.h"
+
+#include <contracts/Sequence.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Ovik {
+namespace text {
+
+/// Case-insensitive equality of two ASCII texts.
+bool equalNoCase(const char* a, const char* b);
+/// `s` without leading and trailing spaces and tabs.
+std::string trim(const char* s, std::size_t n);
+inline std::string trim(const std::string& s) { return trim(s.data(), s.size()); }
+/// The text of the line from column `col` on, trimmed ("" when the line is shorter).
+std::string from(const Line& line, std::size_t col);
+/// Whitespace-separated tokens.
+std::vector<std::string> tokens(const char* s, std::size_t n);
+inline std::vector<std::string> tokens(const Line& l) { return tokens(l.data, l.size); }
+
+/// Appends the residue characters of `n` bytes to `out`: drops whitespace and digits.
+void appendResidues(std::string& out, const char* s, std::size_t n);
+/// Appends `n` bytes, dropping only whitespace (FASTA keeps every other character).
+void appendNonSpace(std::string& out, const char* s, std::size_t n);
+
+/// The GCG checksum of a sequence (0..9999).
+unsigned gcgChecksum(const std::string& residues);
+/// The Swiss-Prot CRC64 of a sequence, as 16 upper-case hex digits.
+std::string crc64Hex(const std::string& residues);
+/// Average molecular weight of a protein sequence, in daltons (rounded).
+unsigned long proteinWeight(const std::string& residues);
+
+/// Splits `value` into lines of at most `width` characters, breaking at spaces where possible
+/// (the space is dropped); with `hard` set, breaks every `width` characters regardless.
+std::vector<std::string> wrap(const std::string& value, std::size_t width, bool hard = false);
+/// Splits a text on '\n'.
+std::vector<std::string> splitLines(const std::string& value);
+
+/// A name usable as a single token: whitespace becomes '_'; an empty name becomes "seq<index>".
+std::string tokenName(const std::string& name, std::size_t index);
+/// Molecule type of a sequence, guessed from its residues when it does not know it.
+Velm::Sequence::MoleculeType moleculeOf(const Velm::Sequence& seq);
+/// The base name of a path without folders and without its last extension.
+std::string baseName(const std::string& path);
+/// Today's date as DD-MON-YYYY.
+std::string today();
+
+} // namespace text
+} // namespace Ovik
+
+#endif
