@@ -411,11 +411,14 @@ private:
         if (c == format_.gap) {
             symbol = '-';
         } else if (format_.match != '\0' && c == format_.match) {
-            if (row == 0) {
+            // The match character copies the first row of the matrix (not of TAXLABELS).
+            if (firstRow_ == npos)
+                firstRow_ = row;
+            if (row == firstRow_) {
                 result_.fail(in_.line(), kErrMatchFirst + target.name);
                 return false;
             }
-            const std::string& first = result_.rows[0].residues;
+            const std::string& first = result_.rows[firstRow_].residues;
             const std::size_t column = target.residues.size();
             // In an interleaved matrix the first row may not have reached this column yet.
             if (column >= first.size()) {
@@ -510,6 +513,8 @@ private:
                 return;
             }
             seen_[row] = true;
+            if (firstRow_ == npos)
+                firstRow_ = row;
             if (!readSymbols(row))
                 return;
             if (!format_.interleaved && result_.rows[row].residues.size() < format_.nchar) {
@@ -540,6 +545,7 @@ private:
     DataFormat format_;
     std::map<std::string, std::size_t> index_;
     std::vector<bool> seen_;
+    std::size_t firstRow_ = npos;
 };
 
 void parseNexus(const std::string& text, ParseResult& result) {
