@@ -93,25 +93,34 @@ bool hasTraceLink(const std::string& prefix) {
     return false;
 }
 
-/// The chromatogram code of a file from its first bytes; 0 for plain text, unknown content,
-/// compressed content and experiment files without a trace link. Lock held.
-int classifyLocked(const std::string& prefix) {
+/// The decoder's verdict on a file's first bytes; 0 for plain text, unknown and compressed
+/// content. Lock held.
+int classifySignatureLocked(const std::string& prefix) {
     if (prefix.empty() || looksCompressed(prefix))
         return TT_UNK;
     MFilePtr file = memoryFileLocked(prefix);
     if (!file)
         return TT_UNK;
     const int code = fdetermine_trace_type(file.get());
-    if (code <= TT_UNK || code == TT_PLN)
-        return TT_UNK;
-    if (code == TT_EXP && !hasTraceLink(prefix))
-        return TT_UNK;
-    return code;
+    return code <= TT_UNK || code == TT_PLN ? TT_UNK : code;
 }
 
-int classify(const std::string& prefix) {
-    std::lock_guard<std::mutex> lock(ioLibMutex());
-    return classifyLocked(prefix);
+/// The chromatogram code of an open file from its first bytes, which are left in `prefix`: the
+/// signature, and for an experiment file as far as its trace link (none: 0).
+int classifyFile(detail::TraceFileBytes& file, std::string& prefix) {
+    prefix = file.readNext(detail::traceSignatureBytes);
+    int code;
+    {
+        std::lock_guard<std::mutex> lock(ioLibMutex());
+        code = classifySignatureLocked(prefix);
+    }
+    if (code == TT_EXP && !hasTraceLink(prefix)) {
+        if (prefix.size() == detail::traceSignatureBytes)
+            prefix += file.readNext(detail::tracePrefixBytes - detail::traceSignatureBytes);
+        if (!hasTraceLink(prefix))
+            code = TT_UNK;
+    }
+    return code;
 }
 
 bool isZtrCode(int code) { return code >= TT_ZTR && code <= TT_ZTR3; }
@@ -169,7 +178,7 @@ std::string linkedTraceSearchPathLocked(mFILE* experiment, const std::string& pa
     // The linked file is decoded by type, so it must be a chromatogram itself (never another
     // experiment file: a file linking to itself would recurse without end).
     detail::TraceFileBytes linked(linkedPath.c_str());
-    const int linkedCode = classifyLocked(linked.readPrefix(detail::tracePrefixBytes));
+    const int linkedCode = classifySignatureLocked(linked.readNext(detail::traceSignatureBytes));
     if (linkedCode == TT_UNK || linkedCode == TT_EXP)
         return std::string();
     if (exp_Nentries(info.get(), EFLT_LT) != 0) {
@@ -241,7 +250,8 @@ TraceFile::FormatType TraceFile::getFormat(const char* path) {
     detail::TraceFileBytes file(path);
     if (!file.isOpen())
         return Unknown;
-    return static_cast<FormatType>(classify(file.readPrefix(detail::tracePrefixBytes)));
+    std::string prefix;
+    return static_cast<FormatType>(classifyFile(file, prefix));
 }
 
 bool TraceFile::supports(const char* format) {
@@ -272,8 +282,8 @@ boost::shared_ptr<Velm::TraceData> TraceFile::read(const char* path, cmn::OpCont
     if (!file.isOpen())
         return result;
     // Only files whose first bytes carry a chromatogram signature are read in full.
-    const std::string prefix = file.readPrefix(detail::tracePrefixBytes);
-    const int code = classify(prefix);
+    std::string prefix;
+    const int code = classifyFile(file, prefix);
     if (code == TT_UNK)
         return result;
     ReadPtr record = decode(path, file, prefix, code);

@@ -52,7 +52,7 @@ TraceFileBytes::~TraceFileBytes() {
         ::close(fd_);
 }
 
-std::string TraceFileBytes::readPrefix(std::size_t limit) {
+std::string TraceFileBytes::readNext(std::size_t limit) {
     if (fd_ < 0)
         return std::string();
     std::string prefix(limit, '\0');

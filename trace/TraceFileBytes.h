@@ -12,8 +12,10 @@
 namespace Ovik {
 namespace detail {
 
-/// How many leading bytes detection looks at. The decoder's classifier reads at most the first
-/// ~1.6 KB; the rest leaves room to find an experiment file's trace link.
+/// How many leading bytes detection reads first: the decoder's classifier looks at no more than
+/// the first ~1.6 KB.
+constexpr std::size_t traceSignatureBytes = 2048;
+/// How far detection reads into an experiment file to find the link to its trace.
 constexpr std::size_t tracePrefixBytes = 8192;
 
 struct FreeDeleter {
@@ -35,9 +37,10 @@ public:
     /// Size reported when the file was opened.
     std::size_t size() const { return size_; }
 
-    /// Up to `limit` bytes from the start of the file (fewer at its end; "" on failure).
-    std::string readPrefix(std::size_t limit);
-    /// The whole file in a malloc'ed buffer, `prefix` (already read from the start) included;
+    /// The next `limit` bytes of the file, from its start on the first call (fewer at its end;
+    /// "" on failure).
+    std::string readNext(std::size_t limit);
+    /// The whole file in a malloc'ed buffer, `prefix` (all read so far by readNext) included;
     /// empty on a read failure or when the file is larger than `maxBytes`. `sizeOut` receives
     /// the number of bytes.
     MallocBuffer readAll(const std::string& prefix, std::size_t maxBytes, std::size_t& sizeOut);
