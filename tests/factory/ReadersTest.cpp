@@ -1,0 +1,136 @@
+#include "FactoryTestAccess.h"
+#include "TestSupport.h"
+#include "TraceWriter.h"
+
+#include <contracts/SeqArchive.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Access = Ovik::ModelFactoryTestAccess;
+
+class Readers : public mftest::FactoryTest {
+protected:
+    mftest::TempDir dir_;
+    cmn::OpContext ctx_;
+};
+
+const std::string kTwoEntries = ">one first entry\nACGTACGT\n>two\nGGCCAATT\nGG\n";
+
+TEST_F(Readers, OpenTraceAddsOneSequenceFromTheChromatogram) {
+    const std::string path = dir_.file("read1.scf");
+    mftest::writeTrace(path, mftest::TraceKind::SCF);
+    Velm::SeqModel model;
+    EXPECT_TRUE(Access::openTrace(factory(), path.c_str(), model, &ctx_));
+    ASSERT_EQ(model.sequences().size(), 1u);
+    const auto& sequence = model.sequences()[0];
+    EXPECT_EQ(sequence->residues(), "ACGTNACGTA");
+    EXPECT_EQ(sequence->source(), path);
+    EXPECT_EQ(model.encoding(), "trace");
+    EXPECT_EQ(model.url(), ""); // the callers set it
+    EXPECT_TRUE(ctx_.reports().empty());
+}
+
+TEST_F(Readers, AnExperimentFileIsAChromatogramOnlyUnderItsOwnExtension) {
+    const std::string exp = dir_.file("read.EXP");
+    mftest::writeTrace(exp, mftest::TraceKind::EXP, {"ACGTACGTAC", 100, "read", 0, 0});
+    Velm::SeqModel model;
+    EXPECT_TRUE(Access::openTrace(factory(), exp.c_str(), model, nullptr));
+
+    const std::string renamed = mftest::writeFile(dir_.file("read.txt"), mftest::readFile(exp));
+    Velm::SeqModel other;
+    EXPECT_FALSE(Access::openTrace(factory(), renamed.c_str(), other, &ctx_));
+    EXPECT_TRUE(other.empty());
+    EXPECT_TRUE(ctx_.reports().empty());
+}
+
+TEST_F(Readers, OpenTraceDoesNotSplitAFormatQualifiedPath) {
+    const std::string path = dir_.file("read1.scf");
+    mftest::writeTrace(path, mftest::TraceKind::SCF);
+    Velm::SeqModel model;
+    EXPECT_FALSE(Access::openTrace(factory(), ("SCF@@" + path).c_str(), model, &ctx_));
+    EXPECT_TRUE(ctx_.reports().empty());
+}
+
+TEST_F(Readers, OpenSALReadsEveryEntryAndSetsEncodingAndUrl) {
+    const std::string path = mftest::writeFile(dir_.file("two.fa"), kTwoEntries);
+    Velm::SeqModel model;
+    EXPECT_TRUE(Access::openSAL(factory(), path.c_str(), model, nullptr));
+    ASSERT_EQ(model.sequences().size(), 2u);
+    EXPECT_EQ(model.sequences()[0]->name(), "one");
+    EXPECT_EQ(model.sequences()[1]->residues(), "GGCCAATTGG");
+    EXPECT_EQ(model.encoding(), "SAL");
+    EXPECT_EQ(model.url(), path);
+}
+
+TEST_F(Readers, OpenSALTakesTheFormatFromAQualifiedPathAndKeepsItInTheUrl) {
+    const std::string path = mftest::writeFile(dir_.file("two.txt"), kTwoEntries);
+    const std::string qualified = std::string(Ovik::SALSource::FASTA) + "@@" + path;
+    Velm::SeqModel model;
+    EXPECT_TRUE(Access::openSAL(factory(), qualified.c_str(), model, nullptr));
+    EXPECT_EQ(model.sequences().size(), 2u);
+    EXPECT_EQ(model.url(), qualified);
+}
+
+TEST_F(Readers, OpenSALReadsStadenFilesByTheirExtension) {
+    for (const char* name : {"plain.sta", "plain.STA", "plain.stab"}) {
+        const std::string path = mftest::writeFile(dir_.file(name), "ACGTACGTAC\nGGTTAA\n");
+        Velm::SeqModel model;
+        EXPECT_TRUE(Access::openSAL(factory(), path.c_str(), model, nullptr)) << name;
+        ASSERT_EQ(model.sequences().size(), 1u) << name;
+        EXPECT_EQ(model.sequences()[0]->residues(), "ACGTACGTACGGTTAA") << name;
+    }
+}
+
+TEST_F(Readers, OpenSALLetsAnUnreadableFileThrow) {
+    const std::string path = mftest::writeFile(dir_.file("junk.bin"), std::string("\x01\x02\x03\xff", 4));
+    Velm::SeqModel model;
+    EXPECT_THROW(Access::openSAL(factory(), path.c_str(), model, nullptr), std::exception);
+}
+
+TEST_F(Readers, OpenFileTriesTheChromatogramFirstThenTheArchive) {
+    const std::string trace = dir_.file("r.ztr");
+    mftest::writeTrace(trace, mftest::TraceKind::ZTR);
+    Velm::SeqModel fromTrace;
+    EXPECT_TRUE(Access::openFile(factory(), trace.c_str(), fromTrace, nullptr));
+    EXPECT_EQ(fromTrace.encoding(), "trace");
+
+    const std::string fasta = mftest::writeFile(dir_.file("two.fa"), kTwoEntries);
+    Velm::SeqModel fromArchive;
+    EXPECT_TRUE(Access::openFile(factory(), fasta.c_str(), fromArchive, nullptr));
+    EXPECT_EQ(fromArchive.encoding(), "SAL");
+}
+
+TEST_F(Readers, OpenFileByFormatFollowsTheFormatName) {
+    const std::string fasta = mftest::writeFile(dir_.file("two.scf"), kTwoEntries);
+    // An archive format reads the file whatever its extension says.
+    Velm::SeqModel model;
+    EXPECT_TRUE(Access::openFile(factory(), fasta.c_str(), model, Ovik::SALSource::FASTA, &ctx_));
+    EXPECT_EQ(model.sequences().size(), 2u);
+    EXPECT_TRUE(ctx_.reports().empty());
+
+    // A trace format on a file that is not one, with no archive format of that name.
+    Velm::SeqModel none;
+    EXPECT_FALSE(Access::openFile(factory(), fasta.c_str(), none, "ZTR", &ctx_));
+    EXPECT_EQ(ctx_.errors(), std::vector<std::string>{"Cannot understand the format ZTR"});
+
+    cmn::OpContext other;
+    EXPECT_FALSE(Access::openFile(factory(), fasta.c_str(), none, "WHATEVER", &other));
+    EXPECT_EQ(other.errors(), std::vector<std::string>{"Cannot understand the format WHATEVER"});
+    EXPECT_FALSE(Access::openFile(factory(), fasta.c_str(), none, "WHATEVER", nullptr));
+}
+
+TEST_F(Readers, RealChromatogramsAndArchives) {
+    MF_REQUIRE_TESTDATA();
+    Velm::SeqModel trace;
+    EXPECT_TRUE(Access::openFile(factory(), mftest::testdataFile("traces/310.ab1").c_str(), trace, nullptr));
+    ASSERT_EQ(trace.sequences().size(), 1u);
+    EXPECT_EQ(trace.sequences()[0]->length(), 868u);
+
+    Velm::SeqModel records;
+    EXPECT_TRUE(Access::openFile(factory(), mftest::testdataFile("sequences/cor6_6.gb").c_str(), records, nullptr));
+    EXPECT_EQ(records.sequences().size(), 6u);
+}
+
+} // namespace

@@ -1,0 +1,47 @@
+#include "TraceWriter.h"
+
+#include <io_lib/Read.h>
+
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+namespace mftest {
+
+void writeTrace(const std::string& path, TraceKind kind, const TraceSpec& spec) {
+    Read* read = read_allocate(static_cast<int>(spec.points), static_cast<int>(spec.bases.size()));
+    if (!read)
+        throw std::runtime_error("read_allocate failed");
+    unsigned short* channels[4] = {read->traceA, read->traceC, read->traceG, read->traceT};
+    for (unsigned i = 0; i < spec.points; ++i)
+        for (int c = 0; c < 4; ++c)
+            channels[c][i] = static_cast<unsigned short>((i * (c + 1)) % 50);
+    const char* order = "ACGT";
+    for (std::size_t b = 0; b < spec.bases.size(); ++b) {
+        read->base[b] = spec.bases[b];
+        const unsigned pos = static_cast<unsigned>(5 + 10 * b) % spec.points;
+        read->basePos[b] = static_cast<unsigned short>(pos);
+        const char* hit = std::strchr(order, spec.bases[b]);
+        if (hit && *hit)
+            channels[hit - order][pos] = 1000;
+        read->prob_A[b] = spec.bases[b] == 'A' ? 40 : 2;
+        read->prob_C[b] = spec.bases[b] == 'C' ? 35 : 2;
+        read->prob_G[b] = spec.bases[b] == 'G' ? 30 : 2;
+        read->prob_T[b] = spec.bases[b] == 'T' ? 25 : 2;
+    }
+    read->maxTraceVal = 1000;
+    read->leftCutoff = spec.leftCutoff;
+    read->rightCutoff = spec.rightCutoff;
+    std::vector<char> ident(spec.ident.begin(), spec.ident.end());
+    ident.push_back('\0');
+    if (!spec.ident.empty())
+        read->ident = strdup(ident.data());
+    std::vector<char> name(path.begin(), path.end());
+    name.push_back('\0');
+    const int rc = write_reading(name.data(), read, static_cast<int>(kind));
+    read_deallocate(read);
+    if (rc != 0)
+        throw std::runtime_error("io_lib could not write " + path);
+}
+
+} // namespace mftest
