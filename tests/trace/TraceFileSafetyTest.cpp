@@ -75,6 +75,23 @@ TEST(TraceFileSearchPaths, AreNeverConsulted) {
     }
 }
 
+TEST(TraceFileSearchPaths, AnExperimentLinkIsTheFileBesideIt) {
+    // The decoder looks for a linked trace on its search path and in the current folder before
+    // the experiment file's own folder; a file of the same name there must not be taken.
+    mftest::TempDir elsewhere;
+    mftest::TempDir here;
+    ReadPtr decoy = tracetest::makeRead(100, 10);
+    ReadPtr beside = tracetest::makeRead(250, 25);
+    ASSERT_TRUE(tracetest::writeRead(*decoy, elsewhere.file("linked.scf"), TT_SCF));
+    ASSERT_TRUE(tracetest::writeRead(*beside, here.file("linked.scf"), TT_SCF));
+    const std::string exp = mftest::writeFile(here.file("reading.exp"),
+                                              "ID   reading\nLN   linked.scf\nLT   SCF\n");
+    SearchPathEnvironment env(elsewhere.path());
+    const auto data = TraceFile().read(exp.c_str(), nullptr);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(250u, data->numPoints());
+}
+
 TEST(TraceFileSearchPaths, CompressedVariantsBesideAMissingFileAreIgnored) {
     mftest::TempDir dir;
     ReadPtr written = tracetest::makeRead(100, 10);
