@@ -16,7 +16,10 @@ public:
     static const char* const className;
     BlastModel();
     const char* getType() const override { return className; }
+    /// True when it holds neither sequences nor hits.
     bool empty() const override;
+    /// Drops the sequences and the hits; program and database stay.
+    void clear() override;
     void dump(std::ostream& out, int indent) const override;
 
     const std::string& program() const { return program_; }

@@ -11,6 +11,11 @@ BlastModel::BlastModel() = default;
 
 bool BlastModel::empty() const { return BioModel::empty() && hits_.empty(); }
 
+void BlastModel::clear() {
+    BioModel::clear();
+    hits_.clear();
+}
+
 void BlastModel::dump(std::ostream& out, int indent) const {
     BioModel::dump(out, indent);
     const std::string pad(indent > 0 ? static_cast<std::size_t>(indent) : 0, ' ');
