@@ -11,6 +11,9 @@
 namespace Ovik {
 
 /// Reads DNA sequencing chromatograms (SCF, ABI, ZTR, experiment files, ...). Stateless.
+/// Only the file at the path given is read (an experiment file's trace is taken from beside it):
+/// no search-path variables, compressed variants, network or helper programs. Safe to call from
+/// several threads; the calls into the decoder are serialised inside.
 class MF_API TraceFile {
 public:
     /// Chromatogram kinds; the values are the trace-type codes of the decoder.
@@ -32,15 +35,17 @@ public:
     TraceFile() {}
     TraceFile& operator=(const TraceFile&) { return *this; }
 
-    /// The chromatogram kind of the file, judged from its first bytes only; 0 when it is not a
-    /// chromatogram (plain sequence text included) or cannot be opened.
+    /// The chromatogram kind of the file, judged from its first bytes only (never the whole file);
+    /// 0 when it is not a chromatogram (plain sequence text, compressed content, an experiment
+    /// file without a trace link) or is not a regular file that can be opened.
     static FormatType getFormat(const char* path);
     /// True when `format` begins, ignoring case, with a chromatogram format name ("scf" ... "bio").
     static bool supports(const char* format);
     /// The eleven chromatogram formats, "SCF" first and "BIO" last.
     static Velm::FormatList getSupportedFormats();
-    /// Decodes the file at exactly `path`; an empty pointer when it is not a usable chromatogram.
-    /// Reports nothing through `ctx`.
+    /// Decodes the file at exactly `path`; an empty pointer when it is not a usable chromatogram
+    /// (fewer than 2 sample points or bases included). Files whose first bytes carry no
+    /// chromatogram signature are refused without being read in full. Reports nothing through `ctx`.
     boost::shared_ptr<Velm::TraceData> read(const char* path, cmn::OpContext* ctx);
 };
 
