@@ -137,7 +137,7 @@ private:
 // Two-letter codes that the EMBL and Swiss-Prot writers produce themselves.
 bool ownCode(const std::string& key) {
     return key == "ID" || key == "AC" || key == "DE" || key == "XX" || key == "FH" || key == "FT" ||
-           key == "SQ" || key == "SV";
+           key == "SQ";
 }
 
 class EmblWriter : public ArchiveWriter {

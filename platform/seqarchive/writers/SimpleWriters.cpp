@@ -117,7 +117,9 @@ protected:
                 c = ' ';
         while (d.size() >= 2 && d.compare(d.size() - 2, 2, "..") == 0)
             d.pop_back();
-        out += d + "\n\n";
+        for (const std::string& piece : text::wrap(d, 75))
+            out += piece + "\n";
+        out += "\n";
         out += name + "  Length: " + std::to_string(seq.residues().size()) + "  " + text::today() +
                "  Type: " + (protein ? "P" : "N") + "  Check: " +
                std::to_string(text::gcgChecksum(seq.residues())) + "  ..\n\n";

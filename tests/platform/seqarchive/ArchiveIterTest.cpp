@@ -1,0 +1,149 @@
+// The archive iterator: format-qualified paths, laziness, URL, reports through the context.
+#include "SeqArchiveTestUtil.h"
+
+#include <TestSupport.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace satest;
+
+namespace {
+
+std::vector<boost::shared_ptr<Velm::Model>> drain(Velm::ModelIter& iter) {
+    std::vector<boost::shared_ptr<Velm::Model>> out;
+    while (boost::shared_ptr<Velm::Model> m = iter.next())
+        out.push_back(m);
+    return out;
+}
+
+const Velm::Sequence& only(const boost::shared_ptr<Velm::Model>& model) {
+    auto* bio = dynamic_cast<Velm::SeqModel*>(model.get());
+    EXPECT_NE(bio, nullptr);
+    EXPECT_EQ(bio->sequences().size(), 1u);
+    return *bio->sequences().front();
+}
+
+TEST(QualifiedPath, SplitsOnTheFirstDoubleAt) {
+    std::string format;
+    EXPECT_EQ(Ovik::SALArchiveModelIter::splitQualifiedPath("FASTA@@/d/x.fa", format), "/d/x.fa");
+    EXPECT_EQ(format, "FASTA");
+    EXPECT_EQ(Ovik::SALArchiveModelIter::splitQualifiedPath("SDN@@FASTA@@x.sta", format), "x.sta");
+    EXPECT_EQ(format, "SDN");
+    EXPECT_EQ(Ovik::SALArchiveModelIter::splitQualifiedPath("/d/a@b@@c", format), "/d/a@b@@c");
+    EXPECT_EQ(format, "");
+    EXPECT_EQ(Ovik::SALArchiveModelIter::splitQualifiedPath("plain.fa", format), "plain.fa");
+    EXPECT_EQ(format, "");
+    // An inner part that is no format name belongs to the file path.
+    EXPECT_EQ(Ovik::SALArchiveModelIter::splitQualifiedPath("GB@@dir@@x.gb", format), "dir@@x.gb");
+    EXPECT_EQ(format, "GB");
+}
+
+TEST(ArchiveIter, YieldsOneModelPerEntryWithItsUrl) {
+    mftest::TempDir dir;
+    std::string path = mftest::writeFile(dir.file("a.fa"), ">a one\nAC\n>b\nGT\n>c\nTT\n");
+    cmn::OpContext ctx;
+    Ovik::SALArchiveModelIter iter(path.c_str(), nullptr, &ctx, "");
+    auto models = drain(iter);
+    ASSERT_EQ(models.size(), 3u);
+    EXPECT_EQ(only(models[0]).name(), "a");
+    EXPECT_EQ(only(models[0]).description(), "one");
+    EXPECT_EQ(only(models[2]).residues(), "TT");
+    for (const auto& m : models) {
+        EXPECT_EQ(m->url(), path);
+        EXPECT_EQ(m->encoding(), "SAL");
+        EXPECT_EQ(m->getType(), Velm::SeqModel::className);
+    }
+    EXPECT_FALSE(iter.next());
+    EXPECT_TRUE(ctx.reports().empty());
+}
+
+TEST(ArchiveIter, FirstFormatNameOfAQualifiedPathWins) {
+    mftest::TempDir dir;
+    // Staden content: read as Staden it is one sequence; read as FASTA it would fail.
+    std::string path = mftest::writeFile(dir.file("reads.sta"), "<read1---->\nACGTACGT\n");
+    std::string qualified = "SDN@@FASTA@@" + path;
+    cmn::OpContext ctx;
+    Ovik::SALArchiveModelIter iter(qualified.c_str(), "q", &ctx, "GenBank");
+    auto models = drain(iter);
+    ASSERT_EQ(models.size(), 1u) << (ctx.errors().empty() ? "" : ctx.errors()[0]);
+    EXPECT_EQ(only(models[0]).name(), "read1");
+    EXPECT_EQ(models[0]->url(), qualified);
+}
+
+TEST(ArchiveIter, FormatArgumentIsUsedWhenThePathNamesNone) {
+    mftest::TempDir dir;
+    std::string path = mftest::writeFile(dir.file("x.txt"), "ACGTACGT\n");
+    {
+        Ovik::SALArchiveModelIter iter(path.c_str(), nullptr, nullptr, "SDN");
+        EXPECT_EQ(drain(iter).size(), 1u);
+    }
+    cmn::OpContext ctx;
+    Ovik::SALArchiveModelIter iter(path.c_str(), nullptr, &ctx, "FASTA");
+    EXPECT_TRUE(drain(iter).empty());
+    ASSERT_EQ(ctx.errors().size(), 1u);
+    EXPECT_EQ(ctx.errors()[0], path + ":1: expected a FASTA header line starting with '>'");
+}
+
+TEST(ArchiveIter, ProblemsAreReportedAndEndTheIteration) {
+    mftest::TempDir dir;
+    std::string missing = dir.file("missing.fa");
+    cmn::OpContext ctx;
+    Ovik::SALArchiveModelIter iter(missing.c_str(), nullptr, &ctx, "");
+    EXPECT_FALSE(iter.next());
+    EXPECT_FALSE(iter.next());
+    ASSERT_EQ(ctx.errors().size(), 1u);
+    EXPECT_EQ(ctx.errors()[0], "Cannot open sequence file " + missing + ": No such file or directory");
+
+    // A good entry, then a truncated one: one model, then the report.
+    std::string path = mftest::writeFile(dir.file("t.gb"), "LOCUS       A 2 bp DNA\nORIGIN\n 1 ac\n//\nLOCUS       B 2 bp DNA\n");
+    cmn::OpContext ctx2;
+    Ovik::SALArchiveModelIter iter2(path.c_str(), nullptr, &ctx2, "");
+    EXPECT_EQ(drain(iter2).size(), 1u);
+    ASSERT_EQ(ctx2.errors().size(), 1u);
+    EXPECT_EQ(ctx2.errors()[0], path + ":5: unexpected end of file in the entry that starts at line 5");
+    // Without a context the iteration ends the same way.
+    Ovik::SALArchiveModelIter iter3(path.c_str(), nullptr, nullptr, "");
+    EXPECT_EQ(drain(iter3).size(), 1u);
+}
+
+TEST(ArchiveIter, YieldsTheFirstEntryBeforeTheRestIsWritten) {
+    mftest::TempDir dir;
+    std::string fifo = dir.file("stream");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::promise<void> firstSeen;
+    std::future<void> firstSeenFuture = firstSeen.get_future();
+    bool writerWaitedInTime = false;
+    std::thread writer([&] {
+        int fd = open(fifo.c_str(), O_WRONLY);
+        std::string head = ">first\nACGT\n>second\n";
+        (void)!write(fd, head.data(), head.size());
+        // The rest only comes once the reader has the first entry (or after a timeout, so that a
+        // reader that wants the whole file fails the test instead of hanging).
+        writerWaitedInTime = firstSeenFuture.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+        std::string rest = "GGGG\n>third\nTT\n";
+        (void)!write(fd, rest.data(), rest.size());
+        close(fd);
+    });
+    std::string qualified = "FASTA@@" + fifo; // no content sniffing on a stream
+    Ovik::SALArchiveModelIter iter(qualified.c_str(), nullptr, nullptr, "");
+    boost::shared_ptr<Velm::Model> first = iter.next();
+    firstSeen.set_value();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(only(first).name(), "first");
+    auto rest = drain(iter);
+    writer.join();
+    EXPECT_TRUE(writerWaitedInTime);
+    ASSERT_EQ(rest.size(), 2u);
+    EXPECT_EQ(only(rest[0]).residues(), "GGGG");
+    EXPECT_EQ(only(rest[1]).name(), "third");
+}
+
+} // namespace
