@@ -6,11 +6,14 @@ install(TARGETS ${MF_LIBRARIES} EXPORT ModelFactoryTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# Headers keep their folders, so that <factory/ModelFactory.h> works against the installed tree.
-foreach(dir contracts factory trace)
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/modelfactory/${dir}
-    FILES_MATCHING PATTERN "*.h")
-endforeach()
+# Public headers keep their folders, so that <factory/ModelFactory.h> works against the installed
+# tree. The factory's and the reader's internal headers stay out.
+set(MF_HEADER_ROOT ${CMAKE_INSTALL_INCLUDEDIR}/modelfactory)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/contracts/ DESTINATION ${MF_HEADER_ROOT}/contracts
+  FILES_MATCHING PATTERN "*.h")
+install(FILES ${PROJECT_SOURCE_DIR}/factory/ModelFactory.h ${PROJECT_SOURCE_DIR}/factory/ObjectLevelLockable.h
+  DESTINATION ${MF_HEADER_ROOT}/factory)
+install(FILES ${PROJECT_SOURCE_DIR}/trace/TraceFile.h DESTINATION ${MF_HEADER_ROOT}/trace)
 
 set(MF_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/ModelFactory)
 # A namespace gives better diagnostics than bare names for imported targets.

@@ -13,7 +13,7 @@ run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 run(${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build -G ${GENERATOR}
     -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=Release)
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
-run(${WORK_DIR}/build/consumer)
+run(${WORK_DIR}/build/consumer ${WORK_DIR})
 message(STATUS "consumer said: ${last_output}")
 if(NOT last_output MATCHES "consumer ok")
   message(FATAL_ERROR "the consumer did not report success")
