@@ -498,9 +498,12 @@ void addOptional(pugi::xml_node parent, const char* name, const std::string& val
         addText(parent, name, value);
 }
 
+// The shortest of 15 or 17 significant digits that reads back as the same value.
 std::string formatReal(double value) {
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.17g", value);
+    std::snprintf(buffer, sizeof buffer, "%.15g", value);
+    if (std::strtod(buffer, nullptr) != value)
+        std::snprintf(buffer, sizeof buffer, "%.17g", value);
     return buffer;
 }
 
