@@ -106,11 +106,15 @@ void FeatureParser::closeQualifier() {
         if (!value.empty() && value[0] == '"') {
             std::size_t close = value.size() > 1 && value.back() == '"' ? value.size() - 1 : value.size();
             std::string inner = value.substr(1, close - 1);
-            value.clear();
-            for (std::size_t i = 0; i < inner.size(); ++i) {
-                value += inner[i];
-                if (inner[i] == '"' && i + 1 < inner.size() && inner[i + 1] == '"')
-                    ++i;
+            if (inner.find('"') == std::string::npos) {
+                value.swap(inner);
+            } else {
+                value.clear();
+                for (std::size_t i = 0; i < inner.size(); ++i) {
+                    value += inner[i];
+                    if (inner[i] == '"' && i + 1 < inner.size() && inner[i + 1] == '"')
+                        ++i; // "" stands for one quote
+                }
             }
         }
     }

@@ -1,5 +1,6 @@
 #include "TextUtil.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -54,37 +55,45 @@ struct DropTable {
     bool spaceOrDigit[256];
     DropTable() {
         for (int c = 0; c < 256; ++c) {
-            space[c] = c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+            space[c] = c <= ' '; // whitespace and control characters are never residues
             spaceOrDigit[c] = space[c] || (c >= '0' && c <= '9');
         }
     }
 };
 const DropTable kDrop;
 
+template <bool Digits>
 void appendFiltered(std::string& out, const char* s, std::size_t n, const bool* drop) {
-    // Most lines hold nothing to drop: check first (vectorises), then copy in one go.
-    unsigned hits = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        hits += drop[static_cast<unsigned char>(s[i])];
+    // Most lines hold nothing to drop: count first (plain compares, which vectorise), then copy.
+    std::size_t hits = 0;
+    const unsigned char* u = reinterpret_cast<const unsigned char*>(s);
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned c = u[i];
+        hits += (c <= ' ') | (Digits & (c - '0' < 10u));
+    }
     if (hits == 0) {
         out.append(s, n);
         return;
     }
+    // Branch-free compaction: every byte is stored, only the kept ones advance the cursor.
     std::size_t old = out.size();
-    out.resize(old + n - hits);
+    out.resize(old + n);
     char* d = &out[old];
-    for (std::size_t i = 0; i < n; ++i)
-        if (!drop[static_cast<unsigned char>(s[i])])
-            *d++ = s[i];
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        *d = static_cast<char>(c);
+        d += !drop[c];
+    }
+    out.resize(old + n - hits);
 }
 } // namespace
 
 void appendResidues(std::string& out, const char* s, std::size_t n) {
-    appendFiltered(out, s, n, kDrop.spaceOrDigit);
+    appendFiltered<true>(out, s, n, kDrop.spaceOrDigit);
 }
 
 void appendNonSpace(std::string& out, const char* s, std::size_t n) {
-    appendFiltered(out, s, n, kDrop.space);
+    appendFiltered<false>(out, s, n, kDrop.space);
 }
 
 unsigned gcgChecksum(const std::string& residues) {
@@ -187,12 +196,39 @@ std::string tokenName(const std::string& name, std::size_t index) {
     return out;
 }
 
+Velm::Sequence::MoleculeType guessType(const std::string& residues) {
+    // 0: not a letter, 1: other letter, 2: A C G N, 3: T, 4: U.
+    static const struct Classes {
+        unsigned char c[256];
+        Classes() {
+            for (int i = 0; i < 256; ++i)
+                c[i] = ((i >= 'A' && i <= 'Z') || (i >= 'a' && i <= 'z')) ? 1 : 0;
+            for (const char* p = "ACGNacgn"; *p; ++p)
+                c[static_cast<unsigned char>(*p)] = 2;
+            c['T'] = c['t'] = 3;
+            c['U'] = c['u'] = 4;
+        }
+    } classes;
+    std::size_t counts[5] = {0, 0, 0, 0, 0};
+    const std::size_t n = std::min<std::size_t>(residues.size(), 2048);
+    for (std::size_t i = 0; i < n; ++i)
+        ++counts[classes.c[static_cast<unsigned char>(residues[i])]];
+    std::size_t letters = counts[1] + counts[2] + counts[3] + counts[4];
+    std::size_t nucleotides = counts[2] + counts[3] + counts[4];
+    if (letters == 0)
+        return Velm::Sequence::MoleculeType::Unknown;
+    if (nucleotides * 10 >= letters * 9)
+        return (counts[4] > 0 && counts[3] == 0) ? Velm::Sequence::MoleculeType::RNA
+                                                 : Velm::Sequence::MoleculeType::DNA;
+    return Velm::Sequence::MoleculeType::Protein;
+}
+
 Velm::Sequence::MoleculeType moleculeOf(const Velm::Sequence& seq) {
     if (seq.isProtein())
         return Velm::Sequence::MoleculeType::Protein;
     if (seq.moleculeType() != Velm::Sequence::MoleculeType::Unknown)
         return seq.moleculeType();
-    return Velm::Sequence::guessMoleculeType(seq.residues());
+    return guessType(seq.residues());
 }
 
 std::string baseName(const std::string& path) {

@@ -44,6 +44,9 @@ std::vector<std::string> splitLines(const std::string& value);
 
 /// A name usable as a single token: whitespace becomes '_'; an empty name becomes "seq<index>".
 std::string tokenName(const std::string& name, std::size_t index);
+/// Nucleotide or protein, judged from the first residues as Velm::Sequence::guessMoleculeType
+/// judges the whole sequence (a sample keeps large entries fast).
+Velm::Sequence::MoleculeType guessType(const std::string& residues);
 /// Molecule type of a sequence, guessed from its residues when it does not know it.
 Velm::Sequence::MoleculeType moleculeOf(const Velm::Sequence& seq);
 /// The base name of a path without folders and without its last extension.

@@ -93,7 +93,7 @@ protected:
             }
 
         if (type == Type::Unknown)
-            type = Velm::Sequence::guessMoleculeType(scratch_.substr(0, 4096));
+            type = text::guessType(scratch_);
         boost::shared_ptr<Velm::Sequence> seq = makeSequence(type);
         seq->setName(name);
         seq->setAccession(accession);

@@ -47,7 +47,7 @@ protected:
             text::appendNonSpace(scratch_, line.data, line.size);
         }
         // A sample is enough to tell nucleotides from amino acids and keeps big entries fast.
-        auto type = Velm::Sequence::guessMoleculeType(scratch_.substr(0, 4096));
+        auto type = text::guessType(scratch_);
         boost::shared_ptr<Velm::Sequence> seq = makeSequence(type);
         seq->setName(name);
         seq->setDescription(description);

@@ -78,7 +78,7 @@ protected:
             warn("GCG length mismatch for " + name + " in " + src_.path() + ": the file says " +
                  std::to_string(declaredLength) + ", the sequence has " + std::to_string(scratch_.size()));
 
-        Type type = Velm::Sequence::guessMoleculeType(scratch_.substr(0, 4096));
+        Type type = text::guessType(scratch_);
         if (declaredType == "P")
             type = Type::Protein;
         else if (declaredType == "N" && type == Type::Protein)

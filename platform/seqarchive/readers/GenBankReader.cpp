@@ -115,7 +115,7 @@ protected:
             description.pop_back();
 
         if (type == Velm::Sequence::MoleculeType::Unknown)
-            type = Velm::Sequence::guessMoleculeType(scratch_.substr(0, 4096));
+            type = text::guessType(scratch_);
         boost::shared_ptr<Velm::Sequence> seq = makeSequence(type);
         seq->setName(name);
         seq->setAccession(accession);

@@ -38,7 +38,7 @@ protected:
 
     boost::shared_ptr<Velm::Sequence> readEntry() override {
         Row& row = rows_[next_++];
-        Type type = protein_ ? Type::Protein : Velm::Sequence::guessMoleculeType(row.residues.substr(0, 4096));
+        Type type = protein_ ? Type::Protein : text::guessType(row.residues);
         if (!protein_ && type == Type::Protein)
             type = Type::DNA;
         boost::shared_ptr<Velm::Sequence> seq = makeSequence(type);

@@ -52,7 +52,7 @@ protected:
         }
         Type type = typeOfCode(code);
         if (type == Type::Unknown)
-            type = Velm::Sequence::guessMoleculeType(scratch_.substr(0, 4096));
+            type = text::guessType(scratch_);
         boost::shared_ptr<Velm::Sequence> seq = makeSequence(type);
         seq->setName(name);
         seq->setDescription(title);

@@ -95,7 +95,7 @@ protected:
         Type mol = type == "PROTEIN" ? Type::Protein
                    : type == "RNA"   ? Type::RNA
                    : type == "DNA"   ? Type::DNA
-                                     : Velm::Sequence::guessMoleculeType(scratch_.substr(0, 4096));
+                                     : text::guessType(scratch_);
         boost::shared_ptr<Velm::Sequence> seq = makeSequence(mol);
         seq->setName(name);
         seq->setAccession(accession);

@@ -43,7 +43,7 @@ protected:
         if (name.empty())
             name = text::baseName(src_.path());
         boost::shared_ptr<Velm::Sequence> seq =
-            makeSequence(Velm::Sequence::guessMoleculeType(scratch_.substr(0, 4096)));
+            makeSequence(text::guessType(scratch_));
         seq->setName(name);
         seq->setDescription(description);
         takeResidues(*seq, scratch_);
