@@ -1,0 +1,27 @@
+#ifndef MODELFACTORY_TOOLS_COMMANDS_H
+#define MODELFACTORY_TOOLS_COMMANDS_H
+
+#include "Cli.h"
+#include "ToolContext.h"
+
+#include <ostream>
+
+namespace mftool {
+
+/// A command: what it accepts, and its body. The body writes its result to `out`, reports through
+/// `ctx` and returns the exit status; it may throw UsageError (exit 2) or std::exception (exit 1).
+struct Command {
+    CommandSpec spec;
+    int (*run)(const Arguments& args, ToolContext& ctx, std::ostream& out);
+};
+
+extern const Command kTypeCommand;
+extern const Command kOpenCommand;
+extern const Command kIterateCommand;
+extern const Command kConvertCommand;
+extern const Command kFormatsCommand;
+extern const Command kTraceCommand;
+
+} // namespace mftool
+
+#endif

@@ -1,0 +1,215 @@
+// modelfactory convert: open a file and save it in another format.
+//
+// A sequence archive going to an archive format is streamed: the factory's iterator yields one
+// entry at a time and each is appended to the output through the archive library, so memory stays
+// flat whatever the input's size. Everything else is opened whole and written with the factory's
+// save(), which chooses the writer by the output's extension or by --to.
+#include "Commands.h"
+#include "Json.h"
+#include "Messages.h"
+#include "ModelReport.h"
+
+#include <contracts/SeqArchive.h>
+#include <factory/ModelFactory.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <iostream>
+#include <memory>
+
+namespace mftool {
+
+namespace {
+
+/// A progress line on stderr, redrawn at most five times a second, only when stderr is a terminal.
+class Progress {
+public:
+    Progress() : enabled_(::isatty(STDERR_FILENO) == 1), last_(std::chrono::steady_clock::now()) {}
+    ~Progress() { clear(); }
+
+    void update(std::size_t entries, std::size_t sequences) {
+        if (!enabled_)
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ < std::chrono::milliseconds(200))
+            return;
+        last_ = now;
+        std::cerr << "\rconverting: " << entries << " entries, " << sequences << " sequences"
+                  << std::flush;
+        drawn_ = true;
+    }
+
+    /// Removes the line, so that what follows starts on a clean line.
+    void clear() {
+        if (drawn_)
+            std::cerr << "\r\033[K" << std::flush;
+        drawn_ = false;
+    }
+
+private:
+    bool enabled_;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point last_;
+};
+
+struct Outcome {
+    bool ok = false;
+    bool streamed = false;
+    std::string format; ///< the format written, when known
+    std::size_t models = 0;
+    std::size_t sequences = 0;
+};
+
+std::string extensionOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return std::string();
+    return path.substr(dot + 1);
+}
+
+// The archive format to stream into: --to, else the output's extension, when the archive library
+// knows it as the name (or alias) of a format it can write. Null means: save the whole model.
+const char* streamingFormat(const std::string& output, const std::string& to) {
+    const std::string name = to.empty() ? extensionOf(output) : to;
+    if (name.empty())
+        return nullptr;
+    const char* format = Ovik::SALSource::canonicalName(name.c_str());
+    return format && Ovik::SALSource::isWritable(format) ? format : nullptr;
+}
+
+Outcome stream(const std::string& input, const std::string& output, const std::string& from,
+               const char* format, ToolContext& ctx) {
+    Outcome outcome;
+    outcome.streamed = true;
+    outcome.format = format;
+    boost::shared_ptr<Velm::ModelIter> iterator =
+        Ovik::GetModelFactory().iterate(input.c_str(), "", &ctx, from);
+    if (!iterator)
+        return outcome;
+
+    // Opened at the first sequence: GenBank output of protein entries is written as GenPept, as
+    // the factory's own archive writer does.
+    std::unique_ptr<Ovik::OSeqArchive> archive;
+    Progress progress;
+    while (boost::shared_ptr<Velm::Model> model = iterator->next()) {
+        ++outcome.models;
+        auto* bio = dynamic_cast<Velm::BioModel*>(model.get());
+        if (!bio)
+            continue;
+        for (const auto& sequence : bio->sequences()) {
+            if (!archive) {
+                if (outcome.format == Ovik::SALSource::GB && sequence->isProtein())
+                    outcome.format = Ovik::SALSource::GENPEPT;
+                archive.reset(new Ovik::OSeqArchive(output, outcome.format, ""));
+            }
+            Ovik::saveSequence(*sequence, *archive);
+            ++outcome.sequences;
+        }
+        progress.update(outcome.models, outcome.sequences);
+    }
+    progress.clear();
+    // An iteration that ended on an error leaves the target as it was: the archive is dropped
+    // unclosed, which removes its temporary file.
+    if (ctx.hasErrors())
+        return outcome;
+    if (!archive) {
+        ctx.error(msg::NothingToConvert + input);
+        return outcome;
+    }
+    archive->close();
+    outcome.ok = true;
+    return outcome;
+}
+
+Outcome saveWhole(const std::string& input, const std::string& output, const std::string& type,
+                  const std::string& from, const std::string& to, ToolContext& ctx) {
+    Outcome outcome;
+    outcome.format = to;
+    boost::shared_ptr<Velm::Model> model = openModel(input, type, from, &ctx);
+    if (!model || model->empty()) {
+        if (!ctx.hasErrors())
+            ctx.error(msg::NothingOpened + input);
+        return outcome;
+    }
+    outcome.models = 1;
+    if (auto* bio = dynamic_cast<Velm::BioModel*>(model.get()))
+        outcome.sequences = bio->sequences().size();
+    Ovik::ModelFactory& factory = Ovik::GetModelFactory();
+    outcome.ok = to.empty() ? factory.save(output.c_str(), *model, &ctx)
+                            : factory.save(output.c_str(), *model, to.c_str(), &ctx);
+    if (!outcome.ok && !ctx.hasErrors())
+        ctx.error(msg::CannotWrite + output);
+    return outcome;
+}
+
+int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
+    const std::string input = args.positional()[0];
+    const std::string output = args.positional()[1];
+    const std::string from = args.get("from");
+    const std::string to = args.get("to");
+
+    bool chromatogram = false;
+    const std::string type = modelClassFor(input, args.get("type"), from, &ctx, &chromatogram);
+    Outcome outcome;
+    if (type.empty()) {
+        ctx.error(msg::CannotClassify + input + msg::TypeHint);
+    } else {
+        // Only sequence archives stream; a chromatogram is one sequence and is read whole.
+        const char* format = type == Velm::SeqModel::className && !chromatogram
+                                 ? streamingFormat(output, to)
+                                 : nullptr;
+        outcome = format ? stream(input, output, from, format, ctx)
+                         : saveWhole(input, output, type, from, to, ctx);
+    }
+
+    if (args.flag("json")) {
+        JsonWriter json(out);
+        json.beginObject();
+        json.field("command", "convert");
+        json.field("ok", outcome.ok);
+        json.field("input", input);
+        json.field("output", output);
+        json.field("class", type);
+        if (outcome.format.empty())
+            json.key("format").null();
+        else
+            json.field("format", outcome.format);
+        json.field("streamed", outcome.streamed);
+        json.field("models", outcome.models);
+        json.field("sequences", outcome.sequences);
+        ctx.writeJson(json);
+        json.endObject();
+        json.finish();
+    } else if (outcome.ok) {
+        out << "wrote " << output << ": " << outcome.sequences
+            << (outcome.sequences == 1 ? " sequence" : " sequences") << " from " << input;
+        if (outcome.streamed)
+            out << " (" << outcome.format << ", streamed entry by entry)\n";
+        else if (!outcome.format.empty())
+            out << " (" << type << " saved as " << outcome.format << ")\n";
+        else
+            out << " (" << type << " saved by the output's extension)\n";
+    }
+    return outcome.ok ? ExitOk : ExitFailed;
+}
+
+} // namespace
+
+const Command kConvertCommand = {
+    {"convert", "IN OUT", "Open a file and save it in another format.",
+     "The output format comes from OUT's extension, or from --to. A sequence archive going to an\n"
+     "archive format (FASTA, GenBank, EMBL, ...) is streamed entry by entry, so files of any size\n"
+     "convert in constant memory; a progress line is shown on stderr when it is a terminal.\n"
+     "Anything else is opened whole and saved through the factory. An existing OUT is replaced\n"
+     "only when the conversion succeeds.\n",
+     {{"type", "CLASS", "open IN as this model class instead of detecting it"},
+      {"from", "NAME", "read IN in this format"},
+      {"to", "NAME", "write OUT in this format instead of the one its extension names"}},
+     2,
+     2},
+    &runConvert};
+
+} // namespace mftool

@@ -1,0 +1,37 @@
+#ifndef MODELFACTORY_TOOLS_MESSAGES_H
+#define MODELFACTORY_TOOLS_MESSAGES_H
+
+// The tool's own texts; tests match them verbatim. Reports of the library are printed as they come.
+namespace mftool {
+namespace msg {
+
+// Prefixes of everything written to stderr.
+constexpr const char* WarningPrefix = "warning: ";
+constexpr const char* ErrorPrefix = "error: ";
+
+// Command line.
+constexpr const char* NoCommand = "no command given";
+constexpr const char* UnknownCommand = "unknown command '";
+constexpr const char* UnknownOption = "unknown option '";
+constexpr const char* OptionNeedsValue = "missing value for option '";
+constexpr const char* OptionTakesNoValue = "option takes no value: '";
+constexpr const char* OptionRepeated = "option given more than once: '";
+constexpr const char* MissingArgument = "missing argument; expected ";
+constexpr const char* UnexpectedArgument = "unexpected argument '";
+constexpr const char* HelpHint = "Run 'modelfactory --help' for the list of commands.";
+
+// Commands.
+constexpr const char* Unclassified = "unclassified";
+constexpr const char* CannotClassify = "cannot tell what kind of model this file holds: ";
+constexpr const char* TypeHint = " (name one with --type)";
+constexpr const char* NothingOpened = "nothing could be read from ";
+constexpr const char* NothingToConvert = "no sequences to convert in ";
+constexpr const char* NotAChromatogram = "not a readable chromatogram: ";
+constexpr const char* NotAChromatogramFormat = "not a chromatogram format: ";
+constexpr const char* CannotWrite = "cannot write ";
+constexpr const char* NoModels = "no models in ";
+
+} // namespace msg
+} // namespace mftool
+
+#endif

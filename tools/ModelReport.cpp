@@ -1,0 +1,174 @@
+#include "ModelReport.h"
+
+#include "Json.h"
+
+#include <contracts/Sequence.h>
+#include <factory/ModelFactory.h>
+
+#include <algorithm>
+#include <iomanip>
+#include <sstream>
+#include <vector>
+
+namespace mftool {
+
+namespace {
+
+const char* moleculeOf(const Velm::Sequence& sequence) {
+    return Velm::Sequence::moleculeTypeName(sequence.moleculeType());
+}
+
+const Velm::BioModel* asBio(const Velm::Model& model) {
+    return dynamic_cast<const Velm::BioModel*>(&model);
+}
+
+void printResidues(std::ostream& out, const std::string& residues) {
+    for (std::size_t i = 0; i < residues.size(); i += 60)
+        out << "    " << residues.substr(i, 60) << '\n';
+}
+
+// Models without sequences describe themselves.
+std::string dumpText(const Velm::Model& model) {
+    std::ostringstream text;
+    model.dump(text, 2);
+    return text.str();
+}
+
+} // namespace
+
+std::string residuePreview(const std::string& residues, std::size_t length) {
+    if (residues.size() <= length)
+        return residues;
+    return residues.substr(0, length) + "...";
+}
+
+void printModel(std::ostream& out, const Velm::Model& model, bool allResidues) {
+    out << "class      " << model.getType() << '\n';
+    out << "url        " << model.url() << '\n';
+    out << "encoding   " << (model.encoding().empty() ? "-" : model.encoding()) << '\n';
+    if (!model.title().empty())
+        out << "title      " << model.title() << '\n';
+
+    const Velm::BioModel* bio = asBio(model);
+    if (!bio) {
+        out << '\n' << dumpText(model);
+        return;
+    }
+    if (auto* blast = dynamic_cast<const Velm::XBlastModel*>(&model))
+        out << "hits       " << blast->hits().size() << '\n';
+    if (auto* align = dynamic_cast<const Velm::AlignModel*>(&model))
+        out << "columns    " << align->alignment.length() << '\n';
+
+    const auto& sequences = bio->sequences();
+    out << "sequences  " << sequences.size() << '\n';
+    if (sequences.empty())
+        return;
+
+    // Column widths from the content, so names of any length line up.
+    std::size_t indexWidth = std::to_string(sequences.size()).size();
+    std::size_t nameWidth = 4, lengthWidth = 6;
+    for (const auto& sequence : sequences) {
+        nameWidth = std::max(nameWidth, sequence->name().size());
+        lengthWidth = std::max(lengthWidth, std::to_string(sequence->length()).size());
+    }
+    nameWidth = std::min<std::size_t>(nameWidth, 40);
+    out << '\n'
+        << "  " << std::setw(static_cast<int>(indexWidth)) << "#" << "  " << std::left
+        << std::setw(static_cast<int>(nameWidth)) << "name" << "  " << std::right
+        << std::setw(static_cast<int>(lengthWidth)) << "length" << "  " << std::left
+        << std::setw(8) << "molecule" << (allResidues ? "" : "  residues") << std::right << '\n';
+    std::size_t index = 0;
+    for (const auto& sequence : sequences) {
+        out << "  " << std::setw(static_cast<int>(indexWidth)) << ++index << "  " << std::left
+            << std::setw(static_cast<int>(nameWidth)) << sequence->name() << "  " << std::right
+            << std::setw(static_cast<int>(lengthWidth)) << sequence->length() << "  ";
+        if (allResidues)
+            out << moleculeOf(*sequence) << '\n';
+        else
+            out << std::left << std::setw(8) << moleculeOf(*sequence) << std::right << "  "
+                << residuePreview(sequence->residues()) << '\n';
+    }
+    if (!allResidues)
+        return;
+    index = 0;
+    for (const auto& sequence : sequences) {
+        out << "\n  " << ++index << ' ' << sequence->name() << " (" << sequence->length() << ")\n";
+        printResidues(out, sequence->residues());
+    }
+}
+
+void writeModelJson(JsonWriter& json, const Velm::Model& model, bool allResidues) {
+    json.field("class", model.getType());
+    json.field("url", model.url());
+    json.field("encoding", model.encoding());
+    json.field("title", model.title());
+
+    const Velm::BioModel* bio = asBio(model);
+    if (!bio) {
+        if (auto* project = dynamic_cast<const Velm::CFProjModel*>(&model)) {
+            json.key("files").beginArray();
+            for (const auto& file : project->files())
+                json.value(file);
+            json.endArray();
+        }
+        if (auto* query = dynamic_cast<const Velm::DBQueryModel*>(&model)) {
+            json.field("query", query->query());
+            json.field("database", query->database());
+            json.key("results").beginArray();
+            for (const auto& id : query->results())
+                json.value(id);
+            json.endArray();
+        }
+        json.field("summary", dumpText(model));
+        return;
+    }
+    if (auto* blast = dynamic_cast<const Velm::XBlastModel*>(&model))
+        json.field("hits", blast->hits().size());
+    if (auto* align = dynamic_cast<const Velm::AlignModel*>(&model))
+        json.field("columns", align->alignment.length());
+
+    const auto& sequences = bio->sequences();
+    json.field("sequenceCount", sequences.size());
+    json.key("sequences").beginArray();
+    for (const auto& sequence : sequences) {
+        json.beginObject();
+        json.field("name", sequence->name());
+        json.field("accession", sequence->accession());
+        json.field("description", sequence->description());
+        json.field("length", sequence->length());
+        json.field("molecule", moleculeOf(*sequence));
+        const bool whole = allResidues || sequence->length() <= kPreviewLength;
+        json.field("residues", whole ? sequence->residues()
+                                     : sequence->residues().substr(0, kPreviewLength));
+        json.field("residuesComplete", whole);
+        json.endObject();
+    }
+    json.endArray();
+}
+
+std::string modelClassFor(const std::string& path, const std::string& type,
+                          const std::string& format, cmn::OpContext* ctx, bool* chromatogram) {
+    if (chromatogram)
+        *chromatogram = false;
+    if (!type.empty())
+        return type;
+    Ovik::ModelFactory& factory = Ovik::GetModelFactory();
+    std::string detected = format.empty() ? factory.getType(path.c_str())
+                                          : factory.getType(path.c_str(), format.c_str(), ctx);
+    if (detected == Velm::TraceModel::className) {
+        detected = Velm::SeqModel::className;
+        if (chromatogram)
+            *chromatogram = true;
+    }
+    return detected;
+}
+
+boost::shared_ptr<Velm::Model> openModel(const std::string& path, const std::string& type,
+                                         const std::string& format, cmn::OpContext* ctx) {
+    Ovik::ModelFactory& factory = Ovik::GetModelFactory();
+    if (format.empty())
+        return factory.open(path.c_str(), type.c_str(), ctx);
+    return factory.open(path.c_str(), type.c_str(), format.c_str(), ctx);
+}
+
+} // namespace mftool

@@ -1,0 +1,66 @@
+// modelfactory open: open a file as a model and show what it holds.
+#include "Commands.h"
+#include "Json.h"
+#include "Messages.h"
+#include "ModelReport.h"
+
+#include <cstdint>
+
+namespace mftool {
+
+namespace {
+
+int runOpen(const Arguments& args, ToolContext& ctx, std::ostream& out) {
+    const std::string path = args.positional().front();
+    const std::string format = args.get("format");
+    const bool json = args.flag("json");
+    const bool all = args.flag("all");
+
+    const std::string type = modelClassFor(path, args.get("type"), format, &ctx);
+    boost::shared_ptr<Velm::Model> model;
+    if (type.empty())
+        ctx.error(msg::CannotClassify + path + msg::TypeHint);
+    else
+        model = openModel(path, type, format, &ctx);
+    const bool ok = model && !model->empty();
+    if (!ok && !type.empty() && !ctx.hasErrors())
+        ctx.error(msg::NothingOpened + path);
+
+    if (json) {
+        JsonWriter writer(out);
+        writer.beginObject();
+        writer.field("command", "open");
+        writer.field("ok", ok);
+        writer.field("path", path);
+        if (!format.empty())
+            writer.field("format", format);
+        if (ok)
+            writeModelJson(writer, *model, all);
+        else
+            writer.field("class", type);
+        ctx.writeJson(writer);
+        writer.endObject();
+        writer.finish();
+    } else if (ok) {
+        out << "path       " << path << '\n';
+        printModel(out, *model, all);
+    }
+    return ok ? ExitOk : ExitFailed;
+}
+
+} // namespace
+
+const Command kOpenCommand = {
+    {"open", "PATH", "Open a file as a model and show what it holds.",
+     "Detects the model class first (a chromatogram opens as a sequence model) unless --type\n"
+     "names one, opens the file through the factory and prints the class, URL, encoding and, per\n"
+     "sequence, its name, length, molecule type and the start of its residues. A file from which\n"
+     "nothing could be read is a failure (exit 1).\n",
+     {{"type", "CLASS", "open as this model class (SeqModel, AlignModel, AssemblyModel, ...)"},
+      {"format", "NAME", "read the file in this format"},
+      {"all", nullptr, "show every residue"}},
+     1,
+     1},
+    &runOpen};
+
+} // namespace mftool

@@ -1,0 +1,32 @@
+#ifndef MODELFACTORY_TOOLS_TOOLCONTEXT_H
+#define MODELFACTORY_TOOLS_TOOLCONTEXT_H
+
+#include <contracts/Common.h>
+
+#include <ostream>
+#include <string>
+
+namespace mftool {
+
+class JsonWriter;
+
+/// The operation context the tool hands to the library: every report is kept (so --json can
+/// repeat it) and printed at once as "warning: ..." or "error: ..." on the error stream. The
+/// tool's own failures go through it too, so both kinds look alike.
+class ToolContext : public cmn::OpContext {
+public:
+    explicit ToolContext(std::ostream& err) : err_(err) {}
+
+    void warning(const std::string& text) override;
+    void error(const std::string& text) override;
+
+    /// Writes "messages": [{"severity": ..., "text": ...}, ...] into the current JSON object.
+    void writeJson(JsonWriter& json) const;
+
+private:
+    std::ostream& err_;
+};
+
+} // namespace mftool
+
+#endif

@@ -1,0 +1,150 @@
+// modelfactory trace: the chromatogram record of a trace file, and optionally a picture of it.
+#include "Commands.h"
+#include "Json.h"
+#include "Messages.h"
+#include "TraceSvg.h"
+
+#include <contracts/SeqArchive.h>
+#include <trace/TraceFile.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace mftool {
+
+namespace {
+
+double meanConfidence(const std::vector<unsigned char>& values) {
+    if (values.empty())
+        return 0;
+    double sum = 0;
+    for (unsigned char value : values)
+        sum += value;
+    return sum / static_cast<double>(values.size());
+}
+
+bool writeSvg(const std::string& path, const Velm::TraceData& trace, const std::string& title) {
+    // Written beside the target and renamed over it, so a failed write leaves no half picture.
+    const std::string temporary = path + ".part";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        if (!file)
+            return false;
+        writeTraceSvg(file, trace, title);
+        file.close();
+        if (!file) {
+            std::remove(temporary.c_str());
+            return false;
+        }
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
+    const std::string path = args.positional().front();
+    const bool json = args.flag("json");
+    const std::string svg = args.get("svg");
+    if (args.has("svg") && svg.empty())
+        throw UsageError("--svg needs a file name");
+
+    // The chromatogram reader takes plain paths; a FORMAT@@FILE path must name a chromatogram format.
+    std::string format;
+    const std::string file = Ovik::SALArchiveModelIter::splitQualifiedPath(path, format);
+    boost::shared_ptr<Velm::TraceData> trace;
+    if (!format.empty() && !Ovik::TraceFile::supports(format.c_str())) {
+        ctx.error(msg::NotAChromatogramFormat + format);
+    } else {
+        Ovik::TraceFile reader;
+        trace = reader.read(file.c_str(), &ctx);
+        if (!trace)
+            ctx.error(msg::NotAChromatogram + path);
+    }
+
+    std::string name;
+    std::vector<unsigned char> confidences;
+    bool svgWritten = false;
+    if (trace) {
+        name = Velm::NASequence::create(trace)->name();
+        confidences = trace->calledConfidences();
+        if (!svg.empty()) {
+            svgWritten = writeSvg(svg, *trace, name + " (" + trace->formatName() + ")");
+            if (!svgWritten)
+                ctx.error(msg::CannotWrite + svg);
+        }
+    }
+    const bool ok = trace && (svg.empty() || svgWritten);
+
+    if (json) {
+        JsonWriter writer(out);
+        writer.beginObject();
+        writer.field("command", "trace");
+        writer.field("ok", ok);
+        writer.field("path", path);
+        if (trace) {
+            writer.field("format", trace->formatName());
+            writer.field("name", name);
+            writer.field("baseCount", trace->numBases());
+            writer.field("samples", trace->numPoints());
+            writer.field("leftCutoff", trace->leftCutoff);
+            writer.field("rightCutoff", trace->rightCutoff);
+            writer.field("maxValue", trace->maxTraceVal);
+            writer.field("meanConfidence", meanConfidence(confidences));
+            writer.field("bases", trace->bases());
+            writer.key("positions").beginArray();
+            for (auto position : trace->basePos())
+                writer.value(position);
+            writer.endArray();
+            writer.key("confidences").beginArray();
+            for (auto confidence : confidences)
+                writer.value(static_cast<unsigned>(confidence));
+            writer.endArray();
+        }
+        if (svgWritten)
+            writer.field("svg", svg);
+        ctx.writeJson(writer);
+        writer.endObject();
+        writer.finish();
+    } else if (trace) {
+        char mean[32];
+        std::snprintf(mean, sizeof mean, "%.1f", meanConfidence(confidences));
+        out << "path         " << path << '\n'
+            << "format       " << trace->formatName() << '\n'
+            << "name         " << name << '\n'
+            << "bases        " << trace->numBases() << '\n'
+            << "samples      " << trace->numPoints() << '\n'
+            << "left clip    " << trace->leftCutoff << '\n'
+            << "right clip   " << trace->rightCutoff << '\n'
+            << "max value    " << trace->maxTraceVal << '\n'
+            << "mean conf.   " << mean << '\n';
+        const std::string& bases = trace->bases();
+        for (std::size_t i = 0; i < bases.size(); i += 60) {
+            char number[32];
+            std::snprintf(number, sizeof number, "%6zu  ", i + 1);
+            out << (i == 0 ? "calls" : "     ") << number << bases.substr(i, 60) << '\n';
+        }
+        if (svgWritten)
+            out << "svg          " << svg << '\n';
+    }
+    return ok ? ExitOk : ExitFailed;
+}
+
+} // namespace
+
+const Command kTraceCommand = {
+    {"trace", "PATH", "Show a chromatogram's record; draw it with --svg.",
+     "Reads the chromatogram (SCF, ABI, ZTR, experiment file, ...) and prints its format, name,\n"
+     "number of bases and samples, clip points (left: bases clipped at the start; right: the first\n"
+     "base clipped at the end; 0 for none), maximum value, mean confidence and the called bases.\n"
+     "With --svg it also draws the four channels (A green, C blue, G black, T red) with the called\n"
+     "bases, their confidences and the clipped ends shaded, as a scalable SVG picture.\n",
+     {{"svg", "OUT.svg", "also write a picture of the chromatogram to this file"}},
+     1,
+     1},
+    &runTrace};
+
+} // namespace mftool

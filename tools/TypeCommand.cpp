@@ -1,0 +1,73 @@
+// modelfactory type: which model class detection answers for each file.
+#include "Commands.h"
+#include "Json.h"
+#include "Messages.h"
+
+#include <factory/ModelFactory.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace mftool {
+
+namespace {
+
+int runType(const Arguments& args, ToolContext& ctx, std::ostream& out) {
+    Ovik::ModelFactory& factory = Ovik::GetModelFactory();
+    const bool byFormat = args.has("format");
+    const std::string format = args.get("format");
+
+    std::vector<std::pair<std::string, std::string>> answers;
+    for (const std::string& path : args.positional()) {
+        answers.emplace_back(path, byFormat ? factory.getType(path.c_str(), format.c_str(), &ctx)
+                                            : factory.getType(path.c_str()));
+    }
+    const bool allClassified = std::none_of(answers.begin(), answers.end(),
+                                            [](const auto& answer) { return answer.second.empty(); });
+
+    if (args.flag("json")) {
+        JsonWriter json(out);
+        json.beginObject();
+        json.field("command", "type");
+        json.field("ok", allClassified);
+        if (byFormat)
+            json.field("format", format);
+        json.key("results").beginArray();
+        for (const auto& answer : answers) {
+            json.beginObject();
+            json.field("path", answer.first);
+            json.field("type", answer.second);
+            json.field("classified", !answer.second.empty());
+            json.endObject();
+        }
+        json.endArray();
+        ctx.writeJson(json);
+        json.endObject();
+        json.finish();
+    } else {
+        std::size_t width = 0;
+        for (const auto& answer : answers)
+            width = std::max(width, answer.first.size());
+        for (const auto& answer : answers)
+            out << answer.first << std::string(width - answer.first.size() + 2, ' ')
+                << (answer.second.empty() ? msg::Unclassified : answer.second) << '\n';
+    }
+    return allClassified ? ExitOk : ExitFailed;
+}
+
+} // namespace
+
+const Command kTypeCommand = {
+    {"type", "PATH...", "Tell which kind of model each file holds.",
+     "Prints one line per path: the path and the model class name detection answers\n"
+     "(SeqModel, AlignModel, TraceModel, ...), or \"unclassified\". Without --format the file's\n"
+     "sources, extension and content decide; with --format the files are judged as that format.\n"
+     "Exits with 1 when any file is unclassified.\n",
+     {{"format", "NAME", "judge the files as this format (e.g. FASTA, NEXUS, SCF)"}},
+     1,
+     SIZE_MAX},
+    &runType};
+
+} // namespace mftool

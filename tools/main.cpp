@@ -1,0 +1,95 @@
+// modelfactory: the library's main jobs from a shell. A thin front end over the public API.
+#include "Cli.h"
+#include "Commands.h"
+#include "Json.h"
+#include "Messages.h"
+#include "ToolContext.h"
+
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace mftool;
+
+const Command* const kCommands[] = {&kTypeCommand,    &kOpenCommand,    &kIterateCommand,
+                                    &kConvertCommand, &kFormatsCommand, &kTraceCommand};
+
+void printUsage(std::ostream& out) {
+    out << "usage: modelfactory COMMAND [arguments] [options]\n\n"
+           "Turns sequence, alignment and chromatogram files into models and back.\n\n"
+           "commands:\n";
+    for (const Command* command : kCommands) {
+        std::string head = std::string(command->spec.name) + " " + command->spec.arguments;
+        out << "  " << head << std::string(head.size() < 18 ? 18 - head.size() : 1, ' ')
+            << command->spec.summary << '\n';
+    }
+    out << "\nEvery command takes --help and --json. Paths may name their format: FORMAT@@FILE.\n"
+           "Exit status: 0 success, 1 the operation failed, 2 usage error.\n";
+}
+
+int usageError(const std::string& text, const char* command) {
+    std::cerr << msg::ErrorPrefix << text << '\n';
+    if (command)
+        std::cerr << "Run 'modelfactory " << command << " --help' for usage.\n";
+    else
+        std::cerr << msg::HelpHint << '\n';
+    return ExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2)
+        return usageError(msg::NoCommand, nullptr);
+    const std::string name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        printUsage(std::cout);
+        return ExitOk;
+    }
+    if (name == "--version") {
+        std::cout << "modelfactory " << MF_TOOL_VERSION << '\n';
+        return ExitOk;
+    }
+    const Command* command = nullptr;
+    for (const Command* candidate : kCommands)
+        if (name == candidate->spec.name)
+            command = candidate;
+    if (!command)
+        return usageError(msg::UnknownCommand + name + "'", nullptr);
+
+    const std::vector<std::string> rest(argv + 2, argv + argc);
+    Arguments args;
+    try {
+        args = parseArguments(command->spec, rest);
+    } catch (const UsageError& e) {
+        return usageError(e.what(), command->spec.name);
+    }
+    if (args.flag("help")) {
+        printCommandHelp(command->spec, std::cout);
+        return ExitOk;
+    }
+
+    ToolContext ctx(std::cerr);
+    try {
+        return command->run(args, ctx, std::cout);
+    } catch (const UsageError& e) {
+        return usageError(e.what(), command->spec.name);
+    } catch (const std::exception& e) {
+        // The library lets some failures through as exceptions (an unreadable archive, say).
+        // Commands write their output only once their work is done, so nothing is half printed.
+        ctx.error(e.what());
+        if (args.flag("json")) {
+            JsonWriter json(std::cout);
+            json.beginObject();
+            json.field("command", command->spec.name);
+            json.field("ok", false);
+            ctx.writeJson(json);
+            json.endObject();
+            json.finish();
+        }
+        return ExitFailed;
+    }
+}
