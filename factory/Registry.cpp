@@ -91,12 +91,24 @@ void ModelFactory::removeSource(const char* name) {
         sources_.erase(position);
 }
 
+// The lock is recursive, so a source may call back into the factory from handles() or supports()
+// and even add or remove sources. The walk therefore goes by position, re-reading the size, and
+// holds its own share of the source it is asking: a change made from inside a call cannot leave
+// it on a dangling element.
+template <class Ask>
+boost::shared_ptr<Velm::ModelSource> firstSource(const std::vector<ModelFactory::SourceEntry>& sources,
+                                                 Ask ask) {
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        boost::shared_ptr<Velm::ModelSource> source = sources[i].second;
+        if (ask(*source))
+            return source;
+    }
+    return boost::shared_ptr<Velm::ModelSource>();
+}
+
 boost::shared_ptr<Velm::ModelSource> ModelFactory::findSource(const char* path) {
     Lock lock(*this);
-    for (const auto& entry : sources_)
-        if (entry.second->handles(path))
-            return entry.second;
-    return boost::shared_ptr<Velm::ModelSource>();
+    return firstSource(sources_, [path](const Velm::ModelSource& s) { return s.handles(path); });
 }
 
 boost::shared_ptr<Velm::ModelSource> ModelFactory::findSourceWithoutExt(const char*) {
@@ -109,10 +121,9 @@ boost::shared_ptr<Velm::ModelSource> ModelFactory::findSourceWithoutExt(const ch
 
 boost::shared_ptr<Velm::ModelSource> ModelFactory::findSourceFormat(std::string format) {
     Lock lock(*this);
-    for (const auto& entry : sources_)
-        if (entry.second->supports(format.c_str()))
-            return entry.second;
-    return boost::shared_ptr<Velm::ModelSource>();
+    return firstSource(sources_, [&format](const Velm::ModelSource& s) {
+        return s.supports(format.c_str());
+    });
 }
 
 Velm::FormatList ModelFactory::getSupportedFormats() const {

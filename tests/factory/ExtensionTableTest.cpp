@@ -71,7 +71,7 @@ TEST(ExtensionTable, MatchesOverTheShorterLength) {
     const Case cases[] = {
         {"fasta", "fa"}, {"FASTA", "fa"}, {"Fa", "fa"}, {"gbk", "gb"}, {"GBK", "gb"},
         {"embl", "emb"}, {"mpg", "mp"},   {"mp3", "mp"}, {"seqs", "seq"},
-        {"a", "abi"},    {"s", "scf"},    {"o", "obj"},  {"ms", "msa"}, {"j", "jp"}, {"jp", "jp"},
+        {"a", "abi"},    {"s", "scf"},    {"b", "bat"},    {"o", "obj"},  {"ms", "msa"}, {"j", "jp"}, {"jp", "jp"},
         {"nex", "nex"},  {"NEX", "nex"},  {"assembly", "assembly"}, {"stab", "sta"},
     };
     for (const Case& c : cases) {
@@ -79,7 +79,7 @@ TEST(ExtensionTable, MatchesOverTheShorterLength) {
         ASSERT_NE(row, nullptr) << c.key;
         EXPECT_STREQ(row->ext, c.row) << c.key;
     }
-    for (const char* key : {"jpg", "jpeg", "txt", "xyz", "b", "zz", "", "fna", "ztr", "ab1"})
+    for (const char* key : {"jpg", "jpeg", "txt", "xyz", "zz", "", "fna", "ztr", "ab1", "q"})
         EXPECT_EQ(Ovik::findExtension(key), nullptr) << key;
     EXPECT_EQ(Ovik::findExtension(nullptr), nullptr);
 }

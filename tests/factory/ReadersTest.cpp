@@ -33,12 +33,15 @@ TEST_F(Readers, OpenTraceAddsOneSequenceFromTheChromatogram) {
 }
 
 TEST_F(Readers, AnExperimentFileIsAChromatogramOnlyUnderItsOwnExtension) {
-    const std::string exp = dir_.file("read.EXP");
-    mftest::writeTrace(exp, mftest::TraceKind::EXP, {"ACGTACGTAC", 100, "read", 0, 0});
+    // An experiment file that links the chromatogram beside it.
+    mftest::writeTrace(dir_.file("read.scf"), mftest::TraceKind::SCF);
+    const std::string text = "ID   read\nEN   read\nLN   read.scf\nLT   SCF\nSQ\n     ACGTNACGTA\n//\n";
+    const std::string exp = mftest::writeFile(dir_.file("read.EXP"), text);
     Velm::SeqModel model;
     EXPECT_TRUE(Access::openTrace(factory(), exp.c_str(), model, nullptr));
+    ASSERT_EQ(model.sequences().size(), 1u);
 
-    const std::string renamed = mftest::writeFile(dir_.file("read.txt"), mftest::readFile(exp));
+    const std::string renamed = mftest::writeFile(dir_.file("read.txt"), text);
     Velm::SeqModel other;
     EXPECT_FALSE(Access::openTrace(factory(), renamed.c_str(), other, &ctx_));
     EXPECT_TRUE(other.empty());
