@@ -70,11 +70,11 @@ std::size_t LineSource::fill(char* dest, std::size_t size) {
     if (gz_) {
         gzFile gz = static_cast<gzFile>(gz_);
         int got = gzread(gz, dest, static_cast<unsigned>(size));
-        if (got < 0) {
-            int errnum = 0;
-            const char* text = gzerror(gz, &errnum);
+        int errnum = Z_OK;
+        const char* text = got <= 0 ? gzerror(gz, &errnum) : nullptr;
+        // A stream cut short reads as Z_BUF_ERROR at its end, not as a clean end of file.
+        if (got < 0 || (got == 0 && errnum != Z_OK))
             fail(std::string(msg::kCorrupt) + " (" + (text ? text : "") + ")");
-        }
         return static_cast<std::size_t>(got);
     }
     for (;;) {

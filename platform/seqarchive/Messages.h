@@ -31,7 +31,6 @@ constexpr const char* kMsfLength = "length differs from the header for ";
 constexpr const char* kExpectedBrace = "expected '{' to open an RSF entry";
 constexpr const char* kBadLine = "unexpected line: ";
 constexpr const char* kBadFeature = "feature line outside a feature key";
-constexpr const char* kBinary = "binary data in a text sequence file";
 
 // Warnings through the context.
 constexpr const char* kChecksumMismatch = "GCG checksum mismatch for ";

@@ -66,7 +66,8 @@ boost::shared_ptr<Velm::Model> SALArchiveModelIter::next() {
         model->setURL(s.path);
         model->setEncoding("SAL");
         return model;
-    } catch (const std::exception& e) {
+    } catch (const SeqArchiveError& e) {
+        // Reading problems end the iteration; out-of-memory and the like reach the caller.
         s.done = true;
         s.archive.reset();
         if (s.ctx)

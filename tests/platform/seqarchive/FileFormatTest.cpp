@@ -201,3 +201,20 @@ TEST(Opening, CorruptCompressedDataFailsWithPathAndLine) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Opening, TruncatedCompressedFileIsNotTakenForAComplete) {
+    mftest::TempDir dir;
+    std::string content;
+    for (int i = 0; i < 5000; ++i)
+        content += ">s" + std::to_string(i) + "\nACGTTGCAACGTAGCTAGCATCGACTAGCATCGACGAT\n";
+    writeGzip(dir.file("t.gz"), content);
+    std::string bytes = mftest::readFile(dir.file("t.gz"));
+    mftest::writeFile(dir.file("t.gz"), bytes.substr(0, bytes.size() * 2 / 3));
+    std::string error = errorOf([&] { readAll(dir.file("t.gz")); });
+    EXPECT_EQ(error.rfind(dir.file("t.gz") + ":", 0), 0u) << error;
+    EXPECT_NE(error.find("corrupt compressed data"), std::string::npos) << error;
+}
+
+} // namespace
