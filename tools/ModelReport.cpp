@@ -2,6 +2,7 @@
 
 #include "Json.h"
 
+#include <contracts/SeqArchive.h>
 #include <contracts/Sequence.h>
 #include <factory/ModelFactory.h>
 
@@ -155,6 +156,14 @@ std::string modelClassFor(const std::string& path, const std::string& type,
     Ovik::ModelFactory& factory = Ovik::GetModelFactory();
     std::string detected = format.empty() ? factory.getType(path.c_str())
                                           : factory.getType(path.c_str(), format.c_str(), ctx);
+    if (detected.empty() && format.empty()) {
+        // Detection by path does not read FORMAT@@FILE; the format it names directs detection of
+        // the file instead. The factory itself is then given the qualified path.
+        std::string named;
+        const std::string file = Ovik::SALArchiveModelIter::splitQualifiedPath(path, named);
+        if (!named.empty())
+            detected = factory.getType(file.c_str(), named.c_str(), ctx);
+    }
     if (detected == Velm::TraceModel::className) {
         detected = Velm::SeqModel::className;
         if (chromatogram)

@@ -27,8 +27,8 @@ void printModel(std::ostream& out, const Velm::Model& model, bool allResidues);
 void writeModelJson(JsonWriter& json, const Velm::Model& model, bool allResidues);
 
 /// The model class the factory should open `path` as: `type` when given, else what detection
-/// answers (with `format`, the format-directed detection). Detection calls a chromatogram a trace;
-/// chromatograms open as sequence models (`chromatogram`, when given, tells that this happened).
+/// answers (with `format`, or for a FORMAT@@FILE path, the format-directed detection). Detection
+/// calls a chromatogram a trace; chromatograms open as sequence models (`chromatogram`, when given, tells that this happened).
 /// "" when the file is not classified.
 std::string modelClassFor(const std::string& path, const std::string& type,
                           const std::string& format, cmn::OpContext* ctx,
