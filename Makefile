@@ -4,7 +4,7 @@ PREFIX  ?= /usr/local
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all bootstrap configure build demo test bench install clean
+.PHONY: all bootstrap configure build demo test test-asan test-tsan bench install clean
 
 all: build
 
@@ -24,6 +24,22 @@ demo: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+SAN_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+          LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0 \
+          UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+test-asan: bootstrap
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMF_SANITIZE="address;undefined" $(CMAKE_FLAGS)
+	$(SAN_ENV) cmake --build build-asan -j $(JOBS)
+	cd build-asan && $(SAN_ENV) ctest --output-on-failure -j $(JOBS) -LE install
+
+# The concurrency tests under ThreadSanitizer.
+TSAN_TARGETS = mf_trace_tests mf_factory_thread_tests
+test-tsan: bootstrap
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMF_SANITIZE=thread -DMF_BUILD_TOOLS=OFF $(CMAKE_FLAGS)
+	cmake --build build-tsan -j $(JOBS) --target $(TSAN_TARGETS)
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -L threads
 
 bench: bootstrap
 	@scripts/bench.sh
