@@ -28,8 +28,8 @@ void writeModelJson(JsonWriter& json, const Velm::Model& model, bool allResidues
 
 /// The model class the factory should open `path` as: `type` when given, else what detection
 /// answers (with `format`, or for a FORMAT@@FILE path, the format-directed detection). Detection
-/// calls a chromatogram a trace; chromatograms open as sequence models (`chromatogram`, when given, tells that this happened).
-/// "" when the file is not classified.
+/// calls a chromatogram a trace; chromatograms open as sequence models (`chromatogram`, when
+/// given, tells whether that happened). "" when the file is not classified.
 std::string modelClassFor(const std::string& path, const std::string& type,
                           const std::string& format, cmn::OpContext* ctx,
                           bool* chromatogram = nullptr);

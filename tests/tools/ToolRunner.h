@@ -1,0 +1,22 @@
+#ifndef MODELFACTORY_TESTS_TOOLS_TOOLRUNNER_H
+#define MODELFACTORY_TESTS_TOOLS_TOOLRUNNER_H
+
+#include <string>
+#include <vector>
+
+namespace mftest {
+
+/// What one run of the built tool gave back.
+struct ToolRun {
+    int status = -1; ///< the exit status; -1 when the process did not exit normally
+    std::string out;
+    std::string err;
+};
+
+/// Runs the modelfactory executable with `args` (no shell), stdin from /dev/null, and captures
+/// its output streams whole.
+ToolRun runTool(const std::vector<std::string>& args);
+
+} // namespace mftest
+
+#endif
