@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# `make bench`: this library side by side with its peers, on generated data, in one table.
+#
+#   1. installs the peers when missing (seqtk, Biopython, EMBOSS seqret, GNU time);
+#   2. builds the benchmarks and the modelfactory tool in a Release build folder;
+#   3. writes the data set once (scripts/gen_bench_data.py: seeded, no downloads);
+#   4. runs every workload for us and for the peers (scripts/bench_run.py) and prints the table,
+#      also kept in <build>/bench-results.md.
+#
+# Environment: MF_BENCH_BUILD (default build-bench), MF_BENCH_DATA (default <build>/data),
+# MF_BENCH_REPS (default 3), MODELFACTORY_TESTDATA (the third-party samples the chromatograms are
+# copied from; default ../shared/testdata), JOBS.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${MF_BENCH_BUILD:-build-bench}
+data=${MF_BENCH_DATA:-$build/data}
+testdata=${MODELFACTORY_TESTDATA:-$(cd .. && pwd)/shared/testdata}
+jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
+
+scripts/bootstrap.sh seqtk python3-biopython emboss time
+
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMF_BUILD_BENCH=ON -DMF_BUILD_TOOLS=ON >/dev/null
+cmake --build "$build" -j "$jobs" --target mf_bench_driver mf_bench_seqarchive mf_bench_trace modelfactory-tool
+
+if [ ! -d "$testdata/traces" ]; then
+  echo "bench: the sample chromatograms are missing ($testdata/traces); set MODELFACTORY_TESTDATA" >&2
+  exit 1
+fi
+/usr/bin/python3 scripts/gen_bench_data.py "$data" "$testdata"
+
+echo "bench: running the workloads (ours and the peers, medians of ${MF_BENCH_REPS:-3})" >&2
+/usr/bin/python3 scripts/bench_run.py "$build" "$data" "$build/bench-results.md"

@@ -1,0 +1,264 @@
+#!/usr/bin/env python3
+"""Runs every benchmark workload for this library and for the peer programs in one go, and prints
+one table: workload, our figure, each peer's figure, the ratio, and peak memory.
+
+Usage: bench_run.py BUILD_DIR DATA_DIR [OUT.md]
+
+Each command runs MF_BENCH_REPS times (default 3) under GNU time (for the peak resident memory)
+and the median is kept. Times are whole-process wall times, except:
+  * Biopython: the loop alone (interpreter start and imports are left out, to the peer's advantage);
+  * chromatograms and getType: the loop alone, for both sides (the file list is made beforehand).
+Ratios are speed ratios, ours / peer: above 1 means this library is faster.
+"""
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+BUILD = os.path.abspath(sys.argv[1])
+DATA = os.path.abspath(sys.argv[2])
+OUT = sys.argv[3] if len(sys.argv) > 3 else None
+REPS = int(os.environ.get("MF_BENCH_REPS", "3"))
+DRIVER = os.path.join(BUILD, "bench", "mf_bench_driver")
+TOOL = os.path.join(BUILD, "tools", "modelfactory")
+PY = "/usr/bin/python3"  # the interpreter python3-biopython is installed for
+SCRATCH = tempfile.mkdtemp(prefix="mf-bench-", dir="/dev/shm" if os.path.isdir("/dev/shm") else None)
+
+LONG = os.path.join(DATA, "long.fa")
+READS = os.path.join(DATA, "reads.fa")
+GB = os.path.join(DATA, "records.gb")
+EMBL = os.path.join(DATA, "records.embl")
+TRACES = [os.path.join(DATA, "traces", d) for d in ("abi", "scf", "ztr")]
+MIXED = os.path.join(DATA, "mixed")
+
+
+def log(text):
+    print(text, file=sys.stderr, flush=True)
+
+
+def parse_pairs(text):
+    out = {}
+    for line in text.splitlines():
+        for item in line.split():
+            if "=" in item:
+                k, v = item.split("=", 1)
+                out[k] = v
+    return out
+
+
+def run(cmd, stdout_file=None):
+    """Runs cmd REPS times; returns (median seconds, median peak MiB, key=value output of the last)."""
+    walls, peaks, reported, pairs = [], [], [], {}
+    for _ in range(REPS):
+        with tempfile.NamedTemporaryFile("r", dir=SCRATCH, delete=False) as tf:
+            timefile = tf.name
+        out = open(stdout_file, "w") if stdout_file else subprocess.PIPE
+        start = time.perf_counter()
+        proc = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", timefile] + cmd,
+                              stdout=out, stderr=subprocess.PIPE, text=True)
+        wall = time.perf_counter() - start
+        if stdout_file:
+            out.close()
+        if proc.returncode != 0:
+            raise RuntimeError("%s failed (%d): %s" % (" ".join(cmd), proc.returncode, proc.stderr[-2000:]))
+        with open(timefile) as f:
+            peaks.append(int(f.read().split()[-1]) / 1024.0)
+        os.unlink(timefile)
+        pairs = parse_pairs(proc.stdout or "")
+        walls.append(wall)
+        if "seconds" in pairs:
+            reported.append(float(pairs["seconds"]))
+    seconds = statistics.median(reported) if reported else statistics.median(walls)
+    return seconds, statistics.median(peaks), pairs
+
+
+def py(code):
+    return [PY, "-c", "import time, os\nfrom Bio import SeqIO\n" + code]
+
+
+RSS = ("def rss():\n"
+       "    for l in open('/proc/self/status'):\n"
+       "        if l.startswith('VmRSS:'): return int(l.split()[1]) * 1024\n")
+
+BIO_PARSE = ("t = time.perf_counter(); n = 0; f = 0\n"
+             "for r in SeqIO.parse(%r, %r):\n    n += len(r.seq); f += len(r.features)\n"
+             "print('seconds=%%f residues=%%d features=%%d' %% (time.perf_counter() - t, n, f))\n")
+BIO_LOAD = (RSS + "b = rss(); t = time.perf_counter()\n"
+            "d = SeqIO.to_dict(SeqIO.parse(%r, 'fasta'))\n"
+            "s = time.perf_counter() - t; n = sum(len(r.seq) for r in d.values())\n"
+            "print('seconds=%%f residues=%%d ratio=%%f' %% (s, n, (rss() - b) / n))\n")
+BIO_CONVERT = ("t = time.perf_counter()\n"
+               "SeqIO.convert(%r, %r, %r, 'fasta')\n"
+               "print('seconds=%%f' %% (time.perf_counter() - t))\n")
+BIO_ABI = ("import glob\nfiles = sorted(glob.glob(%r + '/*'))\nt = time.perf_counter()\n"
+           "for p in files:\n    SeqIO.read(p, 'abi')\n"
+           "print('seconds=%%f files=%%d' %% (time.perf_counter() - t, len(files)))\n")
+
+
+def mb(path):
+    return os.path.getsize(path) / 1e6
+
+
+def speed_text(value, unit):
+    if unit == "MB/s":
+        return "%.2f GB/s" % (value / 1000) if value >= 1000 else "%.0f MB/s" % value
+    return "{:,.0f} {}".format(value, unit)
+
+
+rows = []  # (workload, tool, figure, unit, peak MiB, note)
+
+
+def add(workload, tool, figure, unit, peak, note=""):
+    rows.append((workload, tool, figure, unit, peak, note))
+    log("  %-34s %-30s %12s  %7.0f MiB  %s" % (workload, tool, speed_text(figure, unit), peak, note))
+
+
+def throughput(workload, tool, cmd, size_mb, stdout_file=None, note_key=None):
+    seconds, peak, pairs = run(cmd, stdout_file)
+    note = ""
+    if note_key and note_key in pairs:
+        note = "%.2fx residues" % float(pairs[note_key])
+    add(workload, tool, size_mb / seconds, "MB/s", peak, note)
+    return pairs
+
+
+def files_rate(workload, tool, cmd):
+    seconds, peak, pairs = run(cmd)
+    add(workload, tool, int(pairs["files"]) / seconds, "files/s", peak)
+
+
+def out(name):
+    return os.path.join(SCRATCH, name)
+
+
+def main():
+    for tool in (DRIVER, TOOL):
+        if not os.access(tool, os.X_OK):
+            sys.exit("bench_run: %s is missing; build it first" % tool)
+    started = time.time()
+    nul = os.devnull
+
+    W = "200 MB FASTA (long), read"
+    log(W)
+    throughput(W, "ours", [DRIVER, "read", LONG], mb(LONG))
+    throughput(W, "cat > /dev/null (I/O floor)", ["cat", LONG], mb(LONG), nul)
+    throughput(W, "seqtk seq", ["seqtk", "seq", LONG], mb(LONG), nul)
+    throughput(W, "Biopython SeqIO.parse", py(BIO_PARSE % (LONG, "fasta")), mb(LONG))
+    throughput(W, "seqret (to FASTA)", ["seqret", "-auto", "-sequence", "fasta::" + LONG,
+                                         "-outseq", "fasta::" + out("seqret.fa")], mb(LONG))
+    W = "200 MB FASTA (long), loaded whole"
+    log(W)
+    throughput(W, "ours (factory open)", [DRIVER, "load", LONG], mb(LONG), note_key="ratio")
+    throughput(W, "Biopython SeqIO.to_dict", py(BIO_LOAD % LONG), mb(LONG), note_key="ratio")
+
+    W = "1M short reads (100 MB), read"
+    log(W)
+    throughput(W, "ours", [DRIVER, "read", READS], mb(READS))
+    throughput(W, "cat > /dev/null (I/O floor)", ["cat", READS], mb(READS), nul)
+    throughput(W, "seqtk seq", ["seqtk", "seq", READS], mb(READS), nul)
+    throughput(W, "Biopython SeqIO.parse", py(BIO_PARSE % (READS, "fasta")), mb(READS))
+    W = "1M short reads (100 MB), loaded whole"
+    log(W)
+    throughput(W, "ours (factory open)", [DRIVER, "load", READS], mb(READS), note_key="ratio")
+    throughput(W, "Biopython SeqIO.to_dict", py(BIO_LOAD % READS), mb(READS), note_key="ratio")
+
+    for W, path, fmt, name in (("100 MB GenBank, features kept", GB, "genbank", "gb"),
+                               ("50 MB EMBL, features kept", EMBL, "embl", "embl")):
+        log(W + ": read")
+        throughput(W + ": read", "ours", [DRIVER, "read", path], mb(path))
+        throughput(W + ": read", "Biopython SeqIO.parse", py(BIO_PARSE % (path, fmt)), mb(path))
+        C = W.split(",")[0] + " -> FASTA"
+        log(C)
+        throughput(C, "ours (modelfactory convert)",
+                   [TOOL, "convert", path, out("ours.fasta"), "--to", "FASTA"], mb(path), nul)
+        throughput(C, "cat > /dev/null (I/O floor)", ["cat", path], mb(path), nul)
+        throughput(C, "Biopython SeqIO.convert", py(BIO_CONVERT % (path, fmt, out("bio.fa"))), mb(path))
+        throughput(C, "seqret -feature", ["seqret", "-auto", "-feature", "-sequence", fmt + "::" + path,
+                                          "-outseq", "fasta::" + out("seqret.fa")], mb(path))
+        throughput(C, "seqret (drops features)", ["seqret", "-auto", "-sequence", fmt + "::" + path,
+                                                  "-outseq", "fasta::" + out("seqret.fa")], mb(path))
+
+    W = "2,000 chromatograms (ABI+SCF+ZTR)"
+    log(W)
+    files_rate(W, "ours (TraceFile::read)", [DRIVER, "traces"] + TRACES)
+    files_rate(W, "io_lib read_reading (floor)", [DRIVER, "iolib"] + TRACES)
+    for sub, folder in zip(("ABI", "SCF", "ZTR"), TRACES):
+        n = len(os.listdir(folder))
+        W = "%d %s chromatograms" % (n, sub)
+        log(W)
+        files_rate(W, "ours (TraceFile::read)", [DRIVER, "traces", folder])
+        files_rate(W, "io_lib read_reading (floor)", [DRIVER, "iolib", folder])
+        if sub == "ABI":
+            files_rate(W, "Biopython SeqIO abi", py(BIO_ABI % folder))
+
+    W = "getType, 10,000 mixed files"
+    log(W)
+    files_rate(W, "ours (ModelFactory::getType)", [DRIVER, "gettype", MIXED])
+    files_rate(W, "stat (floor)", [DRIVER, "stat", MIXED])
+
+    for name, path in (("200 MB FASTA", LONG), ("1M reads", READS), ("100 MB GenBank", GB), ("50 MB EMBL", EMBL)):
+        W = "iterate, " + name
+        log(W)
+        throughput(W, "ours (modelfactory iterate)", [TOOL, "iterate", path], mb(path), nul)
+
+    report(time.time() - started)
+
+
+# Targets: workload -> (peer tool, minimum speed ratio ours/peer)
+TARGETS = {
+    "200 MB FASTA (long), read": [("seqtk seq", 1.0)],
+    "1M short reads (100 MB), read": [("seqtk seq", 1.0)],
+    "100 MB GenBank, features kept: read": [("Biopython SeqIO.parse", 10.0)],
+    "50 MB EMBL, features kept: read": [("Biopython SeqIO.parse", 10.0)],
+    "100 MB GenBank -> FASTA": [("Biopython SeqIO.convert", 10.0), ("seqret -feature", 1.0),
+                                ("seqret (drops features)", 1.0)],
+    "50 MB EMBL -> FASTA": [("Biopython SeqIO.convert", 10.0), ("seqret -feature", 1.0),
+                            ("seqret (drops features)", 1.0)],
+    "2,000 chromatograms (ABI+SCF+ZTR)": [("io_lib read_reading (floor)", 1 / 1.10)],
+}
+
+
+def report(elapsed):
+    lines = ["| workload | program | figure | peak RSS | ours / program | target |",
+             "|---|---|---:|---:|---:|---|"]
+    ours = {}
+    for w, tool, fig, unit, peak, note in rows:
+        if tool.startswith("ours"):
+            ours[w] = fig
+    last = None
+    for w, tool, fig, unit, peak, note in rows:
+        ratio, target = "", ""
+        if not tool.startswith("ours") and w in ours:
+            ratio = "%.2f" % (ours[w] / fig)
+            for t, minimum in TARGETS.get(w, []):
+                if t == tool:
+                    target = ("&ge; %.2f: %s" % (minimum, "met" if ours[w] / fig >= minimum else "MISSED"))
+        if tool.startswith("ours"):
+            if w.startswith("iterate"):
+                target = "peak < 64 MiB: %s" % ("met" if peak < 64 else "MISSED")
+            elif "loaded whole" in w and "long" in w and note:
+                r = float(note.split("x")[0])
+                target = "&le; 1.10x residues: %s" % ("met" if r <= 1.10 else "MISSED")
+        memory = "%.0f MiB" % peak + (" (%s)" % note if note else "")
+        lines.append("| %s | %s | %s | %s | %s | %s |" % (w if w != last else "", tool,
+                                                          speed_text(fig, unit), memory, ratio, target))
+        last = w
+    with open("/proc/cpuinfo") as f:
+        cpu = next((l.split(":", 1)[1].strip() for l in f if l.startswith("model name")), "?")
+    lines.append("")
+    lines.append("%d cores (%s), medians of %d runs, warm cache; whole run %.0f s." %
+                 (os.cpu_count(), cpu, REPS, elapsed))
+    text = "\n".join(lines) + "\n"
+    print(text)
+    if OUT:
+        with open(OUT, "w") as f:
+            f.write(text)
+
+
+if __name__ == "__main__":
+    try:
+        main()
+    finally:
+        subprocess.run(["rm", "-rf", SCRATCH])
