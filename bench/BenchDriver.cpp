@@ -7,6 +7,8 @@
 //   traces DIR...     Ovik::TraceFile::read on every file of the folders
 //   iolib DIR...      the bare decoder: read_reading + read_deallocate on the same files
 //   gettype DIR       ModelFactory::getType on every file of the folder
+//   gettype-own DIR   the same with the built-in format sources removed: the factory's own layers
+//                     (extension table, chromatogram sniffing, archive probe) alone
 //   stat DIR          stat on every file of the folder (the floor for gettype)
 //
 // Each prints one line of key=value pairs; "seconds" is the time of the loop alone (the file list
@@ -125,8 +127,12 @@ int readTraces(const std::vector<std::string>& files, bool bare) {
     return ok == files.size() ? 0 : 1;
 }
 
-int getTypes(const std::vector<std::string>& files, bool statOnly) {
+int getTypes(const std::vector<std::string>& files, bool statOnly, bool withoutSources) {
     Ovik::ModelFactory* factory = statOnly ? nullptr : &Ovik::GetModelFactory();
+    if (factory && withoutSources)
+        for (const char* name : {"MMSAModelSource", "MSFModelSource", "NexusModelSource", "PHYModelSource",
+                                 "XMLModelSource"})
+            factory->removeSource(name);
     std::size_t classified = 0;
     auto start = Clock::now();
     for (const std::string& f : files) {
@@ -145,7 +151,7 @@ int getTypes(const std::vector<std::string>& files, bool statOnly) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s read|load FILE | traces|iolib DIR... | gettype|stat DIR\n", argv[0]);
+        std::fprintf(stderr, "usage: %s read|load FILE | traces|iolib DIR... | gettype|gettype-own|stat DIR\n", argv[0]);
         return 2;
     }
     const std::string command = argv[1];
@@ -156,8 +162,8 @@ int main(int argc, char** argv) {
             return loadWhole(argv[2]);
         if (command == "traces" || command == "iolib")
             return readTraces(filesOf(argc, argv, 2), command == "iolib");
-        if (command == "gettype" || command == "stat")
-            return getTypes(filesOf(argc, argv, 2), command == "stat");
+        if (command == "gettype" || command == "gettype-own" || command == "stat")
+            return getTypes(filesOf(argc, argv, 2), command == "stat", command == "gettype-own");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: %s\n", argv[0], e.what());
         return 1;

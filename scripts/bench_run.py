@@ -196,6 +196,7 @@ def main():
     W = "getType, 10,000 mixed files"
     log(W)
     files_rate(W, "ours (ModelFactory::getType)", [DRIVER, "gettype", MIXED])
+    files_rate(W, "ours, factory layers alone", [DRIVER, "gettype-own", MIXED])
     files_rate(W, "stat (floor)", [DRIVER, "stat", MIXED])
 
     for name, path in (("200 MB FASTA", LONG), ("1M reads", READS), ("100 MB GenBank", GB), ("50 MB EMBL", EMBL)):

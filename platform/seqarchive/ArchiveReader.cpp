@@ -4,6 +4,8 @@
 
 #include <contracts/SeqArchive.h>
 
+#include <boost/make_shared.hpp>
+
 namespace Ovik {
 
 bool ArchiveReader::atEnd() {
@@ -36,11 +38,12 @@ void ArchiveReader::warn(const std::string& text) const {
 }
 
 boost::shared_ptr<Velm::Sequence> ArchiveReader::makeSequence(Velm::Sequence::MoleculeType type) const {
+    // One allocation for the object and its count: it matters for files of many short entries.
     boost::shared_ptr<Velm::Sequence> seq;
     if (type == Velm::Sequence::MoleculeType::DNA)
-        seq.reset(new Velm::NASequence);
+        seq = boost::make_shared<Velm::NASequence>();
     else
-        seq.reset(new Velm::Sequence);
+        seq = boost::make_shared<Velm::Sequence>();
     seq->setMoleculeType(type);
     seq->setSource(src_.path());
     return seq;

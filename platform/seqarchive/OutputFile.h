@@ -1,6 +1,8 @@
 #ifndef MODELFACTORY_PLATFORM_SEQARCHIVE_OUTPUTFILE_H
 #define MODELFACTORY_PLATFORM_SEQARCHIVE_OUTPUTFILE_H
 
+#include <contracts/Common.h>
+
 #include <cstddef>
 #include <string>
 
@@ -20,19 +22,12 @@ public:
     void write(const std::string& s) { write(s.data(), s.size()); }
     /// Flushes, syncs and renames the file over the target.
     void commit();
-    bool committed() const { return committed_; }
-    const std::string& tempPath() const { return temp_; }
+    bool committed() const { return file_.committed(); }
 
 private:
-    void flush();
-    [[noreturn]] void fail(int err);
-    void discard();
+    [[noreturn]] void fail();
 
-    std::string target_;
-    std::string temp_;
-    int fd_ = -1;
-    std::string buf_;
-    bool committed_ = false;
+    cmn::ReplacingFile file_;
 };
 
 } // namespace Ovik

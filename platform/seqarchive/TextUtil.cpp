@@ -63,15 +63,29 @@ struct DropTable {
 const DropTable kDrop;
 
 template <bool Digits>
-void appendFiltered(std::string& out, const char* s, std::size_t n, const bool* drop) {
-    // Most lines hold nothing to drop: count first (plain compares, which vectorise), then copy.
-    std::size_t hits = 0;
-    const unsigned char* u = reinterpret_cast<const unsigned char*>(s);
+bool anyDropped(const unsigned char* u, std::size_t n) {
+    // A byte-wide OR over plain compares: vectorises, and most lines hold nothing to drop.
+    unsigned char any = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        unsigned c = u[i];
-        hits += (c <= ' ') | (Digits & (c - '0' < 10u));
+        unsigned char c = u[i];
+        any |= static_cast<unsigned char>((c <= ' ') | (Digits & (static_cast<unsigned char>(c - '0') < 10)));
     }
-    if (hits == 0) {
+    return any != 0;
+}
+
+/// True when some byte is neither whitespace nor a digit.
+bool anyNotDropped(const unsigned char* u, std::size_t n) {
+    unsigned char any = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char c = u[i];
+        any |= static_cast<unsigned char>((c > ' ') & (static_cast<unsigned char>(c - '0') >= 10));
+    }
+    return any != 0;
+}
+
+template <bool Digits>
+void appendFiltered(std::string& out, const char* s, std::size_t n, const bool* drop) {
+    if (!anyDropped<Digits>(reinterpret_cast<const unsigned char*>(s), n)) {
         out.append(s, n);
         return;
     }
@@ -79,12 +93,13 @@ void appendFiltered(std::string& out, const char* s, std::size_t n, const bool* 
     std::size_t old = out.size();
     out.resize(old + n);
     char* d = &out[old];
+    char* const first = d;
     for (std::size_t i = 0; i < n; ++i) {
         unsigned char c = static_cast<unsigned char>(s[i]);
         *d = static_cast<char>(c);
         d += !drop[c];
     }
-    out.resize(old + n - hits);
+    out.resize(old + static_cast<std::size_t>(d - first));
 }
 } // namespace
 
@@ -94,6 +109,39 @@ void appendResidues(std::string& out, const char* s, std::size_t n) {
 
 void appendNonSpace(std::string& out, const char* s, std::size_t n) {
     appendFiltered<false>(out, s, n, kDrop.space);
+}
+
+void appendGroupedResidues(std::string& out, const char* s, std::size_t n, std::size_t first) {
+    // The usual layout: `first` columns of position and spaces, groups of ten residues separated
+    // by one space, then nothing but spaces and digits. Groups are copied whole and the copy is
+    // checked once; any other line goes through the byte-wise filter, with the same result.
+    const bool* drop = kDrop.spaceOrDigit;
+    const unsigned char* u = reinterpret_cast<const unsigned char*>(s);
+    bool usual = n >= first;
+    for (std::size_t i = 0; usual && i < first; ++i)
+        usual = drop[u[i]];
+    if (usual) {
+        const std::size_t old = out.size();
+        out.resize(old + (n - first));
+        char* d = &out[old];
+        std::size_t pos = first;
+        while (pos < n && !drop[u[pos]]) {
+            const std::size_t len = n - pos < 10 ? n - pos : 10;
+            std::memcpy(d, s + pos, len);
+            d += len;
+            pos += len;
+            if (pos < n && s[pos] == ' ')
+                ++pos;
+        }
+        const std::size_t copied = static_cast<std::size_t>(d - &out[old]);
+        if (!anyDropped<true>(reinterpret_cast<const unsigned char*>(&out[old]), copied) &&
+            !(pos < n && anyNotDropped(u + pos, n - pos))) {
+            out.resize(old + copied);
+            return;
+        }
+        out.resize(old);
+    }
+    appendResidues(out, s, n);
 }
 
 unsigned gcgChecksum(const std::string& residues) {
@@ -197,29 +245,25 @@ std::string tokenName(const std::string& name, std::size_t index) {
 }
 
 Velm::Sequence::MoleculeType guessType(const std::string& residues) {
-    // 0: not a letter, 1: other letter, 2: A C G N, 3: T, 4: U.
-    static const struct Classes {
-        unsigned char c[256];
-        Classes() {
-            for (int i = 0; i < 256; ++i)
-                c[i] = ((i >= 'A' && i <= 'Z') || (i >= 'a' && i <= 'z')) ? 1 : 0;
-            for (const char* p = "ACGNacgn"; *p; ++p)
-                c[static_cast<unsigned char>(*p)] = 2;
-            c['T'] = c['t'] = 3;
-            c['U'] = c['u'] = 4;
-        }
-    } classes;
-    std::size_t counts[5] = {0, 0, 0, 0, 0};
+    // Letters; of them A C G N, T and U (either case). Plain compares summed per byte, which
+    // vectorise: a table lookup per byte costs more than the rest of reading a short entry.
     const std::size_t n = std::min<std::size_t>(residues.size(), 2048);
-    for (std::size_t i = 0; i < n; ++i)
-        ++counts[classes.c[static_cast<unsigned char>(residues[i])]];
-    std::size_t letters = counts[1] + counts[2] + counts[3] + counts[4];
-    std::size_t nucleotides = counts[2] + counts[3] + counts[4];
+    const unsigned char* u = reinterpret_cast<const unsigned char*>(residues.data());
+    unsigned letters = 0, acgn = 0, t = 0, uracil = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(u[i] & 0xDF); // upper case for letters
+        const bool letter = static_cast<unsigned char>(u[i] - 'A') < 26 || static_cast<unsigned char>(u[i] - 'a') < 26;
+        letters += letter;
+        acgn += letter & ((c == 'A') | (c == 'C') | (c == 'G') | (c == 'N'));
+        t += letter & (c == 'T');
+        uracil += letter & (c == 'U');
+    }
+    const std::size_t nucleotides = acgn + t + uracil;
     if (letters == 0)
         return Velm::Sequence::MoleculeType::Unknown;
-    if (nucleotides * 10 >= letters * 9)
-        return (counts[4] > 0 && counts[3] == 0) ? Velm::Sequence::MoleculeType::RNA
-                                                 : Velm::Sequence::MoleculeType::DNA;
+    if (nucleotides * 10 >= static_cast<std::size_t>(letters) * 9)
+        return (uracil > 0 && t == 0) ? Velm::Sequence::MoleculeType::RNA
+                                      : Velm::Sequence::MoleculeType::DNA;
     return Velm::Sequence::MoleculeType::Protein;
 }
 

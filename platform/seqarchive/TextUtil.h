@@ -26,6 +26,9 @@ inline std::vector<std::string> tokens(const Line& l) { return tokens(l.data, l.
 
 /// Appends the residue characters of `n` bytes to `out`: drops whitespace and digits.
 void appendResidues(std::string& out, const char* s, std::size_t n);
+/// The same as appendResidues for a sequence line, faster on the usual layout of `first` columns
+/// of position and spaces followed by groups of ten residues (GenBank ORIGIN, EMBL SQ lines).
+void appendGroupedResidues(std::string& out, const char* s, std::size_t n, std::size_t first);
 /// Appends `n` bytes, dropping only whitespace (FASTA keeps every other character).
 void appendNonSpace(std::string& out, const char* s, std::size_t n);
 

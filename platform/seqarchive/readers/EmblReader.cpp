@@ -51,11 +51,17 @@ protected:
             if (line.blank())
                 continue;
             if (inSequence && line[0] == ' ') {
-                text::appendResidues(scratch_, line.data, line.size);
+                text::appendGroupedResidues(scratch_, line.data, line.size, 5);
                 continue;
             }
             if (line.size < 2)
                 src_.fail(std::string(msg::kBadLine) + line.str());
+            if (line[0] == 'F' && line[1] == 'T') {
+                // The bulk of an annotated entry: straight to the feature table.
+                featureParser.addLine(line.data, line.size, src_);
+                lastCode = "FT";
+                continue;
+            }
             std::string code(line.data, 2);
             std::string value = text::from(line, 5);
             if (code == "ID") {

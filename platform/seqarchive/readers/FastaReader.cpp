@@ -31,10 +31,23 @@ protected:
         src_.next(line);
         if (line[0] != '>')
             src_.fail(msg::kExpectedFasta);
-        std::string header = text::trim(line.data + 1, line.size - 1);
-        std::size_t cut = header.find_first_of(" \t");
-        std::string name = header.substr(0, cut);
-        std::string description = cut == std::string::npos ? std::string() : text::trim(header.substr(cut));
+        // Name up to the first space or tab, then the description, both trimmed, without copies
+        // of the header on the way.
+        const char* p = line.data + 1;
+        const char* end = line.data + line.size;
+        while (p < end && (*p == ' ' || *p == '\t'))
+            ++p;
+        const char* nameEnd = p;
+        while (nameEnd < end && *nameEnd != ' ' && *nameEnd != '\t')
+            ++nameEnd;
+        const char* desc = nameEnd;
+        while (desc < end && (*desc == ' ' || *desc == '\t'))
+            ++desc;
+        while (end > desc && (end[-1] == ' ' || end[-1] == '\t'))
+            --end;
+        // Kept here: the line's bytes do not outlive the next read.
+        name_.assign(p, nameEnd);
+        description_.assign(desc, end);
 
         scratch_.clear();
         while (src_.next(line)) {
@@ -49,11 +62,15 @@ protected:
         // A sample is enough to tell nucleotides from amino acids and keeps big entries fast.
         auto type = text::guessType(scratch_);
         boost::shared_ptr<Velm::Sequence> seq = makeSequence(type);
-        seq->setName(name);
-        seq->setDescription(description);
+        seq->setName(name_);
+        seq->setDescription(description_);
         takeResidues(*seq, scratch_);
         return seq;
     }
+
+private:
+    std::string name_;        // of the entry being read; buffers reused from entry to entry
+    std::string description_;
 };
 
 } // namespace

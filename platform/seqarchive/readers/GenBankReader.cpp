@@ -93,7 +93,7 @@ protected:
                 featureParser.addLine(line.data, line.size, src_);
                 break;
             case Origin:
-                text::appendResidues(scratch_, line.data, line.size);
+                text::appendGroupedResidues(scratch_, line.data, line.size, 10);
                 break;
             case Header:
                 if (line.size > 2 && line[2] != ' ' && line.size >= 12) {
