@@ -20,9 +20,6 @@ bool nonBlank(const char* data, std::size_t size, std::size_t b, std::size_t e) 
     return false;
 }
 
-std::size_t countQuotes(const std::string& s, std::size_t from) {
-    return static_cast<std::size_t>(std::count(s.begin() + static_cast<std::ptrdiff_t>(from), s.end(), '"'));
-}
 } // namespace
 
 void FeatureParser::addLine(const char* data, std::size_t size, const LineSource& src) {
@@ -55,13 +52,21 @@ void FeatureParser::addLine(const char* data, std::size_t size, const LineSource
         inFeature_ = true;
         return;
     }
-    std::string value = text::from(Line{data, size}, oldSwiss_ ? 13 : kValueColumn);
-    if (value.empty())
+    // The value part of the line, trimmed, as a view: most lines only extend the open qualifier.
+    const std::size_t col = oldSwiss_ ? 13 : kValueColumn;
+    const char* vb = data + (size < col ? size : col);
+    const char* ve = data + size;
+    while (vb < ve && (*vb == ' ' || *vb == '\t'))
+        ++vb;
+    while (ve > vb && (ve[-1] == ' ' || ve[-1] == '\t'))
+        --ve;
+    if (vb == ve)
         return;
     if (!inFeature_)
         src.fail(msg::kBadFeature);
     Velm::Feature& feature = out_.back();
     if (oldSwiss_) {
+        std::string value(vb, ve);
         if (value.compare(0, 6, "/FTId=") == 0) {
             std::string id = value.substr(6);
             if (!id.empty() && id.back() == '.')
@@ -74,24 +79,40 @@ void FeatureParser::addLine(const char* data, std::size_t size, const LineSource
         }
         return;
     }
-    bool quoteOpen = false;
-    if (inQualifier_) {
-        std::size_t eq = raw_.find('=');
-        quoteOpen = eq != std::string::npos && eq + 1 < raw_.size() && raw_[eq + 1] == '"' &&
-                    countQuotes(raw_, eq + 1) % 2 == 1;
-    }
-    if (quoteOpen || (inQualifier_ && value[0] != '/')) {
+    // A quoted value is open while the quotes after its '=' are odd in number; counted as lines
+    // arrive rather than over the whole value each time.
+    const bool quoteOpen = inQualifier_ && equals_ != std::string::npos && quotedValue_ && quotes_ % 2 == 1;
+    if (quoteOpen || (inQualifier_ && *vb != '/')) {
         if (qualifierName_ != "translation")
             raw_ += ' ';
-        raw_ += value;
-    } else if (value[0] == '/') {
+        const std::size_t from = raw_.size();
+        raw_.append(vb, ve);
+        noteAppended(from);
+    } else if (*vb == '/') {
         closeQualifier();
-        raw_ = value.substr(1);
-        qualifierName_ = raw_.substr(0, raw_.find('='));
+        raw_.assign(vb + 1, ve);
+        qualifierName_.assign(raw_, 0, raw_.find('='));
+        equals_ = std::string::npos;
+        quotedValue_ = false;
+        quotes_ = 0;
+        noteAppended(0);
         inQualifier_ = true;
     } else {
-        feature.location += value; // a location continued over several lines
+        feature.location.append(vb, ve); // a location continued over several lines
     }
+}
+
+void FeatureParser::noteAppended(std::size_t from) {
+    if (equals_ == std::string::npos) {
+        equals_ = raw_.find('=', from);
+        if (equals_ == std::string::npos)
+            return;
+        quotedValue_ = equals_ + 1 < raw_.size() && raw_[equals_ + 1] == '"';
+        from = equals_ + 1;
+    } else if (!quotedValue_ && equals_ + 1 < raw_.size() && from <= equals_ + 1) {
+        quotedValue_ = raw_[equals_ + 1] == '"';
+    }
+    quotes_ += static_cast<std::size_t>(std::count(raw_.begin() + static_cast<std::ptrdiff_t>(from), raw_.end(), '"'));
 }
 
 void FeatureParser::closeQualifier() {

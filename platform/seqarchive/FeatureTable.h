@@ -23,6 +23,8 @@ public:
 
 private:
     void closeQualifier();
+    /// Updates the '=' position and the quote count after raw_ grew from `from` on.
+    void noteAppended(std::size_t from);
 
     std::vector<Velm::Feature>& out_;
     bool inFeature_ = false;
@@ -30,6 +32,9 @@ private:
     bool oldSwiss_ = false;
     std::string raw_; // the current qualifier: name=value as written, lines joined
     std::string qualifierName_;
+    std::size_t equals_ = std::string::npos; // first '=' in raw_
+    bool quotedValue_ = false;               // the value after it starts with a quote
+    std::size_t quotes_ = 0;                 // quotes in raw_ after the '='
 };
 
 /// Writes features in the shared layout. `prefix` is "     " for GenBank, "FT   " for EMBL.
