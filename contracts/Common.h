@@ -3,10 +3,62 @@
 
 #include <contracts/Export.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 namespace cmn {
+
+/// A path argument split by the FORMAT@@FILE rule: when the first '@' is followed by another '@',
+/// the text before it names a format and the text after the two '@' is the file. Otherwise the
+/// whole argument is the file and there is no format (a later "@@" does not count).
+struct MF_API QualifiedPath {
+    bool qualified = false;
+    std::string format;
+    std::string file;
+
+    explicit QualifiedPath(const char* path);
+    explicit QualifiedPath(const std::string& path) : QualifiedPath(path.c_str()) {}
+};
+
+/// An output file that takes the place of its target only when complete. Bytes go, buffered, to a
+/// temporary file beside the target (same folder, so the final rename is atomic); commit() flushes,
+/// syncs and renames it over the target, keeping the replaced file's permissions. Destroyed
+/// without a successful commit, it removes the temporary file: an existing target is never
+/// truncated or left half-written. No operation throws; the first failure's errno is kept.
+class MF_API ReplacingFile {
+public:
+    explicit ReplacingFile(const std::string& target);
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    /// False once anything failed (opening included); error() then tells why.
+    bool ok() const { return error_ == 0; }
+    int error() const { return error_; }
+    const std::string& target() const { return target_; }
+
+    bool write(const char* data, std::size_t size);
+    bool write(const std::string& text) { return write(text.data(), text.size()); }
+    /// Puts the finished file in place of the target. True when it is there.
+    bool commit();
+    bool committed() const { return committed_; }
+
+private:
+    bool flush();
+    void fail(int error);
+
+    std::string target_;
+    std::string temp_;
+    std::string buffer_;
+    int fd_ = -1;
+    int error_ = 0;
+    bool committed_ = false;
+};
+
+/// Replaces the file at `path` by `content` through a ReplacingFile. On failure returns false with
+/// the errno in `error`, and the old file is untouched.
+MF_API bool replaceFileContents(const std::string& path, const std::string& content, int& error);
 
 /// The operation context a host passes to an operation: it receives the operation's warnings and
 /// errors. warning/error are virtual so a host can route them to its UI; the base class also keeps

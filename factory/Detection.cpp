@@ -4,7 +4,6 @@
 #include "factory/CompareNoCase.h"
 #include "factory/ExtensionTable.h"
 #include "factory/Messages.h"
-#include "factory/QualifiedPath.h"
 
 #include <contracts/AlignFormats.h>
 #include <contracts/SeqArchive.h>
@@ -29,7 +28,7 @@ bool isNonSequenceArchive(const std::string& format) {
 } // namespace
 
 bool ModelFactory::isFile(const char* path) const {
-    return isRegularFile(QualifiedPath(path).file.c_str());
+    return isRegularFile(cmn::QualifiedPath(path).file.c_str());
 }
 
 const char* ModelFactory::scanNative(const char* path) const {

@@ -3,7 +3,6 @@
 #include "factory/ModelFactory.h"
 
 #include "factory/Messages.h"
-#include "factory/QualifiedPath.h"
 
 #include <exception>
 
@@ -18,7 +17,7 @@ enum class Sync { Yes, No };
 boost::shared_ptr<Velm::Model> finish(const boost::shared_ptr<Velm::Model>& model, const char* path,
                                       Url url, Sync sync) {
     if (!model->empty()) {
-        model->setURL(url == Url::FullPath ? std::string(path) : QualifiedPath(path).file);
+        model->setURL(url == Url::FullPath ? std::string(path) : cmn::QualifiedPath(path).file);
         if (sync == Sync::Yes)
             model->sync();
     }

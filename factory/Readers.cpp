@@ -4,7 +4,6 @@
 #include "factory/CompareNoCase.h"
 #include "factory/ExtensionTable.h"
 #include "factory/Messages.h"
-#include "factory/QualifiedPath.h"
 
 #include <contracts/SeqArchive.h>
 #include <trace/TraceFile.h>
@@ -45,7 +44,7 @@ bool ModelFactory::openTrace(const char* path, Velm::BioModel& model, cmn::OpCon
 }
 
 bool ModelFactory::openSAL(const char* path, Velm::BioModel& model, cmn::OpContext*) {
-    const QualifiedPath split(path);
+    const cmn::QualifiedPath split(path);
     std::string format = split.format;
     if (!split.qualified && extensionBegins(path, "sta"))
         format = "SDN";

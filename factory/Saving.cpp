@@ -4,11 +4,11 @@
 #include "factory/CompareNoCase.h"
 #include "factory/ExtensionTable.h"
 #include "factory/Messages.h"
-#include "factory/ReplacingFile.h"
 
 #include <contracts/SeqArchive.h>
 
 #include <cstring>
+#include <sstream>
 
 namespace Ovik {
 
@@ -110,16 +110,16 @@ bool ModelFactory::saveSAL(const char* path, const char* format, Velm::Model& mo
 bool ModelFactory::saveFastA(const char* path, const Velm::Alignment& alignment, cmn::OpContext* ctx) {
     // Written beside the target and renamed over it when complete, so a failed write never
     // truncates or destroys the file being replaced.
-    ReplacingFile file(path);
-    if (!file.isOpen()) {
+    cmn::ReplacingFile file(path);
+    if (!file.ok()) {
         if (ctx)
-            ctx->error(msg::OpeningFile + std::string(path) + ": " + std::strerror(file.errorNumber()));
+            ctx->error(msg::OpeningFile + std::string(path) + ": " + std::strerror(file.error()));
         return false;
     }
-    std::ostream& out = alignment.writeFastA(file.stream(), nullptr);
-    if (out.fail() || out.bad())
+    std::ostringstream text;
+    if (alignment.writeFastA(text, nullptr).fail())
         return false;
-    return file.commit();
+    return file.write(text.str()) && file.commit();
 }
 
 } // namespace Ovik

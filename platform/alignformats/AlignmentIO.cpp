@@ -126,20 +126,6 @@ std::string message(const std::string& file, std::size_t line, const std::string
     return file + ", line " + std::to_string(line) + ": " + detail;
 }
 
-QualifiedPath splitPath(const char* path) {
-    QualifiedPath result;
-    const std::string text = path ? path : "";
-    const std::size_t at = text.find('@');
-    if (at != std::string::npos && at + 1 < text.size() && text[at + 1] == '@') {
-        result.qualified = true;
-        result.format = text.substr(0, at);
-        result.file = text.substr(at + 2);
-    } else {
-        result.file = text;
-    }
-    return result;
-}
-
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
@@ -216,7 +202,7 @@ bool isResidueChar(char c) {
 bool handles(const FormatSpec& spec, const char* path) {
     if (!path)
         return false;
-    const QualifiedPath split = splitPath(path);
+    const cmn::QualifiedPath split(path);
     if (split.qualified)
         return namesFormat(spec, split.format);
     return claims(spec, split.file);
@@ -225,7 +211,7 @@ bool handles(const FormatSpec& spec, const char* path) {
 const char* getType(const FormatSpec& spec, const char* path) {
     if (!path)
         return "";
-    const QualifiedPath split = splitPath(path);
+    const cmn::QualifiedPath split(path);
     if (split.qualified && !namesFormat(spec, split.format))
         return "";
     // Only a file that exists and is of the format is an alignment for us.
@@ -250,12 +236,12 @@ Velm::FormatList formats(const FormatSpec& spec) {
 void reportUnsupported(const FormatSpec& spec, const char* path, const char* format,
                        cmn::OpContext* ctx) {
     (void)spec;
-    report(ctx, message(splitPath(path).file, 0,
+    report(ctx, message(cmn::QualifiedPath(path).file, 0,
                         std::string(kErrFormatNotSupported) + (format ? format : "")));
 }
 
 bool retrieve(const FormatSpec& spec, const char* path, Velm::Model& model, cmn::OpContext* ctx) {
-    const QualifiedPath split = splitPath(path);
+    const cmn::QualifiedPath split(path);
     if (split.qualified && !namesFormat(spec, split.format)) {
         report(ctx, message(split.file, 0, kErrQualifiedOther + split.format));
         return false;
@@ -312,7 +298,7 @@ std::string uniqueName(std::string name, std::size_t index, std::set<std::string
 } // namespace
 
 bool save(const FormatSpec& spec, const char* path, Velm::Model& model, cmn::OpContext* ctx) {
-    const QualifiedPath split = splitPath(path);
+    const cmn::QualifiedPath split(path);
     if (split.qualified && !namesFormat(spec, split.format)) {
         report(ctx, message(split.file, 0, kErrQualifiedOther + split.format));
         return false;
@@ -373,61 +359,12 @@ bool save(const FormatSpec& spec, const char* path, Velm::Model& model, cmn::OpC
 
     std::ostringstream out;
     spec.write(out, input);
-    std::string error;
-    if (!writeFileAtomically(split.file, out.str(), error)) {
-        report(ctx, message(split.file, 0, kErrCannotWrite + error));
+    int error = 0;
+    if (!cmn::replaceFileContents(split.file, out.str(), error)) {
+        report(ctx, message(split.file, 0, kErrCannotWrite + std::string(std::strerror(error))));
         return false;
     }
     model.setEncoding(spec.name);
-    return true;
-}
-
-bool writeFileAtomically(const std::string& path, const std::string& content, std::string& error) {
-    std::string pattern = path + ".tmpXXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    const std::string temp(name.data());
-    // mkstemp makes the file private; give it the mode a newly created file (or the replaced one)
-    // would have.
-    struct stat status;
-    mode_t mode;
-    if (::stat(path.c_str(), &status) == 0) {
-        mode = status.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ::fchmod(fd, mode);
-    const char* data = content.data();
-    std::size_t left = content.size();
-    int failure = 0;
-    while (left > 0 && failure == 0) {
-        const ssize_t written = ::write(fd, data, left);
-        if (written < 0) {
-            if (errno != EINTR)
-                failure = errno;
-            continue;
-        }
-        data += written;
-        left -= static_cast<std::size_t>(written);
-    }
-    if (failure == 0 && ::fsync(fd) != 0)
-        failure = errno;
-    if (::close(fd) != 0 && failure == 0)
-        failure = errno;
-    if (failure == 0 && ::rename(temp.c_str(), path.c_str()) != 0)
-        failure = errno;
-    if (failure != 0) {
-        error = std::strerror(failure);
-        ::unlink(temp.c_str());
-        return false;
-    }
     return true;
 }
 

@@ -78,13 +78,6 @@ extern const char* const kErrCannotWrite;       // "cannot write the file: "
 /// "<file>, line <n>: <detail>", or "<file>: <detail>" when line is 0.
 std::string message(const std::string& file, std::size_t line, const std::string& detail);
 
-/// A path split by the format-qualified rule: FORMAT@@FILE when the first '@' is followed by '@'.
-struct QualifiedPath {
-    bool qualified = false;
-    std::string format;
-    std::string file;
-};
-QualifiedPath splitPath(const char* path);
 
 /// The text lines of `text` (LF or CRLF ends), without their ends; a leading UTF-8 BOM is skipped.
 std::vector<std::string> splitLines(const std::string& text);
@@ -113,9 +106,6 @@ bool save(const FormatSpec& spec, const char* path, Velm::Model& model, cmn::OpC
 void reportUnsupported(const FormatSpec& spec, const char* path, const char* format,
                        cmn::OpContext* ctx);
 
-/// Replaces `path` by `content` only once all of it is written (temporary file + rename).
-/// On failure `error` holds the system's reason and the original file is untouched.
-bool writeFileAtomically(const std::string& path, const std::string& content, std::string& error);
 
 } // namespace alignio
 } // namespace Ovik

@@ -4,7 +4,6 @@
 
 #include <contracts/Blast.h>
 
-#include "AtomicFile.h"
 
 #include <pugixml.hpp>
 
@@ -97,26 +96,6 @@ bool accepts(const Model& model, Kind kind) {
     case Kind::Query: return dynamic_cast<const DBQueryModel*>(&model) != nullptr;
     }
     return false;
-}
-
-struct QualifiedPath {
-    bool qualified = false;
-    std::string format;
-    std::string file;
-};
-
-QualifiedPath splitPath(const char* path) {
-    QualifiedPath result;
-    const std::string text = path ? path : "";
-    const std::size_t at = text.find('@');
-    if (at != std::string::npos && at + 1 < text.size() && text[at + 1] == '@') {
-        result.qualified = true;
-        result.format = text.substr(0, at);
-        result.file = text.substr(at + 2);
-    } else {
-        result.file = text;
-    }
-    return result;
 }
 
 bool isRegularFile(const std::string& file) {
@@ -618,7 +597,7 @@ XMLModelSource::XMLModelSource() = default;
 bool XMLModelSource::handles(const char* path) const {
     if (!path)
         return false;
-    const QualifiedPath split = splitPath(path);
+    const cmn::QualifiedPath split(path);
     if (split.qualified)
         return strcasecmp(split.format.c_str(), XML_Format) == 0;
     if (!isRegularFile(split.file))
@@ -636,7 +615,7 @@ const char* XMLModelSource::getName() const { return kSourceName; }
 const char* XMLModelSource::getType(const char* path) const {
     if (!path)
         return "";
-    const QualifiedPath split = splitPath(path);
+    const cmn::QualifiedPath split(path);
     if (split.qualified && strcasecmp(split.format.c_str(), XML_Format) != 0)
         return "";
     std::string head;
@@ -656,7 +635,7 @@ FormatList XMLModelSource::getSupportedFormats() {
 bool XMLModelSource::retrieve(const char* path, Model& model, const char* format,
                               cmn::OpContext* ctx, const char* qualifier) {
     if (!supports(format)) {
-        report(ctx, message(splitPath(path).file, 0,
+        report(ctx, message(cmn::QualifiedPath(path).file, 0,
                             std::string(kErrFormatNotSupported) + (format ? format : "")));
         return false;
     }
@@ -664,7 +643,7 @@ bool XMLModelSource::retrieve(const char* path, Model& model, const char* format
 }
 
 bool XMLModelSource::retrieve(const char* path, Model& model, cmn::OpContext* ctx, const char*) {
-    const QualifiedPath split = splitPath(path);
+    const cmn::QualifiedPath split(path);
     if (split.qualified && strcasecmp(split.format.c_str(), XML_Format) != 0) {
         report(ctx, message(split.file, 0, kErrQualifiedOther + split.format));
         return false;
@@ -708,7 +687,7 @@ bool XMLModelSource::retrieve(const char* path, Model& model, cmn::OpContext* ct
 
 bool XMLModelSource::save(const char* path, Model& model, const char* format, cmn::OpContext* ctx) {
     if (!supports(format)) {
-        report(ctx, message(splitPath(path).file, 0,
+        report(ctx, message(cmn::QualifiedPath(path).file, 0,
                             std::string(kErrFormatNotSupported) + (format ? format : "")));
         return false;
     }
@@ -716,14 +695,14 @@ bool XMLModelSource::save(const char* path, Model& model, const char* format, cm
 }
 
 bool XMLModelSource::save(const char* path, Model& model, cmn::OpContext* ctx) {
-    const QualifiedPath split = splitPath(path);
+    const cmn::QualifiedPath split(path);
     if (split.qualified && strcasecmp(split.format.c_str(), XML_Format) != 0) {
         report(ctx, message(split.file, 0, kErrQualifiedOther + split.format));
         return false;
     }
-    std::string error;
-    if (!xmlsource::writeFileAtomically(split.file, writeDocument(model), error)) {
-        report(ctx, message(split.file, 0, kErrCannotWrite + error));
+    int error = 0;
+    if (!cmn::replaceFileContents(split.file, writeDocument(model), error)) {
+        report(ctx, message(split.file, 0, kErrCannotWrite + std::string(std::strerror(error))));
         return false;
     }
     model.setEncoding(XML_Format);

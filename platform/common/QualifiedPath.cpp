@@ -1,8 +1,8 @@
-#include "factory/QualifiedPath.h"
+#include <contracts/Common.h>
 
 #include <cstring>
 
-namespace Ovik {
+namespace cmn {
 
 QualifiedPath::QualifiedPath(const char* path) {
     if (!path)
@@ -17,4 +17,4 @@ QualifiedPath::QualifiedPath(const char* path) {
     }
 }
 
-} // namespace Ovik
+} // namespace cmn
