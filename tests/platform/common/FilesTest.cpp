@@ -1,0 +1,110 @@
+#include <contracts/Common.h>
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace {
+
+std::size_t entriesIn(const std::string& dir) {
+    std::size_t n = 0;
+    for (auto it = std::filesystem::directory_iterator(dir); it != std::filesystem::directory_iterator(); ++it)
+        ++n;
+    return n;
+}
+
+TEST(QualifiedPath, SplitsAtAFirstDoubleAt) {
+    struct Case { const char* path; bool qualified; const char* format; const char* file; };
+    const Case cases[] = {
+        {"FASTA@@dir/x.fa", true, "FASTA", "dir/x.fa"},
+        {"@@x", true, "", "x"},
+        {"SDN@@FASTA@@x", true, "SDN", "FASTA@@x"},
+        {"F@x@@y", false, "", "F@x@@y"},   // the first '@' is not doubled: an ordinary path
+        {"plain/path", false, "", "plain/path"},
+        {"trailing@", false, "", "trailing@"},
+        {"", false, "", ""},
+    };
+    for (const Case& c : cases) {
+        const cmn::QualifiedPath split(c.path);
+        EXPECT_EQ(split.qualified, c.qualified) << c.path;
+        EXPECT_EQ(split.format, c.format) << c.path;
+        EXPECT_EQ(split.file, c.file) << c.path;
+    }
+    EXPECT_FALSE(cmn::QualifiedPath(static_cast<const char*>(nullptr)).qualified);
+}
+
+TEST(ReplacingFile, CommitPutsTheWholeFileInPlaceKeepingPermissions) {
+    mftest::TempDir dir;
+    const std::string target = mftest::writeFile(dir.file("out.txt"), "old");
+    ::chmod(target.c_str(), 0640);
+    {
+        cmn::ReplacingFile file(target);
+        ASSERT_TRUE(file.ok());
+        EXPECT_TRUE(file.write("new "));
+        EXPECT_TRUE(file.write(std::string(3 << 20, 'x'))); // larger than the buffer
+        EXPECT_EQ(mftest::readFile(target), "old");        // nothing visible before commit
+        EXPECT_TRUE(file.commit());
+    }
+    EXPECT_EQ(mftest::readFile(target).size(), 4u + (3u << 20));
+    struct stat status;
+    ASSERT_EQ(::stat(target.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0640u);
+    EXPECT_EQ(entriesIn(dir.path()), 1u);
+}
+
+TEST(ReplacingFile, WithoutCommitTheOldFileStaysAndNoTemporaryIsLeft) {
+    mftest::TempDir dir;
+    const std::string target = mftest::writeFile(dir.file("keep.txt"), "precious");
+    {
+        cmn::ReplacingFile file(target);
+        file.write("half of a new file");
+    }
+    EXPECT_EQ(mftest::readFile(target), "precious");
+    EXPECT_EQ(entriesIn(dir.path()), 1u);
+}
+
+TEST(ReplacingFile, AWriteErrorFailsTheCommitAndKeepsTheOldFile) {
+    mftest::TempDir dir;
+    const std::string target = mftest::writeFile(dir.file("full.txt"), "precious");
+    // A small file-size limit stands in for a full disk.
+    struct sigaction ignore = {}, previous = {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGXFSZ, &ignore, &previous);
+    rlimit saved;
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    bool committed = true;
+    int error = 0;
+    {
+        cmn::ReplacingFile file(target);
+        file.write(std::string(2 << 20, 'x'));
+        committed = file.commit();
+        error = file.error();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::sigaction(SIGXFSZ, &previous, nullptr);
+    EXPECT_FALSE(committed);
+    EXPECT_EQ(error, EFBIG);
+    EXPECT_EQ(mftest::readFile(target), "precious");
+    EXPECT_EQ(entriesIn(dir.path()), 1u);
+}
+
+TEST(ReplacingFile, AMissingFolderIsReportedAtOnce) {
+    mftest::TempDir dir;
+    int error = 0;
+    EXPECT_FALSE(cmn::replaceFileContents(dir.file("no/such/folder/x"), "text", error));
+    EXPECT_EQ(error, ENOENT);
+    cmn::ReplacingFile file(dir.file("no/x"));
+    EXPECT_FALSE(file.ok());
+    EXPECT_FALSE(file.write("x"));
+    EXPECT_FALSE(file.commit());
+}
+
+} // namespace
