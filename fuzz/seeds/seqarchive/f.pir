@@ -1,0 +1,7 @@
+>P1;ONE
+first protein
+MKVLA
+GG*
+>DL;TWO
+second
+ACGT*

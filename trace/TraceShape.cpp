@@ -1,0 +1,154 @@
+#include "trace/TraceShape.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace Ovik {
+namespace detail {
+
+namespace {
+
+// Every format here stores its numbers big-endian, except the length inside ZTR compressed blocks.
+std::uint64_t be32(const unsigned char* p) {
+    return (std::uint64_t(p[0]) << 24) | (std::uint64_t(p[1]) << 16) | (std::uint64_t(p[2]) << 8) | p[3];
+}
+std::uint64_t be16(const unsigned char* p) { return (std::uint64_t(p[0]) << 8) | p[1]; }
+std::uint64_t le32(const unsigned char* p) {
+    return (std::uint64_t(p[3]) << 24) | (std::uint64_t(p[2]) << 16) | (std::uint64_t(p[1]) << 8) | p[0];
+}
+
+// True when [offset, offset + length) lies inside a file of `size` bytes (64-bit sums: the
+// operands are at most 32-bit, so nothing wraps).
+bool inside(std::uint64_t offset, std::uint64_t length, std::size_t size) {
+    return offset <= size && length <= size - offset;
+}
+
+constexpr std::size_t ztrHeaderBytes = 10;
+constexpr unsigned char ztrMagic[8] = {0xAE, 'Z', 'T', 'R', '\r', '\n', 0x1A, '\n'};
+constexpr unsigned char ztrZlib = 2;
+constexpr unsigned char ztrRunLength = 1;
+
+// A compressed block starts with its method byte; zlib and run-length blocks then give their
+// decoded length (little-endian), which the decoder allocates at once.
+ShapeFault checkZtrBlock(const unsigned char* block, std::uint64_t length) {
+    if (length < 5 || (block[0] != ztrZlib && block[0] != ztrRunLength))
+        return ShapeFault::None;
+    const std::uint64_t decoded = le32(block + 1);
+    if (decoded > maxZtrBlockBytes || decoded > length * maxZtrExpansionRatio)
+        return ShapeFault::ExpansionTooLarge;
+    return ShapeFault::None;
+}
+
+constexpr std::size_t scfHeaderBytes = 128;
+
+constexpr std::size_t abifEntryBytes = 28;
+constexpr std::size_t abifRootEntry = 6; // after "ABIF" and the version
+constexpr std::size_t macBinaryHeaderBytes = 128;
+// The decoder refuses nothing by count; no real file has a directory this large.
+constexpr std::uint64_t maxAbifEntries = 1u << 20;
+
+ShapeFault checkAbifAt(const unsigned char* data, std::size_t size, std::size_t base) {
+    if (size < base + abifRootEntry + abifEntryBytes)
+        return ShapeFault::TruncatedHeader;
+    const unsigned char* root = data + base + abifRootEntry;
+    const std::uint64_t elementSize = be16(root + 10);
+    const std::uint64_t entries = be32(root + 12);
+    const std::uint64_t directory = be32(root + 20);
+    if (entries > maxAbifEntries || (entries != 0 && elementSize != abifEntryBytes))
+        return ShapeFault::BadCount;
+    // Offsets count from the start of the ABIF data, after any MacBinary header.
+    const std::size_t abifSize = size - base;
+    if (!inside(directory, entries * abifEntryBytes, abifSize))
+        return ShapeFault::SectionOutside;
+    const unsigned char* abif = data + base;
+    for (std::uint64_t i = 0; i < entries; ++i) {
+        const unsigned char* entry = abif + directory + i * abifEntryBytes;
+        const std::uint64_t elementBytes = be16(entry + 10);
+        const std::uint64_t count = be32(entry + 12);
+        const std::uint64_t dataSize = be32(entry + 16);
+        const std::uint64_t offset = be32(entry + 20);
+        // The decoder sizes what it reads by count and element size, so both must agree with the
+        // stored size; data of four bytes or fewer is held in the offset field itself.
+        if (count * elementBytes > dataSize)
+            return ShapeFault::BadCount;
+        if (dataSize > 4 && !inside(offset, dataSize, abifSize))
+            return ShapeFault::SectionOutside;
+    }
+    return ShapeFault::None;
+}
+
+} // namespace
+
+ShapeFault checkZtrShape(const unsigned char* data, std::size_t size) {
+    if (size < ztrHeaderBytes || std::memcmp(data, ztrMagic, sizeof ztrMagic) != 0)
+        return ShapeFault::TruncatedHeader;
+    std::size_t at = ztrHeaderBytes;
+    while (at < size) {
+        // type, metadata length, metadata, data length, data
+        if (!inside(at, 8, size))
+            return ShapeFault::SectionOutside;
+        const std::uint64_t metaLength = be32(data + at + 4);
+        if (!inside(at + 8, metaLength, size))
+            return ShapeFault::SectionOutside;
+        const std::uint64_t lengthAt = at + 8 + metaLength;
+        if (!inside(lengthAt, 4, size))
+            return ShapeFault::SectionOutside;
+        const std::uint64_t dataLength = be32(data + lengthAt);
+        if (!inside(lengthAt + 4, dataLength, size))
+            return ShapeFault::SectionOutside;
+        const ShapeFault block = checkZtrBlock(data + lengthAt + 4, dataLength);
+        if (block != ShapeFault::None)
+            return block;
+        at = static_cast<std::size_t>(lengthAt + 4 + dataLength);
+    }
+    return ShapeFault::None;
+}
+
+ShapeFault checkScfShape(const unsigned char* data, std::size_t size) {
+    if (size < scfHeaderBytes)
+        return ShapeFault::TruncatedHeader;
+    const std::uint64_t samples = be32(data + 4);
+    const std::uint64_t samplesOffset = be32(data + 8);
+    const std::uint64_t bases = be32(data + 12);
+    const std::uint64_t basesOffset = be32(data + 24);
+    const std::uint64_t commentsSize = be32(data + 28);
+    const std::uint64_t commentsOffset = be32(data + 32);
+    const std::uint64_t sampleSize = be32(data + 40);
+    const std::uint64_t privateSize = be32(data + 48);
+    const std::uint64_t privateOffset = be32(data + 52);
+    // Files before version 3 may leave the sample size 0; the decoder then reads bytes.
+    const std::uint64_t bytesPerSample = sampleSize == 2 ? 2 : 1;
+    if (sampleSize > 2)
+        return ShapeFault::BadCount;
+    // Four channels of samples; per base a position (4 bytes), four confidences, the call and
+    // three spare bytes.
+    if (!inside(samplesOffset, samples * 4 * bytesPerSample, size) ||
+        !inside(basesOffset, bases * 12, size) || !inside(commentsOffset, commentsSize, size) ||
+        !inside(privateOffset, privateSize, size))
+        return ShapeFault::SectionOutside;
+    return ShapeFault::None;
+}
+
+ShapeFault checkAbiShape(const unsigned char* data, std::size_t size) {
+    if (size >= 4 && std::memcmp(data, "ABIF", 4) == 0)
+        return checkAbifAt(data, size, 0);
+    if (size >= macBinaryHeaderBytes + 4 && std::memcmp(data + macBinaryHeaderBytes, "ABIF", 4) == 0)
+        return checkAbifAt(data, size, macBinaryHeaderBytes);
+    return ShapeFault::TruncatedHeader;
+}
+
+ShapeFault checkTraceShape(int code, const unsigned char* data, std::size_t size) {
+    switch (code) {
+    case 1: // SCF
+        return checkScfShape(data, size);
+    case 2: // ABI
+        return checkAbiShape(data, size);
+    case 7: case 8: case 9: case 10: // ZTR and its versions
+        return checkZtrShape(data, size);
+    default:
+        return ShapeFault::None;
+    }
+}
+
+} // namespace detail
+} // namespace Ovik
