@@ -209,3 +209,32 @@ TEST_F(Saving, EveryWritableFormatSurvivesSaveThenOpen) {
 }
 
 } // namespace
+
+namespace {
+
+class SavingRealFiles : public mftest::FactoryTest {};
+
+TEST_F(SavingRealFiles, MultiRecordFilesSurviveSaveThenOpenInEveryArchiveFormat) {
+    MF_REQUIRE_TESTDATA();
+    cmn::OpContext ctx;
+    auto original = boost::dynamic_pointer_cast<Velm::BioModel>(
+        factory().open(mftest::testdataFile("sequences/cor6_6.gb").c_str(), Velm::SeqModel::className, &ctx));
+    ASSERT_TRUE(original);
+    ASSERT_EQ(original->sequences().size(), 6u);
+    mftest::TempDir dir;
+    for (const char* name : {"c.fa", "c.gb", "c.emb", "c.rsf"}) {
+        const std::string path = dir.file(name);
+        ASSERT_TRUE(factory().save(path.c_str(), *original, &ctx)) << name;
+        auto back = boost::dynamic_pointer_cast<Velm::BioModel>(
+            factory().open(path.c_str(), factory().getType(path.c_str()).c_str(), &ctx));
+        ASSERT_TRUE(back) << name;
+        ASSERT_EQ(back->sequences().size(), 6u) << name;
+        for (std::size_t i = 0; i < 6; ++i) {
+            EXPECT_EQ(back->sequences()[i]->name(), original->sequences()[i]->name()) << name;
+            EXPECT_EQ(back->sequences()[i]->residues(), original->sequences()[i]->residues()) << name;
+        }
+    }
+    EXPECT_TRUE(ctx.errors().empty()) << ctx.errors().front();
+}
+
+} // namespace
