@@ -4,6 +4,7 @@
 #include "trace/IoLibLock.h"
 #include "trace/TraceConversion.h"
 #include "trace/TraceFileBytes.h"
+#include "trace/TraceShape.h"
 
 #include <cctype>
 #include <climits>
@@ -125,6 +126,13 @@ int classifyFile(detail::TraceFileBytes& file, std::string& prefix) {
 
 bool isZtrCode(int code) { return code >= TT_ZTR && code <= TT_ZTR3; }
 
+/// Whether the sizes and offsets the file declares fit inside it (see trace/TraceShape.h): the
+/// decoder trusts them, so a file that fails is never handed over.
+bool layoutFits(int code, const char* bytes, std::size_t size) {
+    return detail::checkTraceShape(code, reinterpret_cast<const unsigned char*>(bytes), size) ==
+           detail::ShapeFault::None;
+}
+
 /// The folder of `path` as the decoder's search-path element needs it; "" when it cannot be
 /// expressed (a "%s" in it would be expanded as a pattern).
 std::string searchElementForFolderOf(const std::string& path) {
@@ -178,8 +186,14 @@ std::string linkedTraceSearchPathLocked(mFILE* experiment, const std::string& pa
     // The linked file is decoded by type, so it must be a chromatogram itself (never another
     // experiment file: a file linking to itself would recurse without end).
     detail::TraceFileBytes linked(linkedPath.c_str());
-    const int linkedCode = classifySignatureLocked(linked.readNext(detail::traceSignatureBytes));
+    const std::string linkedPrefix = linked.readNext(detail::traceSignatureBytes);
+    const int linkedCode = classifySignatureLocked(linkedPrefix);
     if (linkedCode == TT_UNK || linkedCode == TT_EXP)
+        return std::string();
+    // The decoder reads the linked file itself: its layout is checked as the file's own would be.
+    std::size_t linkedSize = 0;
+    detail::MallocBuffer linkedBytes = linked.readAll(linkedPrefix, maxTraceFileBytes, linkedSize);
+    if (!linkedBytes || !layoutFits(linkedCode, linkedBytes.get(), linkedSize))
         return std::string();
     if (exp_Nentries(info.get(), EFLT_LT) != 0) {
         const char* typeEntry = exp_get_entry(info.get(), EFLT_LT);
@@ -220,7 +234,7 @@ private:
 ReadPtr decode(const char* path, detail::TraceFileBytes& file, const std::string& prefix, int code) {
     std::size_t size = 0;
     detail::MallocBuffer bytes = file.readAll(prefix, maxTraceFileBytes, size);
-    if (!bytes)
+    if (!bytes || !layoutFits(code, bytes.get(), size))
         return ReadPtr();
     const std::string pathText(path);
     std::vector<char> name(pathText.begin(), pathText.end());
