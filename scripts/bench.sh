@@ -20,8 +20,17 @@ jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 
 scripts/bootstrap.sh seqtk python3-biopython emboss time
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMF_BUILD_BENCH=ON -DMF_BUILD_TOOLS=ON >/dev/null
-cmake --build "$build" -j "$jobs" --target mf_bench_driver mf_bench_seqarchive mf_bench_trace modelfactory-tool
+# Build output goes to a log, so that the table is all the run prints on stdout.
+log=$build/bench-build.log
+mkdir -p "$build"
+echo "bench: building in $build (log: $log)" >&2
+if ! { cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMF_BUILD_BENCH=ON -DMF_BUILD_TOOLS=ON &&
+       cmake --build "$build" -j "$jobs" --target mf_bench_driver mf_bench_seqarchive mf_bench_trace \
+             modelfactory-tool; } >"$log" 2>&1; then
+  tail -n 40 "$log" >&2
+  echo "bench: the build failed; see $log" >&2
+  exit 1
+fi
 
 if [ ! -d "$testdata/traces" ]; then
   echo "bench: the sample chromatograms are missing ($testdata/traces); set MODELFACTORY_TESTDATA" >&2
