@@ -56,6 +56,14 @@ private:
     bool committed_ = false;
 };
 
+/// Up to `maxBytes` from the start of the regular file at `path` into `head`; `complete` tells
+/// whether that is the whole file. False for a missing, unreadable or non-regular file (a pipe or
+/// a device is never opened, so sniffing one cannot block). Format sources sniff the same file one
+/// after another: a thread's repeated calls for an unchanged file (same device, inode, size and
+/// modification time) are answered from memory, so the file is opened once.
+MF_API bool readFileHead(const std::string& path, std::size_t maxBytes, std::string& head,
+                         bool& complete);
+
 /// Replaces the file at `path` by `content` through a ReplacingFile. On failure returns false with
 /// the errno in `error`, and the old file is untouched.
 MF_API bool replaceFileContents(const std::string& path, const std::string& content, int& error);

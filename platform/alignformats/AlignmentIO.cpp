@@ -33,14 +33,7 @@ namespace {
 const std::size_t kSniffBytes = 32 * 1024;
 
 bool readHead(const std::string& file, std::string& head, bool& complete) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return false;
-    head.assign(kSniffBytes, '\0');
-    in.read(&head[0], static_cast<std::streamsize>(kSniffBytes));
-    head.resize(static_cast<std::size_t>(in.gcount()));
-    complete = in.eof();
-    return true;
+    return cmn::readFileHead(file, kSniffBytes, head, complete);
 }
 
 bool readAll(const std::string& file, std::string& text) {

@@ -172,13 +172,8 @@ std::string classAttribute(const std::string& tag) {
 }
 
 bool readHead(const std::string& file, std::string& head) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return false;
-    head.assign(kSniffBytes, '\0');
-    in.read(&head[0], static_cast<std::streamsize>(kSniffBytes));
-    head.resize(static_cast<std::size_t>(in.gcount()));
-    return true;
+    bool complete = false;
+    return cmn::readFileHead(file, kSniffBytes, head, complete);
 }
 
 // ---- reading -----------------------------------------------------------------------------------

@@ -108,3 +108,41 @@ TEST(ReplacingFile, AMissingFolderIsReportedAtOnce) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(FileHead, ReadsTheStartAndSeesChangesToTheFile) {
+    mftest::TempDir dir;
+    const std::string path = mftest::writeFile(dir.file("f.txt"), "CLUSTAL W\nrow1 ACGT\n");
+    std::string head;
+    bool complete = false;
+    ASSERT_TRUE(cmn::readFileHead(path, 7, head, complete));
+    EXPECT_EQ(head, "CLUSTAL");
+    EXPECT_FALSE(complete);
+    ASSERT_TRUE(cmn::readFileHead(path, 1000, head, complete));
+    EXPECT_EQ(head, "CLUSTAL W\nrow1 ACGT\n");
+    EXPECT_TRUE(complete);
+    // A rewritten file (new size) is read again, not answered from memory.
+    mftest::writeFile(path, "#NEXUS\n");
+    ASSERT_TRUE(cmn::readFileHead(path, 1000, head, complete));
+    EXPECT_EQ(head, "#NEXUS\n");
+    // Larger asks than the first read are honoured.
+    mftest::writeFile(path, std::string(100000, 'A'));
+    ASSERT_TRUE(cmn::readFileHead(path, 90000, head, complete));
+    EXPECT_EQ(head.size(), 90000u);
+    EXPECT_FALSE(complete);
+}
+
+TEST(FileHead, RefusesWhatIsNotARegularFileWithoutOpeningIt) {
+    mftest::TempDir dir;
+    std::string head;
+    bool complete = false;
+    EXPECT_FALSE(cmn::readFileHead(dir.file("missing"), 100, head, complete));
+    EXPECT_FALSE(cmn::readFileHead(dir.path(), 100, head, complete));
+    // Opening a pipe with no writer would block a sniffer forever.
+    const std::string fifo = dir.file("pipe.aln");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(cmn::readFileHead(fifo, 100, head, complete));
+}
+
+} // namespace
