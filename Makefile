@@ -4,7 +4,7 @@ PREFIX  ?= /usr/local
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all bootstrap configure build demo test test-asan test-tsan bench install clean
+.PHONY: all bootstrap configure build demo test test-asan test-tsan fuzz fuzz-ci bench install clean
 
 all: build
 
@@ -35,11 +35,19 @@ test-asan: bootstrap
 	cd build-asan && $(SAN_ENV) ctest --output-on-failure -j $(JOBS) -LE install
 
 # The concurrency tests under ThreadSanitizer.
-TSAN_TARGETS = mf_trace_tests mf_factory_thread_tests
+TSAN_TARGETS = mf_trace_tests mf_factory_thread_tests mf_hardening_soak_tests
 test-tsan: bootstrap
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMF_SANITIZE=thread -DMF_BUILD_TOOLS=OFF $(CMAKE_FLAGS)
 	cmake --build build-tsan -j $(JOBS) --target $(TSAN_TARGETS)
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -L threads
+
+# Fuzz targets with clang's libFuzzer (+ASan+UBSan) in build-fuzz: `make fuzz` builds them,
+# `make fuzz-ci` also replays fuzz/regressions and runs each target for FUZZ_SECONDS (5) seconds.
+fuzz:
+	fuzz/run.sh build build-fuzz
+
+fuzz-ci:
+	fuzz/run.sh ci build-fuzz
 
 bench: bootstrap
 	@scripts/bench.sh

@@ -119,7 +119,12 @@ bool ModelFactory::saveFastA(const char* path, const Velm::Alignment& alignment,
     std::ostringstream text;
     if (alignment.writeFastA(text, nullptr).fail())
         return false;
-    return file.write(text.str()) && file.commit();
+    // A failed write (a full disk) or rename is reported like a failed open: never a silent false.
+    if (file.write(text.str()) && file.commit())
+        return true;
+    if (ctx)
+        ctx->error(msg::SavingFile + std::string(path) + ": " + std::strerror(file.error()));
+    return false;
 }
 
 } // namespace Ovik

@@ -103,7 +103,9 @@ int classifySignatureLocked(const std::string& prefix) {
     if (!file)
         return TT_UNK;
     const int code = fdetermine_trace_type(file.get());
-    return code <= TT_UNK || code == TT_PLN ? TT_UNK : code;
+    // Only the chromatogram kinds this reader lists: the decoder also recognises other kinds
+    // (flowgram archives) whose readers it does not guard against malformed input.
+    return code <= TT_UNK || code == TT_PLN || code > detail::lastTraceFormatCode ? TT_UNK : code;
 }
 
 /// The chromatogram code of an open file from its first bytes, which are left in `prefix`: the

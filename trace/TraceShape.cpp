@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
+
+#include <zlib.h>
 
 namespace Ovik {
 namespace detail {
@@ -28,15 +31,67 @@ constexpr unsigned char ztrMagic[8] = {0xAE, 'Z', 'T', 'R', '\r', '\n', 0x1A, '\
 constexpr unsigned char ztrZlib = 2;
 constexpr unsigned char ztrRunLength = 1;
 
+// The length a run-length block decodes to: after the method byte, the declared length and the
+// guard byte, a guard introduces (count, value) or, with a count of 0, a literal guard. -1 when
+// the block ends inside a run.
+long long runLengthOutput(const unsigned char* block, std::uint64_t length) {
+    const unsigned char guard = block[5];
+    long long out = 0;
+    for (std::uint64_t at = 6; at < length;) {
+        if (block[at] != guard) {
+            ++out;
+            ++at;
+        } else if (at + 1 < length && block[at + 1] == 0) {
+            ++out;
+            at += 2;
+        } else if (at + 2 < length) {
+            out += block[at + 1];
+            at += 3;
+        } else {
+            return -1;
+        }
+    }
+    return out;
+}
+
+ShapeFault checkZtrBlock(const unsigned char* block, std::uint64_t length, int depth);
+
+// A zlib block must inflate completely to exactly its declared length; the decoder does not
+// notice a stream cut short and goes on with a buffer shorter than the length it trusts.
+ShapeFault checkZlibBlock(const unsigned char* block, std::uint64_t length, std::uint64_t declared,
+                          int depth) {
+    std::vector<unsigned char> out(static_cast<std::size_t>(declared) + 1);
+    z_stream stream;
+    std::memset(&stream, 0, sizeof stream);
+    if (inflateInit(&stream) != Z_OK)
+        return ShapeFault::BadCount;
+    stream.next_in = const_cast<unsigned char*>(block + 5);
+    stream.avail_in = static_cast<uInt>(length - 5);
+    stream.next_out = out.data();
+    stream.avail_out = static_cast<uInt>(out.size());
+    const int status = inflate(&stream, Z_FINISH);
+    const std::uint64_t produced = stream.total_out;
+    inflateEnd(&stream);
+    if (status != Z_STREAM_END || produced != declared)
+        return ShapeFault::ExpansionTooLarge;
+    // What comes out may itself be compressed again.
+    return checkZtrBlock(out.data(), produced, depth + 1);
+}
+
 // A compressed block starts with its method byte; zlib and run-length blocks then give their
-// decoded length (little-endian), which the decoder allocates at once.
-ShapeFault checkZtrBlock(const unsigned char* block, std::uint64_t length) {
-    if (length < 5 || (block[0] != ztrZlib && block[0] != ztrRunLength))
+// decoded length (little-endian), which the decoder allocates at once and then trusts.
+ShapeFault checkZtrBlock(const unsigned char* block, std::uint64_t length, int depth) {
+    if (length == 0 || (block[0] != ztrZlib && block[0] != ztrRunLength))
         return ShapeFault::None;
+    if (length < 6 || depth > 4)
+        return ShapeFault::BadCount;
     const std::uint64_t decoded = le32(block + 1);
     if (decoded > maxZtrBlockBytes || decoded > length * maxZtrExpansionRatio)
         return ShapeFault::ExpansionTooLarge;
-    return ShapeFault::None;
+    if (block[0] == ztrRunLength)
+        return runLengthOutput(block, length) == static_cast<long long>(decoded) ? ShapeFault::None
+                                                                                 : ShapeFault::ExpansionTooLarge;
+    return checkZlibBlock(block, length, decoded, depth);
 }
 
 constexpr std::size_t scfHeaderBytes = 128;
@@ -96,7 +151,7 @@ ShapeFault checkZtrShape(const unsigned char* data, std::size_t size) {
         const std::uint64_t dataLength = be32(data + lengthAt);
         if (!inside(lengthAt + 4, dataLength, size))
             return ShapeFault::SectionOutside;
-        const ShapeFault block = checkZtrBlock(data + lengthAt + 4, dataLength);
+        const ShapeFault block = checkZtrBlock(data + lengthAt + 4, dataLength, 0);
         if (block != ShapeFault::None)
             return block;
         at = static_cast<std::size_t>(lengthAt + 4 + dataLength);

@@ -18,7 +18,7 @@ enum class ShapeFault {
     None,
     TruncatedHeader,   ///< the fixed header is cut short
     SectionOutside,    ///< a declared section lies (partly) past the end of the file
-    ExpansionTooLarge, ///< a compressed block declares more output than it could hold
+    ExpansionTooLarge, ///< a compressed block declares more (or other) output than it holds
     BadCount           ///< a count or element size no real file has
 };
 
@@ -28,7 +28,8 @@ constexpr std::size_t maxZtrExpansionRatio = 1100;
 constexpr std::size_t maxZtrBlockBytes = 256u * 1024u * 1024u;
 
 /// ZTR: the header, then chunks of (type, metadata length, metadata, data length, data); each
-/// chunk's parts within the file, and a zlib or run-length block's declared output bounded.
+/// chunk's parts within the file; a zlib or run-length block decodes to exactly the length it
+/// declares (bounded), checked again for what a zlib block yields.
 ShapeFault checkZtrShape(const unsigned char* data, std::size_t size);
 /// SCF: the 128-byte header's sample, base, comment and private sections within the file.
 ShapeFault checkScfShape(const unsigned char* data, std::size_t size);

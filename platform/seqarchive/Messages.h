@@ -31,6 +31,7 @@ constexpr const char* kMsfLength = "length differs from the header for ";
 constexpr const char* kExpectedBrace = "expected '{' to open an RSF entry";
 constexpr const char* kBadLine = "unexpected line: ";
 constexpr const char* kBadFeature = "feature line outside a feature key";
+constexpr const char* kBinaryContent = "binary content where sequence text was expected";
 
 // Warnings through the context.
 constexpr const char* kChecksumMismatch = "GCG checksum mismatch for ";

@@ -10,6 +10,17 @@ namespace Ovik {
 
 namespace {
 
+// Plain sequence accepts any letters, so a binary file would otherwise read as the letters
+// scattered through it: control bytes other than blanks mean the file is not text at all.
+bool holdsBinary(const char* data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        const unsigned char c = static_cast<unsigned char>(data[i]);
+        if (c < 0x20 && c != '\t' && c != '\r' && c != '\v' && c != '\f')
+            return true;
+    }
+    return false;
+}
+
 class StadenReader : public ArchiveReader {
 public:
     using ArchiveReader::ArchiveReader;
@@ -26,6 +37,8 @@ protected:
                     description = comment;
                 continue;
             }
+            if (holdsBinary(line.data, line.size))
+                src_.fail(msg::kBinaryContent);
             std::size_t from = 0;
             if (line.size > 0 && line[0] == '<' && scratch_.empty() && name.empty()) {
                 const void* close = std::memchr(line.data, '>', line.size);

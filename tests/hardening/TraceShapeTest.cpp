@@ -1,0 +1,171 @@
+// The layout checks made before a chromatogram reaches the decoder: a declared size or offset
+// that does not fit the file is refused, so the decoder never allocates or reads by it.
+#include <trace/TraceFile.h>
+#include <trace/TraceShape.h>
+
+#include <TestSupport.h>
+#include <TraceWriter.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include <zlib.h>
+#include <string>
+
+namespace {
+
+using Ovik::detail::ShapeFault;
+
+std::string be32(std::uint32_t v) {
+    return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+std::string le32(std::uint32_t v) {
+    return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
+const std::string kZtrHeader("\xAEZTR\r\n\x1A\n\x01\x02", 10);
+
+std::string ztrChunk(const std::string& type, const std::string& meta, const std::string& data) {
+    return type + be32(static_cast<std::uint32_t>(meta.size())) + meta +
+           be32(static_cast<std::uint32_t>(data.size())) + data;
+}
+
+ShapeFault ztr(const std::string& bytes) {
+    return Ovik::detail::checkZtrShape(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+TEST(TraceShape, ZtrChunksMustFitTheFile) {
+    const std::string good = kZtrHeader + ztrChunk("BASE", "", std::string("\0ACGT", 5)) +
+                             ztrChunk("SMP4", "meta", std::string(9, '\0'));
+    EXPECT_EQ(ztr(good), ShapeFault::None);
+    EXPECT_EQ(ztr(kZtrHeader), ShapeFault::None); // no chunks at all: the decoder's to judge
+    EXPECT_EQ(ztr(kZtrHeader.substr(0, 9)), ShapeFault::TruncatedHeader);
+    // Metadata or data length past the end (the decoder would allocate what they say).
+    EXPECT_EQ(ztr(kZtrHeader + "SMP4" + be32(0xAD099B46u) + std::string(16, '\0')), ShapeFault::SectionOutside);
+    EXPECT_EQ(ztr(kZtrHeader + "BASE" + be32(0) + be32(0x7FFFFF00u) + "ACGT"), ShapeFault::SectionOutside);
+    // A chunk cut inside its header, or one byte short of its data.
+    EXPECT_EQ(ztr(good + "BAS"), ShapeFault::SectionOutside);
+    EXPECT_EQ(ztr(good.substr(0, good.size() - 1)), ShapeFault::SectionOutside);
+}
+
+TEST(TraceShape, ZtrCompressedBlocksDeclareBoundedOutput) {
+    const std::string zlib4gb = std::string("\x02", 1) + le32(0xFFFFFFF0u) + "x\x9c\x03\x00";
+    EXPECT_EQ(ztr(kZtrHeader + ztrChunk("BASE", "", zlib4gb)), ShapeFault::ExpansionTooLarge);
+    // Ten runs of 200 'A's behind the guard 0x96: exactly the 2000 bytes declared.
+    std::string runs;
+    for (int i = 0; i < 10; ++i)
+        runs += std::string("\x96\xC8", 2) + "A";
+    const std::string rle = std::string("\x01", 1) + le32(2000u) + std::string("\x96", 1) + runs;
+    EXPECT_EQ(ztr(kZtrHeader + ztrChunk("BASE", "", rle)), ShapeFault::None);
+    EXPECT_EQ(ztr(kZtrHeader + ztrChunk("BASE", "", rle.substr(0, rle.size() - 1))), ShapeFault::ExpansionTooLarge);
+    const std::string rleHuge = std::string("\x01", 1) + le32(300u << 20) + std::string(300, 'A');
+    EXPECT_EQ(ztr(kZtrHeader + ztrChunk("BASE", "", rleHuge)), ShapeFault::ExpansionTooLarge);
+
+    // A zlib block must inflate completely to its declared length: the decoder does not notice a
+    // stream cut short and then copies past the end of what it inflated.
+    const std::string plain(5000, 'C');
+    uLongf packedSize = compressBound(plain.size());
+    std::string packed(packedSize, '\0');
+    ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(&packed[0]), &packedSize,
+                        reinterpret_cast<const Bytef*>(plain.data()), plain.size(), 9), Z_OK);
+    packed.resize(packedSize);
+    const std::string zlib = std::string("\x02", 1) + le32(5000u) + packed;
+    EXPECT_EQ(ztr(kZtrHeader + ztrChunk("SMP4", "", zlib)), ShapeFault::None);
+    EXPECT_EQ(ztr(kZtrHeader + ztrChunk("SMP4", "", zlib.substr(0, zlib.size() - 6))), ShapeFault::ExpansionTooLarge);
+    EXPECT_EQ(ztr(kZtrHeader + ztrChunk("SMP4", "", std::string("\x02", 1) + le32(4999u) + packed)),
+              ShapeFault::ExpansionTooLarge);
+}
+
+std::string scfHeader(std::uint32_t samples, std::uint32_t samplesAt, std::uint32_t bases,
+                      std::uint32_t basesAt, std::uint32_t sampleSize) {
+    std::string h = ".scf" + be32(samples) + be32(samplesAt) + be32(bases) + be32(0) + be32(0) +
+                    be32(basesAt) + be32(0) + be32(0) + "3.00" + be32(sampleSize) + be32(0) +
+                    be32(0) + be32(0);
+    h.resize(128, '\0');
+    return h;
+}
+
+ShapeFault scf(const std::string& bytes) {
+    return Ovik::detail::checkScfShape(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+TEST(TraceShape, ScfSectionsMustFitTheFile) {
+    // 10 samples of 2 bytes in four channels at 128, then 3 bases of 12 bytes.
+    const std::string body(80 + 36, '\0');
+    EXPECT_EQ(scf(scfHeader(10, 128, 3, 208, 2) + body), ShapeFault::None);
+    EXPECT_EQ(scf(scfHeader(11, 128, 3, 208, 2) + body), ShapeFault::None); // overlap is not ours to judge
+    EXPECT_EQ(scf(scfHeader(1000, 128, 3, 208, 2) + body), ShapeFault::SectionOutside);
+    EXPECT_EQ(scf(scfHeader(10, 128, 0x40000000u, 208, 2) + body), ShapeFault::SectionOutside);
+    EXPECT_EQ(scf(scfHeader(10, 0xFFFFFFF0u, 3, 208, 2) + body), ShapeFault::SectionOutside);
+    EXPECT_EQ(scf(scfHeader(10, 128, 3, 208, 7) + body), ShapeFault::BadCount);
+    EXPECT_EQ(scf(scfHeader(10, 128, 3, 208, 2).substr(0, 100)), ShapeFault::TruncatedHeader);
+}
+
+ShapeFault abi(const std::string& bytes) {
+    return Ovik::detail::checkAbiShape(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+std::string abifEntry(const std::string& name, std::uint16_t elementSize, std::uint32_t count,
+                      std::uint32_t size, std::uint32_t offset) {
+    return name + be32(1) + std::string("\0\x04", 2) +
+           std::string{char(elementSize >> 8), char(elementSize)} + be32(count) + be32(size) +
+           be32(offset) + be32(0);
+}
+
+TEST(TraceShape, AbiDirectoryAndDataMustFitTheFile) {
+    // Header, directory of two entries at 128, data of the second at 184.
+    auto file = [](std::uint32_t entries, std::uint32_t dataAt, std::uint32_t count) {
+        std::string bytes = "ABIF" + std::string("\x00\x65", 2) + abifEntry("tdir", 28, entries, entries * 28, 128);
+        bytes.resize(128, '\0');
+        bytes += abifEntry("PBAS", 1, 4, 4, 0x41434754) + abifEntry("DATA", 2, count, count * 2, dataAt);
+        bytes.resize(184 + 20, '\0');
+        return bytes;
+    };
+    EXPECT_EQ(abi(file(2, 184, 10)), ShapeFault::None);
+    EXPECT_EQ(abi(file(2, 184, 11)), ShapeFault::SectionOutside);
+    EXPECT_EQ(abi(file(2, 0xFFFFFF00u, 10)), ShapeFault::SectionOutside);
+    EXPECT_EQ(abi(file(3000, 184, 10)), ShapeFault::SectionOutside);
+    EXPECT_EQ(abi(std::string(128, '\0') + file(2, 184, 10)), ShapeFault::None); // behind MacBinary
+    EXPECT_EQ(abi("ABIF\x00\x65"), ShapeFault::TruncatedHeader);
+}
+
+// The reader itself: a decodable chromatogram whose one length field is corrupted is refused
+// rather than handed to the decoder.
+TEST(TraceShape, ReaderRefusesCorruptedLengths) {
+    mftest::TempDir dir;
+    Ovik::TraceFile reader;
+    const std::string scfPath = dir.file("t.scf");
+    mftest::writeTrace(scfPath, mftest::TraceKind::SCF);
+    ASSERT_TRUE(reader.read(scfPath.c_str(), nullptr));
+    std::string bytes = mftest::readFile(scfPath);
+    bytes.replace(4, 4, be32(0x7FFFFFFFu)); // samples
+    mftest::writeFile(scfPath, bytes);
+    EXPECT_FALSE(reader.read(scfPath.c_str(), nullptr));
+
+    const std::string ztrPath = dir.file("t.ztr");
+    mftest::writeTrace(ztrPath, mftest::TraceKind::ZTR);
+    ASSERT_TRUE(reader.read(ztrPath.c_str(), nullptr));
+    bytes = mftest::readFile(ztrPath);
+    bytes.replace(14, 4, be32(0xAD099B46u)); // the first chunk's metadata length
+    mftest::writeFile(ztrPath, bytes);
+    EXPECT_FALSE(reader.read(ztrPath.c_str(), nullptr));
+}
+
+TEST(TraceShape, EveryThirdPartyChromatogramPassesItsCheck) {
+    MF_REQUIRE_TESTDATA();
+    const char* files[] = {"traces/310.ab1",   "traces/3100.ab1",   "traces/3730.ab1",
+                           "traces/5565810.ab1", "traces/SDBHD01T00PB1A1672F.ab1",
+                           "traces/310.scf",   "traces/310_v2.scf", "traces/GBKAK82TF.scf",
+                           "traces/chad100.scf", "traces/version2.scf", "traces/version3.scf",
+                           "traces/310.ztr",   "traces/GBKAK82TF.ztr", "traces/SDBHD01T00PB1A1672F.ztr"};
+    for (const char* file : files) {
+        const std::string bytes = mftest::readFile(mftest::testdataFile(file));
+        const int code = Ovik::TraceFile::getFormat(mftest::testdataFile(file).c_str());
+        EXPECT_EQ(Ovik::detail::checkTraceShape(code, reinterpret_cast<const unsigned char*>(bytes.data()),
+                                                bytes.size()),
+                  ShapeFault::None)
+            << file;
+    }
+}
+
+} // namespace
