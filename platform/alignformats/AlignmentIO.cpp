@@ -135,6 +135,20 @@ std::vector<std::string> splitLines(const std::string& text) {
     return lines;
 }
 
+std::string firstNonBlankLine(const std::string& text) {
+    std::size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = trim(text.substr(start, end - start));
+        if (!line.empty())
+            return line;
+        start = end + 1;
+    }
+    return std::string();
+}
+
 std::string trim(const std::string& text) {
     std::size_t begin = 0, end = text.size();
     while (begin < end && isSpace(text[begin]))

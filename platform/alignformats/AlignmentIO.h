@@ -81,6 +81,9 @@ std::string message(const std::string& file, std::size_t line, const std::string
 
 /// The text lines of `text` (LF or CRLF ends), without their ends; a leading UTF-8 BOM is skipped.
 std::vector<std::string> splitLines(const std::string& text);
+/// The first line of `text` that is not blank, trimmed ("" when there is none). Sniffers look at
+/// it before splitting a whole head into lines: most files are rejected on their first line.
+std::string firstNonBlankLine(const std::string& text);
 /// True for ' ', '\t', '\r', '\n', '\v', '\f'.
 inline bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';

@@ -45,12 +45,8 @@ bool isHeader(const std::string& line) {
 }
 
 Sniff sniffClustal(const std::string& head, bool) {
-    for (const std::string& line : alignio::splitLines(head)) {
-        if (alignio::trim(line).empty())
-            continue;
-        return isHeader(alignio::trim(line)) ? Sniff::Yes : Sniff::No;
-    }
-    return Sniff::No;
+    const std::string first = alignio::firstNonBlankLine(head);
+    return !first.empty() && isHeader(first) ? Sniff::Yes : Sniff::No;
 }
 
 std::string truncatedBlock(std::size_t expected, std::size_t found) {

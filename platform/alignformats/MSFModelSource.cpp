@@ -66,6 +66,10 @@ std::string valueAfter(const std::vector<std::string>& fields, const char* key) 
 }
 
 Sniff sniffMsf(const std::string& head, bool) {
+    // Every MSF head holds "MSF" (its divider line), "!!" or "Name:" lines; most files hold none.
+    if (head.find("MSF") == std::string::npos && head.find("msf") == std::string::npos &&
+        head.find("!!") == std::string::npos && head.find("Name:") == std::string::npos)
+        return Sniff::No;
     bool names = false, end = false;
     for (const std::string& line : alignio::splitLines(head)) {
         if (alignio::startsWithNoCase(line, "!!AA_MULTIPLE_ALIGNMENT") ||

@@ -276,6 +276,9 @@ void parsePhylip(const std::string& text, ParseResult& result) {
 }
 
 Sniff sniffPhylip(const std::string& head, bool complete) {
+    std::size_t headerRows = 0, headerColumns = 0;
+    if (!parseHeader(alignio::firstNonBlankLine(head), headerRows, headerColumns))
+        return Sniff::No; // most files fail here, before the head is split into lines
     const std::vector<std::string> lines = alignio::splitLines(head);
     std::size_t i = 0;
     while (i < lines.size() && alignio::trim(lines[i]).empty())
