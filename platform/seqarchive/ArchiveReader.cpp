@@ -1,4 +1,5 @@
 #include "ArchiveReader.h"
+#include "TextUtil.h"
 
 #include "Messages.h"
 
@@ -46,6 +47,22 @@ boost::shared_ptr<Velm::Sequence> ArchiveReader::makeSequence(Velm::Sequence::Mo
         seq = boost::make_shared<Velm::Sequence>();
     seq->setMoleculeType(type);
     seq->setSource(src_.path());
+    return seq;
+}
+
+boost::shared_ptr<Velm::Sequence> ArchiveReader::makeAnnotatedEntry(
+    Velm::Sequence::MoleculeType type, const std::string& name, const std::string& accession,
+    const std::string& description, Velm::PropertyList&& annotations,
+    std::vector<Velm::Feature>&& features, const std::string& residues) const {
+    if (type == Velm::Sequence::MoleculeType::Unknown)
+        type = text::guessType(residues);
+    boost::shared_ptr<Velm::Sequence> seq = makeSequence(type);
+    seq->setName(name);
+    seq->setAccession(accession);
+    seq->setDescription(description);
+    seq->annotations() = std::move(annotations);
+    seq->features() = std::move(features);
+    takeResidues(*seq, residues);
     return seq;
 }
 

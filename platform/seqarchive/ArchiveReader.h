@@ -35,6 +35,15 @@ protected:
     /// Stores an exact-sized copy of `scratch` as the sequence's residues, so that a model holding
     /// many sequences uses no more memory than their residues.
     static void takeResidues(Velm::Sequence& seq, const std::string& scratch);
+    /// An annotated entry (GenBank and EMBL layouts) built from what its reader gathered; the
+    /// molecule type is guessed from the residues when the header did not say.
+    boost::shared_ptr<Velm::Sequence> makeAnnotatedEntry(Velm::Sequence::MoleculeType type,
+                                                         const std::string& name,
+                                                         const std::string& accession,
+                                                         const std::string& description,
+                                                         Velm::PropertyList&& annotations,
+                                                         std::vector<Velm::Feature>&& features,
+                                                         const std::string& residues) const;
 
     LineSource src_;
     cmn::OpContext* ctx_ = nullptr;

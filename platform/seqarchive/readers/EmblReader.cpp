@@ -98,16 +98,8 @@ protected:
                 break;
             }
 
-        if (type == Type::Unknown)
-            type = text::guessType(scratch_);
-        boost::shared_ptr<Velm::Sequence> seq = makeSequence(type);
-        seq->setName(name);
-        seq->setAccession(accession);
-        seq->setDescription(description);
-        seq->annotations() = std::move(annotations);
-        seq->features() = std::move(features);
-        takeResidues(*seq, scratch_);
-        return seq;
+        return makeAnnotatedEntry(type, name, accession, description, std::move(annotations),
+                                  std::move(features), scratch_);
     }
 
 private:
