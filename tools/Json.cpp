@@ -40,43 +40,25 @@ std::size_t utf8Length(const std::string& text, std::size_t i) {
 JsonWriter::JsonWriter(std::ostream& out) : out_(out) {}
 
 std::string JsonWriter::quote(const std::string& text) {
-    std::string result;
-    result.reserve(text.size() + 2);
-    result += '"';
-    for (std::size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x80) {
-            const std::size_t length = utf8Length(text, i);
-            if (length == 0) {
-                result += "\\ufffd";
-                ++i;
-            } else {
-                result.append(text, i, length);
-                i += length;
-            }
-            continue;
-        }
+    return '"' + escapeText(text, "\\ufffd", [](unsigned char c, std::string& out) {
         switch (c) {
-        case '"': result += "\\\""; break;
-        case '\\': result += "\\\\"; break;
-        case '\n': result += "\\n"; break;
-        case '\r': result += "\\r"; break;
-        case '\t': result += "\\t"; break;
-        case '\b': result += "\\b"; break;
-        case '\f': result += "\\f"; break;
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
         default:
             if (c < 0x20 || c == 0x7F) {
                 char buffer[8];
                 std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-                result += buffer;
+                out += buffer;
             } else {
-                result += static_cast<char>(c);
+                out += static_cast<char>(c);
             }
         }
-        ++i;
-    }
-    result += '"';
-    return result;
+    }) + '"';
 }
 
 void JsonWriter::newline() {

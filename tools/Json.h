@@ -12,6 +12,31 @@ namespace mftool {
 /// there are not one: overlong forms, surrogates and values past U+10FFFF are rejected.
 std::size_t utf8Length(const std::string& text, std::size_t i);
 
+/// Copies `text`, keeping every valid UTF-8 sequence, writing `invalid` for each byte that does not
+/// start one, and passing every ASCII byte to `ascii(c, out)`, which appends what stands for it.
+template <class Ascii>
+std::string escapeText(const std::string& text, const char* invalid, Ascii ascii) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            ascii(c, out);
+            ++i;
+            continue;
+        }
+        const std::size_t length = utf8Length(text, i);
+        if (length == 0) {
+            out += invalid;
+            ++i;
+        } else {
+            out.append(text, i, length);
+            i += length;
+        }
+    }
+    return out;
+}
+
 /// Writes one JSON document to a stream as it goes (nothing is buffered, so a long listing can be
 /// streamed), indented two spaces a level. Strings are escaped; bytes that are not valid UTF-8 are
 /// written as U+FFFD so the document always parses. The caller nests begin/end calls correctly and

@@ -92,32 +92,16 @@ ClipRange clipRange(const Velm::TraceData& trace) {
 } // namespace
 
 std::string xmlEscape(const std::string& text) {
-    std::string result;
-    result.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x80) {
-            const std::size_t length = utf8Length(text, i);
-            if (length == 0) {
-                result += '?';
-                ++i;
-            } else {
-                result.append(text, i, length);
-                i += length;
-            }
-            continue;
-        }
+    return escapeText(text, "?", [](unsigned char c, std::string& out) {
         switch (c) {
-        case '&': result += "&amp;"; break;
-        case '<': result += "&lt;"; break;
-        case '>': result += "&gt;"; break;
-        case '"': result += "&quot;"; break;
-        case '\'': result += "&apos;"; break;
-        default: result += (c < 0x20 && c != '\t' && c != '\n') || c == 0x7F ? '?' : static_cast<char>(c);
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&apos;"; break;
+        default: out += (c < 0x20 && c != '\t' && c != '\n') || c == 0x7F ? '?' : static_cast<char>(c);
         }
-        ++i;
-    }
-    return result;
+    });
 }
 
 void writeTraceSvg(std::ostream& out, const Velm::TraceData& trace, const std::string& title,
