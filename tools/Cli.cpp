@@ -14,8 +14,8 @@ const OptionSpec kCommonOptions[] = {
     {"help", nullptr, "show this help and exit"},
 };
 
-const OptionSpec* findOption(const CommandSpec& spec, const std::string& name) {
-    for (const OptionSpec& option : spec.options)
+const OptionSpec* findOption(const CommandSpec& usage, const std::string& name) {
+    for (const OptionSpec& option : usage.options)
         if (name == option.name)
             return &option;
     for (const OptionSpec& option : kCommonOptions)
@@ -31,7 +31,7 @@ std::string Arguments::get(const std::string& name, const std::string& fallback)
     return found == values_.end() ? fallback : found->second;
 }
 
-Arguments parseArguments(const CommandSpec& spec, const std::vector<std::string>& args) {
+Arguments parseArguments(const CommandSpec& usage, const std::vector<std::string>& args) {
     Arguments result;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -59,7 +59,7 @@ Arguments parseArguments(const CommandSpec& spec, const std::vector<std::string>
             name.erase(equals);
             inlineValue = true;
         }
-        const OptionSpec* option = findOption(spec, name);
+        const OptionSpec* option = findOption(usage, name);
         if (!option)
             throw UsageError(msg::UnknownOption + std::string("--") + name + "'");
         if (!option->valueName) {
@@ -80,23 +80,23 @@ Arguments parseArguments(const CommandSpec& spec, const std::vector<std::string>
     if (result.flag("help"))
         return result;
     const std::size_t count = result.positional_.size();
-    if (count < spec.minPositional)
-        throw UsageError(msg::MissingArgument + std::string(spec.arguments));
-    if (count > spec.maxPositional)
-        throw UsageError(msg::UnexpectedArgument + result.positional_[spec.maxPositional] + "'");
+    if (count < usage.minPositional)
+        throw UsageError(msg::MissingArgument + std::string(usage.arguments));
+    if (count > usage.maxPositional)
+        throw UsageError(msg::UnexpectedArgument + result.positional_[usage.maxPositional] + "'");
     return result;
 }
 
-void printCommandHelp(const CommandSpec& spec, std::ostream& out) {
-    out << "usage: modelfactory " << spec.name;
-    if (*spec.arguments)
-        out << ' ' << spec.arguments;
-    out << " [options]\n\n" << spec.summary << "\n";
-    if (*spec.details)
-        out << '\n' << spec.details;
+void printCommandHelp(const CommandSpec& usage, std::ostream& out) {
+    out << "usage: modelfactory " << usage.name;
+    if (*usage.arguments)
+        out << ' ' << usage.arguments;
+    out << " [options]\n\n" << usage.summary << "\n";
+    if (*usage.details)
+        out << '\n' << usage.details;
     out << "\noptions:\n";
     std::vector<std::pair<std::string, const char*>> rows;
-    for (const OptionSpec& option : spec.options)
+    for (const OptionSpec& option : usage.options)
         rows.emplace_back(std::string("--") + option.name +
                               (option.valueName ? std::string(" ") + option.valueName : ""),
                           option.help);

@@ -56,10 +56,10 @@ private:
 /// Parses the arguments after the command name. Options may come anywhere; "--" ends them.
 /// Throws UsageError for unknown options, missing values, repeated valued options and a wrong
 /// number of positional arguments (the count is not checked when --help is given).
-Arguments parseArguments(const CommandSpec& spec, const std::vector<std::string>& args);
+Arguments parseArguments(const CommandSpec& usage, const std::vector<std::string>& args);
 
 /// The --help text of a command.
-void printCommandHelp(const CommandSpec& spec, std::ostream& out);
+void printCommandHelp(const CommandSpec& usage, std::ostream& out);
 
 } // namespace mftool
 

@@ -11,7 +11,7 @@ namespace mftool {
 /// A command: what it accepts, and its body. The body writes its result to `out`, reports through
 /// `ctx` and returns the exit status; it may throw UsageError (exit 2) or std::exception (exit 1).
 struct Command {
-    CommandSpec spec;
+    CommandSpec usage;
     int (*run)(const Arguments& args, ToolContext& ctx, std::ostream& out);
 };
 

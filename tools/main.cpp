@@ -22,9 +22,9 @@ void printUsage(std::ostream& out) {
            "Turns sequence, alignment and chromatogram files into models and back.\n\n"
            "commands:\n";
     for (const Command* command : kCommands) {
-        std::string head = std::string(command->spec.name) + " " + command->spec.arguments;
+        std::string head = std::string(command->usage.name) + " " + command->usage.arguments;
         out << "  " << head << std::string(head.size() < 18 ? 18 - head.size() : 1, ' ')
-            << command->spec.summary << '\n';
+            << command->usage.summary << '\n';
     }
     out << "\nEvery command takes --help and --json. Paths may name their format: FORMAT@@FILE.\n"
            "Exit status: 0 success, 1 the operation failed, 2 usage error.\n";
@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     }
     const Command* command = nullptr;
     for (const Command* candidate : kCommands)
-        if (name == candidate->spec.name)
+        if (name == candidate->usage.name)
             command = candidate;
     if (!command)
         return usageError(msg::UnknownCommand + name + "'", nullptr);
@@ -63,12 +63,12 @@ int main(int argc, char** argv) {
     const std::vector<std::string> rest(argv + 2, argv + argc);
     Arguments args;
     try {
-        args = parseArguments(command->spec, rest);
+        args = parseArguments(command->usage, rest);
     } catch (const UsageError& e) {
-        return usageError(e.what(), command->spec.name);
+        return usageError(e.what(), command->usage.name);
     }
     if (args.flag("help")) {
-        printCommandHelp(command->spec, std::cout);
+        printCommandHelp(command->usage, std::cout);
         return ExitOk;
     }
 
@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     try {
         return command->run(args, ctx, std::cout);
     } catch (const UsageError& e) {
-        return usageError(e.what(), command->spec.name);
+        return usageError(e.what(), command->usage.name);
     } catch (const std::exception& e) {
         // The library lets some failures through as exceptions (an unreadable archive, say).
         // Commands write their output only once their work is done, so nothing is half printed.
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
         if (args.flag("json")) {
             JsonWriter json(std::cout);
             json.beginObject();
-            json.field("command", command->spec.name);
+            json.field("command", command->usage.name);
             json.field("ok", false);
             ctx.writeJson(json);
             json.endObject();

@@ -53,42 +53,42 @@ bool isRegularFile(const std::string& file) {
     return ::stat(file.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-bool namesFormat(const FormatSpec& spec, const std::string& format) {
-    if (equalsNoCase(format, spec.name))
+bool namesFormat(const FormatSpec& traits, const std::string& format) {
+    if (equalsNoCase(format, traits.name))
         return true;
-    for (const char* const* alias = spec.aliases; alias && *alias; ++alias)
+    for (const char* const* alias = traits.aliases; alias && *alias; ++alias)
         if (equalsNoCase(format, *alias))
             return true;
     return false;
 }
 
-bool extensionMatches(const FormatSpec& spec, const std::string& file) {
+bool extensionMatches(const FormatSpec& traits, const std::string& file) {
     const std::size_t slash = file.find_last_of('/');
     const std::size_t dot = file.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return false;
     const std::string ext = file.substr(dot + 1);
-    for (const char* const* known = spec.extensions; known && *known; ++known)
+    for (const char* const* known = traits.extensions; known && *known; ++known)
         if (equalsNoCase(ext, *known))
             return true;
     return false;
 }
 
 // Content decides; the extension only breaks a tie (no content to judge, or a weak sniff).
-bool claims(const FormatSpec& spec, const std::string& file) {
+bool claims(const FormatSpec& traits, const std::string& file) {
     if (!isRegularFile(file)) {
         // Nothing to judge: a file yet to be written is ours by its extension.
-        return ::access(file.c_str(), F_OK) != 0 && extensionMatches(spec, file);
+        return ::access(file.c_str(), F_OK) != 0 && extensionMatches(traits, file);
     }
     std::string head;
     bool complete = false;
     if (!readHead(file, head, complete))
         return false;
     if (head.empty())
-        return extensionMatches(spec, file);
-    switch (spec.sniff(head, complete)) {
+        return extensionMatches(traits, file);
+    switch (traits.sniff(head, complete)) {
     case Sniff::Yes: return true;
-    case Sniff::Maybe: return extensionMatches(spec, file);
+    case Sniff::Maybe: return extensionMatches(traits, file);
     case Sniff::No: break;
     }
     return false;
@@ -206,20 +206,20 @@ bool isResidueChar(char c) {
     return u > 32 && u < 127;
 }
 
-bool handles(const FormatSpec& spec, const char* path) {
+bool handles(const FormatSpec& traits, const char* path) {
     if (!path)
         return false;
     const cmn::QualifiedPath split(path);
     if (split.qualified)
-        return namesFormat(spec, split.format);
-    return claims(spec, split.file);
+        return namesFormat(traits, split.format);
+    return claims(traits, split.file);
 }
 
-const char* getType(const FormatSpec& spec, const char* path) {
+const char* getType(const FormatSpec& traits, const char* path) {
     if (!path)
         return "";
     const cmn::QualifiedPath split(path);
-    if (split.qualified && !namesFormat(spec, split.format))
+    if (split.qualified && !namesFormat(traits, split.format))
         return "";
     // Only a file that exists and is of the format is an alignment for us.
     if (!isRegularFile(split.file))
@@ -230,26 +230,26 @@ const char* getType(const FormatSpec& spec, const char* path) {
         return "";
     if (split.qualified)
         return Velm::AlignModel::className;
-    const Sniff sniff = spec.sniff(head, complete);
-    if (sniff == Sniff::Yes || (sniff == Sniff::Maybe && extensionMatches(spec, split.file)))
+    const Sniff sniff = traits.sniff(head, complete);
+    if (sniff == Sniff::Yes || (sniff == Sniff::Maybe && extensionMatches(traits, split.file)))
         return Velm::AlignModel::className;
     return "";
 }
 
-Velm::FormatList formats(const FormatSpec& spec) {
-    return Velm::FormatList{{spec.name, spec.description}};
+Velm::FormatList formats(const FormatSpec& traits) {
+    return Velm::FormatList{{traits.name, traits.description}};
 }
 
-void reportUnsupported(const FormatSpec& spec, const char* path, const char* format,
+void reportUnsupported(const FormatSpec& traits, const char* path, const char* format,
                        cmn::OpContext* ctx) {
-    (void)spec;
+    (void)traits;
     report(ctx, message(cmn::QualifiedPath(path).file, 0,
                         std::string(kErrFormatNotSupported) + (format ? format : "")));
 }
 
-bool retrieve(const FormatSpec& spec, const char* path, Velm::Model& model, cmn::OpContext* ctx) {
+bool retrieve(const FormatSpec& traits, const char* path, Velm::Model& model, cmn::OpContext* ctx) {
     const cmn::QualifiedPath split(path);
-    if (split.qualified && !namesFormat(spec, split.format)) {
+    if (split.qualified && !namesFormat(traits, split.format)) {
         report(ctx, message(split.file, 0, kErrQualifiedOther + split.format));
         return false;
     }
@@ -268,7 +268,7 @@ bool retrieve(const FormatSpec& spec, const char* path, Velm::Model& model, cmn:
         return false;
     }
     ParseResult parsed;
-    spec.parse(text, parsed);
+    traits.parse(text, parsed);
     if (!parsed.ok()) {
         report(ctx, message(split.file, parsed.errorLine, parsed.error));
         return false;
@@ -286,7 +286,7 @@ bool retrieve(const FormatSpec& spec, const char* path, Velm::Model& model, cmn:
         sequence->setSource(split.file);
         bio->addSeq(sequence);
     }
-    model.setEncoding(spec.name);
+    model.setEncoding(traits.name);
     return true;
 }
 
@@ -304,9 +304,9 @@ std::string uniqueName(std::string name, std::size_t index, std::set<std::string
 
 } // namespace
 
-bool save(const FormatSpec& spec, const char* path, Velm::Model& model, cmn::OpContext* ctx) {
+bool save(const FormatSpec& traits, const char* path, Velm::Model& model, cmn::OpContext* ctx) {
     const cmn::QualifiedPath split(path);
-    if (split.qualified && !namesFormat(spec, split.format)) {
+    if (split.qualified && !namesFormat(traits, split.format)) {
         report(ctx, message(split.file, 0, kErrQualifiedOther + split.format));
         return false;
     }
@@ -336,7 +336,7 @@ bool save(const FormatSpec& spec, const char* path, Velm::Model& model, cmn::OpC
             return false;
         }
         for (char c : sequence.residues())
-            if (!isResidueChar(c) || std::strchr(spec.forbidden, c)) {
+            if (!isResidueChar(c) || std::strchr(traits.forbidden, c)) {
                 report(ctx, message(split.file, 0, kErrBadResidue + sequence.name()));
                 return false;
             }
@@ -348,7 +348,7 @@ bool save(const FormatSpec& spec, const char* path, Velm::Model& model, cmn::OpC
         if (sample.size() < 100000)
             sample += sequence.residues();
         Row row;
-        row.name = uniqueName(spec.legalName(sequence.name()), i, used);
+        row.name = uniqueName(traits.legalName(sequence.name()), i, used);
         row.residues = sequence.residues();
         input.rows.push_back(std::move(row));
     }
@@ -365,13 +365,13 @@ bool save(const FormatSpec& spec, const char* path, Velm::Model& model, cmn::OpC
     input.protein = input.type == Velm::Sequence::MoleculeType::Protein;
 
     std::ostringstream out;
-    spec.write(out, input);
+    traits.write(out, input);
     int error = 0;
     if (!cmn::replaceFileContents(split.file, out.str(), error)) {
         report(ctx, message(split.file, 0, kErrCannotWrite + std::string(std::strerror(error))));
         return false;
     }
-    model.setEncoding(spec.name);
+    model.setEncoding(traits.name);
     return true;
 }
 

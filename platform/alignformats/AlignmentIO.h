@@ -100,13 +100,13 @@ bool parseCount(const std::string& text, std::size_t& value);
 bool isResidueChar(char c);
 
 // ---- the operations the sources forward to ---------------------------------------------------
-bool handles(const FormatSpec& spec, const char* path);
-const char* getType(const FormatSpec& spec, const char* path);
-Velm::FormatList formats(const FormatSpec& spec);
-bool retrieve(const FormatSpec& spec, const char* path, Velm::Model& model, cmn::OpContext* ctx);
-bool save(const FormatSpec& spec, const char* path, Velm::Model& model, cmn::OpContext* ctx);
+bool handles(const FormatSpec& traits, const char* path);
+const char* getType(const FormatSpec& traits, const char* path);
+Velm::FormatList formats(const FormatSpec& traits);
+bool retrieve(const FormatSpec& traits, const char* path, Velm::Model& model, cmn::OpContext* ctx);
+bool save(const FormatSpec& traits, const char* path, Velm::Model& model, cmn::OpContext* ctx);
 /// Reports that `format` is not this source's (used by the format-named forms).
-void reportUnsupported(const FormatSpec& spec, const char* path, const char* format,
+void reportUnsupported(const FormatSpec& traits, const char* path, const char* format,
                        cmn::OpContext* ctx);
 
 
@@ -115,34 +115,34 @@ void reportUnsupported(const FormatSpec& spec, const char* path, const char* for
 
 // The members every alignment source has, forwarding to the shared functions above with the
 // source's FormatSpec. Kept in one place so that the four sources cannot drift apart.
-#define OVIK_ALIGNMENT_SOURCE_MEMBERS(Class, spec, sourceName)                                   \
+#define OVIK_ALIGNMENT_SOURCE_MEMBERS(Class, traits, sourceName)                                   \
     Class::Class() = default;                                                                    \
-    bool Class::handles(const char* path) const { return alignio::handles(spec, path); }         \
+    bool Class::handles(const char* path) const { return alignio::handles(traits, path); }         \
     const char* Class::getName() const { return sourceName; }                                    \
-    const char* Class::getType(const char* path) const { return alignio::getType(spec, path); }  \
-    Velm::FormatList Class::getSupportedFormats() { return alignio::formats(spec); }             \
+    const char* Class::getType(const char* path) const { return alignio::getType(traits, path); }  \
+    Velm::FormatList Class::getSupportedFormats() { return alignio::formats(traits); }             \
     bool Class::retrieve(const char* path, Velm::Model& model, const char* format,               \
                          cmn::OpContext* ctx, const char* /*qualifier*/) {                       \
         if (!supports(format)) {                                                                 \
-            alignio::reportUnsupported(spec, path, format, ctx);                                 \
+            alignio::reportUnsupported(traits, path, format, ctx);                                 \
             return false;                                                                        \
         }                                                                                        \
-        return alignio::retrieve(spec, path, model, ctx);                                        \
+        return alignio::retrieve(traits, path, model, ctx);                                        \
     }                                                                                            \
     bool Class::retrieve(const char* path, Velm::Model& model, cmn::OpContext* ctx,              \
                          const char* /*qualifier*/) {                                            \
-        return alignio::retrieve(spec, path, model, ctx);                                        \
+        return alignio::retrieve(traits, path, model, ctx);                                        \
     }                                                                                            \
     bool Class::save(const char* path, Velm::Model& model, const char* format,                   \
                      cmn::OpContext* ctx) {                                                      \
         if (!supports(format)) {                                                                 \
-            alignio::reportUnsupported(spec, path, format, ctx);                                 \
+            alignio::reportUnsupported(traits, path, format, ctx);                                 \
             return false;                                                                        \
         }                                                                                        \
-        return alignio::save(spec, path, model, ctx);                                            \
+        return alignio::save(traits, path, model, ctx);                                            \
     }                                                                                            \
     bool Class::save(const char* path, Velm::Model& model, cmn::OpContext* ctx) {                \
-        return alignio::save(spec, path, model, ctx);                                            \
+        return alignio::save(traits, path, model, ctx);                                            \
     }
 
 #endif

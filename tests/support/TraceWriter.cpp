@@ -8,33 +8,33 @@
 
 namespace mftest {
 
-void writeTrace(const std::string& path, TraceKind kind, const TraceSpec& spec) {
-    Read* read = read_allocate(static_cast<int>(spec.points), static_cast<int>(spec.bases.size()));
+void writeTrace(const std::string& path, TraceKind kind, const TraceSpec& sample) {
+    Read* read = read_allocate(static_cast<int>(sample.points), static_cast<int>(sample.bases.size()));
     if (!read)
         throw std::runtime_error("read_allocate failed");
     unsigned short* channels[4] = {read->traceA, read->traceC, read->traceG, read->traceT};
-    for (unsigned i = 0; i < spec.points; ++i)
+    for (unsigned i = 0; i < sample.points; ++i)
         for (int c = 0; c < 4; ++c)
             channels[c][i] = static_cast<unsigned short>((i * (c + 1)) % 50);
     const char* order = "ACGT";
-    for (std::size_t b = 0; b < spec.bases.size(); ++b) {
-        read->base[b] = spec.bases[b];
-        const unsigned pos = static_cast<unsigned>(5 + 10 * b) % spec.points;
+    for (std::size_t b = 0; b < sample.bases.size(); ++b) {
+        read->base[b] = sample.bases[b];
+        const unsigned pos = static_cast<unsigned>(5 + 10 * b) % sample.points;
         read->basePos[b] = static_cast<unsigned short>(pos);
-        const char* hit = std::strchr(order, spec.bases[b]);
+        const char* hit = std::strchr(order, sample.bases[b]);
         if (hit && *hit)
             channels[hit - order][pos] = 1000;
-        read->prob_A[b] = spec.bases[b] == 'A' ? 40 : 2;
-        read->prob_C[b] = spec.bases[b] == 'C' ? 35 : 2;
-        read->prob_G[b] = spec.bases[b] == 'G' ? 30 : 2;
-        read->prob_T[b] = spec.bases[b] == 'T' ? 25 : 2;
+        read->prob_A[b] = sample.bases[b] == 'A' ? 40 : 2;
+        read->prob_C[b] = sample.bases[b] == 'C' ? 35 : 2;
+        read->prob_G[b] = sample.bases[b] == 'G' ? 30 : 2;
+        read->prob_T[b] = sample.bases[b] == 'T' ? 25 : 2;
     }
     read->maxTraceVal = 1000;
-    read->leftCutoff = spec.leftCutoff;
-    read->rightCutoff = spec.rightCutoff;
-    std::vector<char> ident(spec.ident.begin(), spec.ident.end());
+    read->leftCutoff = sample.leftCutoff;
+    read->rightCutoff = sample.rightCutoff;
+    std::vector<char> ident(sample.ident.begin(), sample.ident.end());
     ident.push_back('\0');
-    if (!spec.ident.empty())
+    if (!sample.ident.empty())
         read->ident = strdup(ident.data());
     std::vector<char> name(path.begin(), path.end());
     name.push_back('\0');

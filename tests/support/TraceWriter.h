@@ -19,7 +19,7 @@ enum class TraceKind { SCF = 1, EXP = 5, ZTR = 7 };
 
 /// Writes the trace to `path`; the channels are deterministic ramps, each base peaks in its own
 /// channel at position 5 + 10 * index. Throws std::runtime_error when io_lib cannot write it.
-void writeTrace(const std::string& path, TraceKind kind, const TraceSpec& spec = TraceSpec());
+void writeTrace(const std::string& path, TraceKind kind, const TraceSpec& sample = TraceSpec());
 
 } // namespace mftest
 

@@ -173,12 +173,12 @@ class ToolTest : public ::testing::Test {
 protected:
     void SetUp() override {
         trace_ = dir_.file("read.scf");
-        mftest::TraceSpec spec;
-        spec.bases = "ACGTACGTAA";
-        spec.points = 120;
-        spec.leftCutoff = 2;
-        spec.rightCutoff = 9;
-        mftest::writeTrace(trace_, mftest::TraceKind::SCF, spec);
+        mftest::TraceSpec sample;
+        sample.bases = "ACGTACGTAA";
+        sample.points = 120;
+        sample.leftCutoff = 2;
+        sample.rightCutoff = 9;
+        mftest::writeTrace(trace_, mftest::TraceKind::SCF, sample);
     }
 
     mftest::TempDir dir_;
@@ -594,11 +594,11 @@ TEST_F(ToolTest, TraceDrawsAWellFormedScalablePicture) {
     EXPECT_EQ(picture.clipRects, 2u);
 
     // Without clip points nothing is shaded; a long trace wraps into rows, one subpath each.
-    mftest::TraceSpec spec;
-    spec.bases = std::string(200, 'G');
-    spec.points = 2500;
+    mftest::TraceSpec sample;
+    sample.bases = std::string(200, 'G');
+    sample.points = 2500;
     const std::string longTrace = mftest::writeFile(dir_.file("long.scf"), "");
-    mftest::writeTrace(longTrace, mftest::TraceKind::SCF, spec);
+    mftest::writeTrace(longTrace, mftest::TraceKind::SCF, sample);
     const std::string longSvg = dir_.file("long.svg");
     ASSERT_EQ(runTool({"trace", longTrace, "--svg", longSvg}).status, 0);
     SvgPicture wrapped;
