@@ -18,6 +18,7 @@
 #include <io_lib/expFileIO.h>
 #include <io_lib/open_trace_file.h>
 #include <io_lib/traceType.h>
+#include <io_lib/ztr.h>
 
 namespace Ovik {
 
@@ -135,6 +136,62 @@ bool layoutFits(int code, const char* bytes, std::size_t size) {
            detail::ShapeFault::None;
 }
 
+struct ZtrDelete {
+    void operator()(ztr_t* ztr) const { delete_ztr(ztr); }
+};
+
+/// ZTR: the decoder copies the per-base chunks (positions, confidences) into arrays sized by the
+/// BASE chunk, and the samples by their own count; a chunk that disagrees (or a missing BASE)
+/// makes it copy past the end of an array. The chunks are decoded here once, from a copy, and
+/// their decoded sizes compared before the real decoding. Lock held.
+bool ztrChunksAgreeLocked(const char* bytes, std::size_t size) {
+    MFilePtr copy = memoryFileLocked(std::string(bytes, size));
+    if (!copy)
+        return false;
+    std::unique_ptr<ztr_t, ZtrDelete> ztr(mfread_ztr(copy.get()));
+    if (!ztr || uncompress_ztr(ztr.get()) != 0)
+        return false;
+    long long bases = -1;
+    for (int i = 0; i < ztr->nchunks; ++i) {
+        if (ztr->chunk[i].type != ZTR_TYPE_BASE)
+            continue;
+        if (bases >= 0 || ztr->chunk[i].dlength < 1)
+            return false; // two BASE chunks, or one without its format byte
+        bases = static_cast<long long>(ztr->chunk[i].dlength) - 1;
+    }
+    if (bases < 0)
+        return false;
+    for (int i = 0; i < ztr->nchunks; ++i) {
+        const ztr_chunk_t& chunk = ztr->chunk[i];
+        const long long length = chunk.dlength;
+        switch (chunk.type) {
+        case ZTR_TYPE_BPOS: // format byte, 3 padding bytes, 4 bytes a base
+            if (length != 4 + 4 * bases)
+                return false;
+            break;
+        case ZTR_TYPE_CNF4: // format byte, the called base's confidence, then the other three
+            if (length != 1 + 4 * bases)
+                return false;
+            break;
+        case ZTR_TYPE_CNF1:
+            if (length != 1 + bases)
+                return false;
+            break;
+        case ZTR_TYPE_SMP4: // format byte, padding, 4 channels of 2-byte samples
+            if (length < 2 || (length - 2) % 8 != 0)
+                return false;
+            break;
+        case ZTR_TYPE_SAMP:
+            if (length < 2 || (length - 2) % 2 != 0)
+                return false;
+            break;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
 /// The folder of `path` as the decoder's search-path element needs it; "" when it cannot be
 /// expressed (a "%s" in it would be expanded as a pattern).
 std::string searchElementForFolderOf(const std::string& path) {
@@ -195,7 +252,8 @@ std::string linkedTraceSearchPathLocked(mFILE* experiment, const std::string& pa
     // The decoder reads the linked file itself: its layout is checked as the file's own would be.
     std::size_t linkedSize = 0;
     detail::MallocBuffer linkedBytes = linked.readAll(linkedPrefix, maxTraceFileBytes, linkedSize);
-    if (!linkedBytes || !layoutFits(linkedCode, linkedBytes.get(), linkedSize))
+    if (!linkedBytes || !layoutFits(linkedCode, linkedBytes.get(), linkedSize) ||
+        (isZtrCode(linkedCode) && !ztrChunksAgreeLocked(linkedBytes.get(), linkedSize)))
         return std::string();
     if (exp_Nentries(info.get(), EFLT_LT) != 0) {
         const char* typeEntry = exp_get_entry(info.get(), EFLT_LT);
@@ -245,6 +303,8 @@ ReadPtr decode(const char* path, detail::TraceFileBytes& file, const std::string
     Read* read = nullptr;
     {
         std::lock_guard<std::mutex> lock(ioLibMutex());
+        if (isZtrCode(code) && !ztrChunksAgreeLocked(bytes.get(), size))
+            return ReadPtr();
         MFilePtr memory(mfcreate(bytes.release(), static_cast<int>(size)));
         if (!memory)
             return ReadPtr();

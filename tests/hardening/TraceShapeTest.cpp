@@ -151,7 +151,7 @@ TEST(TraceShape, ReaderRefusesCorruptedLengths) {
     EXPECT_FALSE(reader.read(ztrPath.c_str(), nullptr));
 }
 
-TEST(TraceShape, EveryThirdPartyChromatogramPassesItsCheck) {
+TEST(TraceShape, EveryThirdPartyChromatogramPassesItsChecksAndReads) {
     MF_REQUIRE_TESTDATA();
     const char* files[] = {"traces/310.ab1",   "traces/3100.ab1",   "traces/3730.ab1",
                            "traces/5565810.ab1", "traces/SDBHD01T00PB1A1672F.ab1",
@@ -165,7 +165,47 @@ TEST(TraceShape, EveryThirdPartyChromatogramPassesItsCheck) {
                                                 bytes.size()),
                   ShapeFault::None)
             << file;
+        // And the checks made before decoding (ZTR chunk sizes included) let every one through.
+        Ovik::TraceFile reader;
+        EXPECT_TRUE(reader.read(mftest::testdataFile(file).c_str(), nullptr)) << file;
     }
+}
+
+} // namespace
+
+namespace {
+
+// Per-base chunks that disagree with the BASE chunk (or come without one): the decoder copied
+// them past the end of arrays sized by the bases. Refused after a checking decode.
+TEST(TraceShape, ZtrPerBaseChunksMustAgreeWithTheBases) {
+    mftest::TempDir dir;
+    Ovik::TraceFile reader;
+    auto chunk = [](const std::string& type, const std::string& data) {
+        return type + be32(0) + be32(static_cast<std::uint32_t>(data.size())) + data;
+    };
+    std::string samples("\0\0", 2);
+    for (int i = 0; i < 40; ++i)
+        samples += std::string("\0\x10", 2);
+    std::string positions("\0\0\0\0", 4);
+    for (int i = 0; i < 20; ++i)
+        positions += be32(3);
+    const std::string noBases = kZtrHeader + chunk("SMP4", samples) + chunk("BPOS", positions);
+    const std::string fewerBases =
+        kZtrHeader + chunk("SMP4", samples) + chunk("BASE", std::string("\0ACGT", 5)) + chunk("BPOS", positions);
+    for (const std::string& bytes : {noBases, fewerBases}) {
+        const std::string path = mftest::writeFile(dir.file("bad.ztr"), bytes);
+        EXPECT_EQ(Ovik::TraceFile::getFormat(path.c_str()), Ovik::TraceFile::ZTR);
+        EXPECT_FALSE(reader.read(path.c_str(), nullptr));
+    }
+    // The decoder's own files pass the same check.
+    mftest::TraceSpec spec;
+    spec.bases = "ACGTACGTAC";
+    spec.points = 120;
+    const std::string good = dir.file("good.ztr");
+    mftest::writeTrace(good, mftest::TraceKind::ZTR, spec);
+    const boost::shared_ptr<Velm::TraceData> trace = reader.read(good.c_str(), nullptr);
+    ASSERT_TRUE(trace);
+    EXPECT_EQ(trace->bases(), "ACGTACGTAC");
 }
 
 } // namespace
