@@ -30,6 +30,8 @@ constexpr std::size_t ztrHeaderBytes = 10;
 constexpr unsigned char ztrMagic[8] = {0xAE, 'Z', 'T', 'R', '\r', '\n', 0x1A, '\n'};
 constexpr unsigned char ztrZlib = 2;
 constexpr unsigned char ztrRunLength = 1;
+constexpr unsigned char ztrXrle = 3;
+constexpr unsigned char ztrXrle2 = 4;
 
 // The length a run-length block decodes to: after the method byte, the declared length and the
 // guard byte, a guard introduces (count, value) or, with a count of 0, a literal guard. -1 when
@@ -81,7 +83,13 @@ ShapeFault checkZlibBlock(const unsigned char* block, std::uint64_t length, std:
 // A compressed block starts with its method byte; zlib and run-length blocks then give their
 // decoded length (little-endian), which the decoder allocates at once and then trusts.
 ShapeFault checkZtrBlock(const unsigned char* block, std::uint64_t length, int depth) {
-    if (length == 0 || (block[0] != ztrZlib && block[0] != ztrRunLength))
+    if (length == 0)
+        return ShapeFault::None;
+    // The decoder's extended run-length methods trust their own counts and write past their
+    // buffers; the writers use them for nothing a chromatogram needs, so they are refused.
+    if (block[0] == ztrXrle || block[0] == ztrXrle2)
+        return ShapeFault::BadCount;
+    if (block[0] != ztrZlib && block[0] != ztrRunLength)
         return ShapeFault::None;
     if (length < 6 || depth > 4)
         return ShapeFault::BadCount;

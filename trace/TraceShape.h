@@ -28,7 +28,7 @@ constexpr std::size_t maxZtrExpansionRatio = 1100;
 constexpr std::size_t maxZtrBlockBytes = 256u * 1024u * 1024u;
 
 /// ZTR: the header, then chunks of (type, metadata length, metadata, data length, data); each
-/// chunk's parts within the file; a zlib or run-length block decodes to exactly the length it
+/// chunk's parts within the file; no block in the extended run-length methods; a zlib or run-length block decodes to exactly the length it
 /// declares (bounded), checked again for what a zlib block yields.
 ShapeFault checkZtrShape(const unsigned char* data, std::size_t size);
 /// SCF: the 128-byte header's sample, base, comment and private sections within the file.

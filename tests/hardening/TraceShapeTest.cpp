@@ -58,6 +58,9 @@ TEST(TraceShape, ZtrCompressedBlocksDeclareBoundedOutput) {
     const std::string rle = std::string("\x01", 1) + le32(2000u) + std::string("\x96", 1) + runs;
     EXPECT_EQ(ztr(kZtrHeader + ztrChunk("BASE", "", rle)), ShapeFault::None);
     EXPECT_EQ(ztr(kZtrHeader + ztrChunk("BASE", "", rle.substr(0, rle.size() - 1))), ShapeFault::ExpansionTooLarge);
+    // The extended run-length methods are refused outright.
+    EXPECT_EQ(ztr(kZtrHeader + ztrChunk("SMP4", "", std::string("\x04\xea\xfd\xff\xff", 5))), ShapeFault::BadCount);
+    EXPECT_EQ(ztr(kZtrHeader + ztrChunk("SMP4", "", std::string("\x03\x00\x10", 3))), ShapeFault::BadCount);
     const std::string rleHuge = std::string("\x01", 1) + le32(300u << 20) + std::string(300, 'A');
     EXPECT_EQ(ztr(kZtrHeader + ztrChunk("BASE", "", rleHuge)), ShapeFault::ExpansionTooLarge);
 
