@@ -50,10 +50,10 @@ std::string sampleContent(const Reader& reader) {
     if (!reader.sample.empty())
         return mftest::readFile(reader.sample);
     mftest::TempDir dir;
-    mftest::TraceSpec spec;
-    spec.bases = "ACGTACGTAC";
-    spec.points = 120;
-    mftest::writeTrace(dir.file("t.scf"), mftest::TraceKind::SCF, spec);
+    mftest::TraceSpec sample;
+    sample.bases = "ACGTACGTAC";
+    sample.points = 120;
+    mftest::writeTrace(dir.file("t.scf"), mftest::TraceKind::SCF, sample);
     return mftest::readFile(dir.file("t.scf"));
 }
 

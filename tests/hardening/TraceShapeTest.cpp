@@ -201,11 +201,11 @@ TEST(TraceShape, ZtrPerBaseChunksMustAgreeWithTheBases) {
         EXPECT_FALSE(reader.read(path.c_str(), nullptr));
     }
     // The decoder's own files pass the same check.
-    mftest::TraceSpec spec;
-    spec.bases = "ACGTACGTAC";
-    spec.points = 120;
+    mftest::TraceSpec sample;
+    sample.bases = "ACGTACGTAC";
+    sample.points = 120;
     const std::string good = dir.file("good.ztr");
-    mftest::writeTrace(good, mftest::TraceKind::ZTR, spec);
+    mftest::writeTrace(good, mftest::TraceKind::ZTR, sample);
     const boost::shared_ptr<Velm::TraceData> trace = reader.read(good.c_str(), nullptr);
     ASSERT_TRUE(trace);
     EXPECT_EQ(trace->bases(), "ACGTACGTAC");
