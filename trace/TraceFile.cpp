@@ -140,17 +140,14 @@ struct ZtrDelete {
     void operator()(ztr_t* ztr) const { delete_ztr(ztr); }
 };
 
+typedef std::unique_ptr<ztr_t, ZtrDelete> ZtrPtr;
+
 /// ZTR: the decoder copies the per-base chunks (positions, confidences) into arrays sized by the
 /// BASE chunk, and the samples by their own count; a chunk that disagrees (or a missing BASE)
-/// makes it copy past the end of an array. The chunks are decoded here once, from a copy, and
-/// their decoded sizes compared before the real decoding. Lock held.
-bool ztrChunksAgreeLocked(const char* bytes, std::size_t size) {
-    MFilePtr copy = memoryFileLocked(std::string(bytes, size));
-    if (!copy)
-        return false;
-    std::unique_ptr<ztr_t, ZtrDelete> ztr(mfread_ztr(copy.get()));
-    if (!ztr || uncompress_ztr(ztr.get()) != 0)
-        return false;
+/// makes it copy past the end of an array. The chunks are uncompressed here and their decoded
+/// sizes compared before the record is built. Lock held.
+bool ztrChunksAgreeLocked(const ztr_t& ztrRef) {
+    const ztr_t* ztr = &ztrRef;
     long long bases = -1;
     for (int i = 0; i < ztr->nchunks; ++i) {
         if (ztr->chunk[i].type != ZTR_TYPE_BASE)
@@ -190,6 +187,16 @@ bool ztrChunksAgreeLocked(const char* bytes, std::size_t size) {
         }
     }
     return true;
+}
+
+/// The same check on a file the decoder will read by itself (an experiment file's linked trace):
+/// its chunks are uncompressed from a copy. Lock held.
+bool ztrBytesAgreeLocked(const char* bytes, std::size_t size) {
+    MFilePtr copy = memoryFileLocked(std::string(bytes, size));
+    if (!copy)
+        return false;
+    ZtrPtr ztr(mfread_ztr(copy.get()));
+    return ztr && uncompress_ztr(ztr.get()) == 0 && ztrChunksAgreeLocked(*ztr);
 }
 
 /// The folder of `path` as the decoder's search-path element needs it; "" when it cannot be
@@ -253,7 +260,7 @@ std::string linkedTraceSearchPathLocked(mFILE* experiment, const std::string& pa
     std::size_t linkedSize = 0;
     detail::MallocBuffer linkedBytes = linked.readAll(linkedPrefix, maxTraceFileBytes, linkedSize);
     if (!linkedBytes || !layoutFits(linkedCode, linkedBytes.get(), linkedSize) ||
-        (isZtrCode(linkedCode) && !ztrChunksAgreeLocked(linkedBytes.get(), linkedSize)))
+        (isZtrCode(linkedCode) && !ztrBytesAgreeLocked(linkedBytes.get(), linkedSize)))
         return std::string();
     if (exp_Nentries(info.get(), EFLT_LT) != 0) {
         const char* typeEntry = exp_get_entry(info.get(), EFLT_LT);
@@ -303,11 +310,24 @@ ReadPtr decode(const char* path, detail::TraceFileBytes& file, const std::string
     Read* read = nullptr;
     {
         std::lock_guard<std::mutex> lock(ioLibMutex());
-        if (isZtrCode(code) && !ztrChunksAgreeLocked(bytes.get(), size))
-            return ReadPtr();
         MFilePtr memory(mfcreate(bytes.release(), static_cast<int>(size)));
         if (!memory)
             return ReadPtr();
+        if (isZtrCode(code)) {
+            // Checked and converted from the one uncompressed copy: decoding it a second time
+            // would double the cost of every ZTR read.
+            ZtrPtr ztr(mfread_ztr(memory.get()));
+            if (!ztr || uncompress_ztr(ztr.get()) != 0 || !ztrChunksAgreeLocked(*ztr))
+                return ReadPtr();
+            read = ztr2read(ztr.get());
+            if (read) {
+                read->format = code;
+                read->trace_name = static_cast<char*>(std::malloc(name.size()));
+                if (read->trace_name)
+                    std::memcpy(read->trace_name, name.data(), name.size());
+            }
+            return ReadPtr(read);
+        }
         std::string searchPath;
         if (code == TT_EXP) {
             searchPath = linkedTraceSearchPathLocked(memory.get(), pathText);
