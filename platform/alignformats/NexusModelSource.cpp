@@ -224,22 +224,16 @@ private:
     }
 
     // Skips the rest of the current command, up to and including its ';'.
-    bool skipCommand() {
-        std::string tok;
-        bool quoted = false;
-        while (true) {
-            if (!in_.token(result_, tok, quoted))
-                return false;
-            if (tok.empty())
-                return endOfFile();
-            if (!quoted && tok == ";")
-                return true;
-        }
-    }
+    bool skipCommand() { return readCommand(nullptr); }
 
     // The words of the current command up to its ';' (which is consumed).
     bool commandWords(std::vector<std::pair<std::string, bool>>& out) {
         out.clear();
+        return readCommand(&out);
+    }
+
+    // Reads up to the current command's ';', keeping its words when `out` is given.
+    bool readCommand(std::vector<std::pair<std::string, bool>>* out) {
         std::string tok;
         bool quoted = false;
         while (true) {
@@ -249,7 +243,8 @@ private:
                 return endOfFile();
             if (!quoted && tok == ";")
                 return true;
-            out.emplace_back(tok, quoted);
+            if (out)
+                out->emplace_back(tok, quoted);
         }
     }
 
