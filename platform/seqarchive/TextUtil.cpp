@@ -6,6 +6,10 @@
 #include <cstring>
 #include <ctime>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Ovik {
 namespace text {
 
@@ -244,7 +248,47 @@ std::string tokenName(const std::string& name, std::size_t index) {
     return out;
 }
 
+namespace {
+// True when each of the n bytes is A, C, G, T or N in either case: the usual nucleotide entry,
+// judged without counting. Sixteen bytes at a time where the machine has SSE2.
+bool onlyPlainBases(const unsigned char* u, std::size_t n) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i fold = _mm_set1_epi8(static_cast<char>(0xDF)); // clears the lower-case bit
+    const __m128i a = _mm_set1_epi8('A'), c = _mm_set1_epi8('C'), g = _mm_set1_epi8('G'),
+                  t = _mm_set1_epi8('T'), nn = _mm_set1_epi8('N');
+    if (n >= 16) {
+        // Misses are gathered and tested once: the last partial block is taken as the sixteen
+        // bytes that end the range.
+        __m128i hits = _mm_set1_epi8(-1);
+        auto check = [&](const unsigned char* p) {
+            const __m128i up = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), fold);
+            const __m128i hit = _mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(up, a), _mm_cmpeq_epi8(up, c)),
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(up, g), _mm_cmpeq_epi8(up, t)), _mm_cmpeq_epi8(up, nn)));
+            hits = _mm_and_si128(hits, hit);
+        };
+        for (; i + 16 <= n; i += 16)
+            check(u + i);
+        if (i < n)
+            check(u + n - 16);
+        return _mm_movemask_epi8(hits) == 0xFFFF;
+    }
+#endif
+    for (; i < n; ++i) {
+        const unsigned up = u[i] & 0xDFu;
+        if (up != 'A' && up != 'C' && up != 'G' && up != 'T' && up != 'N')
+            return false;
+    }
+    return true;
+}
+} // namespace
+
 Velm::Sequence::MoleculeType guessType(const std::string& residues) {
+    const std::size_t n = std::min<std::size_t>(residues.size(), 2048);
+    const unsigned char* u = reinterpret_cast<const unsigned char*>(residues.data());
+    if (n > 0 && onlyPlainBases(u, n))
+        return Velm::Sequence::MoleculeType::DNA;
     // Four counts in one 64-bit word, 16 bits each (at most 2048 bytes are looked at): letters,
     // A C G N, T, U (either case). One lookup and one register add per byte; a histogram in
     // memory serialises on its own stores, which made this the costliest step of short entries.
@@ -265,8 +309,6 @@ Velm::Sequence::MoleculeType guessType(const std::string& residues) {
             }
         }
     } increments;
-    const std::size_t n = std::min<std::size_t>(residues.size(), 2048);
-    const unsigned char* u = reinterpret_cast<const unsigned char*>(residues.data());
     std::uint64_t sum = 0;
     for (std::size_t i = 0; i < n; ++i)
         sum += increments.v[u[i]];

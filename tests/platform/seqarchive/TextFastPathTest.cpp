@@ -79,4 +79,27 @@ TEST(TextFastPath, MoleculeGuess) {
     EXPECT_EQ(guessType(std::string(2048, 'A') + std::string(5000, 'E')), Type::DNA);
 }
 
+// The blockwise check of plain bases must agree with counting at every length and wherever the
+// one odd byte sits: in a full block, in the overlapping last block, or past the sampled 2048.
+TEST(TextFastPath, MoleculeGuessAgreesWithCountingWhereverTheOddByteIs) {
+    auto counted = [](const std::string& residues) {
+        return Velm::Sequence::guessMoleculeType(residues.substr(0, 2048));
+    };
+    for (std::size_t n : {1u, 15u, 16u, 17u, 31u, 32u, 33u, 85u, 2047u, 2048u, 2049u, 2100u}) {
+        std::string bases;
+        for (std::size_t i = 0; i < n; ++i)
+            bases += "ACGTNacgtn"[i % 10];
+        EXPECT_EQ(guessType(bases), Type::DNA) << n;
+        for (std::size_t at : {std::size_t(0), n / 2, n - 1}) {
+            for (char odd : {'U', 'E', '-', ' ', '\x80'}) {
+                std::string residues = bases;
+                residues[at] = odd;
+                EXPECT_EQ(guessType(residues), counted(residues)) << n << " at " << at << " " << odd;
+            }
+        }
+        // A protein made mostly of E in every length.
+        EXPECT_EQ(guessType(std::string(n, 'E')), n > 0 ? Type::Protein : Type::Unknown) << n;
+    }
+}
+
 } // namespace
