@@ -44,10 +44,12 @@ public:
 
     const std::string& name() const { return name_; }
     void setName(const std::string& name) { name_ = name; }
+    void setName(std::string&& name) { name_ = std::move(name); }
     const std::string& accession() const { return accession_; }
     void setAccession(const std::string& accession) { accession_ = accession; }
     const std::string& description() const { return description_; }
     void setDescription(const std::string& description) { description_ = description; }
+    void setDescription(std::string&& description) { description_ = std::move(description); }
 
     const std::string& residues() const { return residues_; }
     std::string& residues() { return residues_; }
@@ -63,8 +65,10 @@ public:
     static MoleculeType guessMoleculeType(const std::string& residues);
 
     /// Where the sequence came from (a path, as the reader had it).
-    const std::string& source() const { return source_; }
-    void setSource(const std::string& source) { source_ = source; }
+    const std::string& source() const { return source_ ? *source_ : noSource(); }
+    void setSource(const std::string& source);
+    /// Shares one path among the many entries a reader takes from the same file.
+    void setSource(const boost::shared_ptr<const std::string>& source) { source_ = source; }
 
     /// Header fields of the entry that have no member of their own (keywords, organism,
     /// version, dates, ...), in file order, so that a round trip keeps them.
@@ -80,11 +84,13 @@ public:
     void addFeature(const Feature& feature) { features_.push_back(feature); }
 
 private:
+    static const std::string& noSource();
+
     std::string name_;
     std::string accession_;
     std::string description_;
     std::string residues_;
-    std::string source_;
+    boost::shared_ptr<const std::string> source_; // immutable, so copies of a sequence share it
     MoleculeType type_ = MoleculeType::Unknown;
     PropertyList annotations_;
     std::vector<Feature> features_;

@@ -9,11 +9,15 @@
 
 namespace Ovik {
 
+ArchiveReader::ArchiveReader(const std::string& path)
+    : src_(path), path_(boost::make_shared<const std::string>(path)) {}
+
 bool ArchiveReader::atEnd() {
     if (!error_.empty())
         return false;
     try {
-        return !hasMore();
+        ready_ = ready_ || hasMore();
+        return !ready_;
     } catch (const SeqArchiveError& e) {
         error_ = e.what();
         return false;
@@ -24,8 +28,9 @@ boost::shared_ptr<Velm::Sequence> ArchiveReader::read() {
     if (!error_.empty())
         throw SeqArchiveError(error_);
     try {
-        if (!hasMore())
+        if (!ready_ && !hasMore())
             src_.fail(msg::kNoEntry);
+        ready_ = false;
         return readEntry();
     } catch (const SeqArchiveError& e) {
         error_ = e.what();
@@ -46,8 +51,21 @@ boost::shared_ptr<Velm::Sequence> ArchiveReader::makeSequence(Velm::Sequence::Mo
     else
         seq = boost::make_shared<Velm::Sequence>();
     seq->setMoleculeType(type);
-    seq->setSource(src_.path());
+    seq->setSource(path_);
     return seq;
+}
+
+boost::shared_ptr<Velm::Sequence> ArchiveReader::retype(boost::shared_ptr<Velm::Sequence> seq,
+                                                        Velm::Sequence::MoleculeType type) const {
+    using Type = Velm::Sequence::MoleculeType;
+    if ((seq->moleculeType() == Type::DNA) == (type == Type::DNA)) {
+        seq->setMoleculeType(type);
+        return seq;
+    }
+    boost::shared_ptr<Velm::Sequence> other = makeSequence(type);
+    other->setName(seq->name());
+    other->setDescription(seq->description());
+    return other;
 }
 
 boost::shared_ptr<Velm::Sequence> ArchiveReader::makeAnnotatedEntry(

@@ -17,7 +17,7 @@ namespace Ovik {
 /// once one entry failed, every later read fails the same way and atEnd() stays false.
 class ArchiveReader {
 public:
-    explicit ArchiveReader(const std::string& path) : src_(path) {}
+    explicit ArchiveReader(const std::string& path);
     virtual ~ArchiveReader() = default;
 
     bool atEnd();
@@ -32,6 +32,10 @@ protected:
     void warn(const std::string& text) const;
     /// A new sequence of the given molecule type with its source set to the path.
     boost::shared_ptr<Velm::Sequence> makeSequence(Velm::Sequence::MoleculeType type) const;
+    /// `seq`, made by makeSequence(seq's type), with its molecule type set to `type`; a new object
+    /// of the class that type needs (name and description copied over) when the class differs.
+    boost::shared_ptr<Velm::Sequence> retype(boost::shared_ptr<Velm::Sequence> seq,
+                                             Velm::Sequence::MoleculeType type) const;
     /// Stores an exact-sized copy of `scratch` as the sequence's residues, so that a model holding
     /// many sequences uses no more memory than their residues.
     static void takeResidues(Velm::Sequence& seq, const std::string& scratch);
@@ -50,6 +54,8 @@ protected:
     std::string scratch_; // residue buffer reused from entry to entry
 
 private:
+    boost::shared_ptr<const std::string> path_; // shared by every entry read
+    bool ready_ = false; // hasMore() said yes and no entry was read since (atEnd() then read())
     std::string error_;
 };
 

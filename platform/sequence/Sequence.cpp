@@ -1,5 +1,7 @@
 #include <contracts/Sequence.h>
 
+#include <boost/make_shared.hpp>
+
 #include <algorithm>
 #include <cctype>
 
@@ -15,6 +17,18 @@ Sequence::Sequence(const std::string& name, const std::string& residues, Molecul
     : name_(name), residues_(residues), type_(type) {}
 
 Sequence::~Sequence() = default;
+
+const std::string& Sequence::noSource() {
+    static const std::string none;
+    return none;
+}
+
+void Sequence::setSource(const std::string& source) {
+    if (source.empty())
+        source_.reset();
+    else
+        source_ = boost::make_shared<const std::string>(source);
+}
 
 bool Sequence::isProtein() const { return type_ == MoleculeType::Protein; }
 

@@ -45,9 +45,11 @@ protected:
             ++desc;
         while (end > desc && (end[-1] == ' ' || end[-1] == '\t'))
             --end;
-        // Kept here: the line's bytes do not outlive the next read.
-        name_.assign(p, nameEnd);
-        description_.assign(desc, end);
+        // The header is stored straight into the entry, made of the class the previous entry
+        // needed: files hold one kind of molecule, and a wrong guess only costs a copy.
+        boost::shared_ptr<Velm::Sequence> seq = makeSequence(lastType_);
+        seq->setName(std::string(p, nameEnd));
+        seq->setDescription(std::string(desc, end));
 
         scratch_.clear();
         while (src_.next(line)) {
@@ -60,17 +62,14 @@ protected:
             text::appendNonSpace(scratch_, line.data, line.size);
         }
         // A sample is enough to tell nucleotides from amino acids and keeps big entries fast.
-        auto type = text::guessType(scratch_);
-        boost::shared_ptr<Velm::Sequence> seq = makeSequence(type);
-        seq->setName(name_);
-        seq->setDescription(description_);
+        lastType_ = text::guessType(scratch_);
+        seq = retype(std::move(seq), lastType_);
         takeResidues(*seq, scratch_);
         return seq;
     }
 
 private:
-    std::string name_;        // of the entry being read; buffers reused from entry to entry
-    std::string description_;
+    Velm::Sequence::MoleculeType lastType_ = Velm::Sequence::MoleculeType::DNA;
 };
 
 } // namespace

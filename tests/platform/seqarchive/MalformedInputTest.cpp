@@ -132,3 +132,39 @@ TEST(Reading, CreateSequenceAtTheEndThrows) {
 }
 
 } // namespace
+
+namespace {
+
+// Entries of different molecules in one file: each gets its own class and type, keeps its header,
+// and all share the file's path as their source.
+TEST(Reading, MixedMoleculesEachGetTheirClassAndKeepTheirHeader) {
+    using T = Velm::Sequence::MoleculeType;
+    mftest::TempDir dir;
+    std::string path = mftest::writeFile(dir.file("mixed.fa"), ">d1 first dna\nACGTACGT\n"
+                                                                ">p1 a protein\nMKVLAWGHSTRE\n"
+                                                                ">r1 some rna\nACGUACGU\n"
+                                                                ">d2\nacgtn\n"
+                                                                ">p2 last\nEEEEQQ\n");
+    const struct { const char* name; const char* description; T type; bool nucleotideClass; } want[] = {
+        {"d1", "first dna", T::DNA, true},        {"p1", "a protein", T::Protein, false},
+        {"r1", "some rna", T::RNA, false},        {"d2", "", T::DNA, true},
+        {"p2", "last", T::Protein, false},
+    };
+    Sequences got = readAll(path);
+    ASSERT_EQ(got.size(), 5u);
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i]->name(), want[i].name) << i;
+        EXPECT_EQ(got[i]->description(), want[i].description) << i;
+        EXPECT_EQ(got[i]->moleculeType(), want[i].type) << i;
+        EXPECT_EQ(dynamic_cast<Velm::NASequence*>(got[i].get()) != nullptr, want[i].nucleotideClass) << i;
+        EXPECT_EQ(got[i]->source(), path) << i;
+    }
+    // A copy of a sequence keeps its source; another source set later does not touch the first.
+    Velm::Sequence copy = *got[0];
+    copy.setSource("elsewhere.fa");
+    EXPECT_EQ(got[0]->source(), path);
+    copy.setSource("");
+    EXPECT_EQ(copy.source(), "");
+}
+
+} // namespace
