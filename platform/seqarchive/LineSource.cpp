@@ -15,7 +15,7 @@
 namespace Ovik {
 
 namespace {
-constexpr std::size_t kBufferSize = 1u << 20;
+constexpr std::size_t kBufferSize = 1u << 17;
 
 std::string systemError(int err) { return std::strerror(err); }
 } // namespace
