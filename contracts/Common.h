@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace cmn {
@@ -63,6 +64,28 @@ private:
 /// modification time) are answered from memory, so the file is opened once.
 MF_API bool readFileHead(const std::string& path, std::size_t maxBytes, std::string& head,
                          bool& complete);
+
+/// As readFileHead, without a copy: `head` views the thread's own record of the file and stays
+/// valid until the next call of a function of this group on the same thread. False when
+/// readFileHead would be.
+MF_API bool peekFileHead(const std::string& path, std::size_t maxBytes, std::string_view& head,
+                         bool& complete);
+
+/// True when `path` names a regular file (following links). Inside a ProbeScope, answered from the
+/// thread's record of the file when it is the one last asked about.
+MF_API bool isRegularFile(const std::string& path);
+
+/// While one lives on a thread, what that thread learnt of a file (whether it exists and is
+/// regular, its first bytes) is taken as still true without asking the file system again. Type
+/// detection asks a dozen questions of each file in a burst, one per format; outside a scope
+/// every question checks the file's identity with one stat. Scopes nest.
+class MF_API ProbeScope {
+public:
+    ProbeScope();
+    ~ProbeScope();
+    ProbeScope(const ProbeScope&) = delete;
+    ProbeScope& operator=(const ProbeScope&) = delete;
+};
 
 /// Replaces the file at `path` by `content` through a ReplacingFile. On failure returns false with
 /// the errno in `error`, and the old file is untouched.

@@ -9,16 +9,12 @@
 #include <contracts/SeqArchive.h>
 #include <trace/TraceFile.h>
 
-#include <sys/stat.h>
 
 namespace Ovik {
 
 namespace {
 
-bool isRegularFile(const char* path) {
-    struct stat status;
-    return path && ::stat(path, &status) == 0 && S_ISREG(status.st_mode);
-}
+bool isRegularFile(const char* path) { return path && cmn::isRegularFile(path); }
 
 // Archive contents that are not sequence data.
 bool isNonSequenceArchive(const std::string& format) {
@@ -52,6 +48,8 @@ const char* ModelFactory::scanNative(const char* path) const {
 }
 
 std::string ModelFactory::getType(const char* path) {
+    // Every source and layer asks about the same file in turn: it is looked at once.
+    cmn::ProbeScope probe;
     if (boost::shared_ptr<Velm::ModelSource> source = findSource(path))
         return std::string(source->getType(path));
     return std::string(scanNative(path));
@@ -60,6 +58,7 @@ std::string ModelFactory::getType(const char* path) {
 std::string ModelFactory::getType(const char* path, const char* format, cmn::OpContext* ctx) const {
     if (!format)
         format = "";
+    cmn::ProbeScope probe;
     for (const auto& entry : sources_) {
         if (!entry.second->supports(format))
             continue;

@@ -108,6 +108,7 @@ boost::shared_ptr<Velm::ModelSource> firstSource(const std::vector<ModelFactory:
 
 boost::shared_ptr<Velm::ModelSource> ModelFactory::findSource(const char* path) {
     Lock lock(*this);
+    cmn::ProbeScope probe; // the sources sniff the same file one after another
     return firstSource(sources_, [path](const Velm::ModelSource& s) { return s.handles(path); });
 }
 

@@ -6,6 +6,8 @@
 #include "trace/TraceFileBytes.h"
 #include "trace/TraceShape.h"
 
+#include <contracts/Common.h>
+
 #include <cctype>
 #include <climits>
 #include <cstring>
@@ -61,7 +63,7 @@ struct ReadRelease {
 typedef std::unique_ptr<Read, ReadRelease> ReadPtr;
 
 /// A copy of `bytes` as an in-memory file of the decoder (which takes over the copy). Lock held.
-MFilePtr memoryFileLocked(const std::string& bytes) {
+MFilePtr memoryFileLocked(std::string_view bytes) {
     char* copy = static_cast<char*>(std::malloc(bytes.empty() ? 1 : bytes.size()));
     if (!copy)
         return MFilePtr();
@@ -71,7 +73,7 @@ MFilePtr memoryFileLocked(const std::string& bytes) {
 
 /// Compressed content would be unpacked by the decoder, for most methods by running an external
 /// program. Chromatograms are never stored that way, so such files are simply not chromatograms.
-bool looksCompressed(const std::string& prefix) {
+bool looksCompressed(std::string_view prefix) {
     static const char* const magics[] = {"BZ0", "\037\213", "\037\235", "BZh", "SZ\n"};
     for (const char* magic : magics)
         if (prefix.compare(0, std::strlen(magic), magic) == 0)
@@ -82,7 +84,7 @@ bool looksCompressed(const std::string& prefix) {
 /// Whether an experiment file's first bytes hold an "LN" line, the link to its trace. Without it
 /// the file carries no sample points (and sequence entries such as "ID   X56734; SV 1; ..." start
 /// the way an experiment file does).
-bool hasTraceLink(const std::string& prefix) {
+bool hasTraceLink(std::string_view prefix) {
     for (std::size_t at = 0; at < prefix.size();) {
         if (prefix.compare(at, 2, "LN") == 0 && at + 2 < prefix.size() &&
             (prefix[at + 2] == ' ' || prefix[at + 2] == '\t'))
@@ -97,7 +99,7 @@ bool hasTraceLink(const std::string& prefix) {
 
 /// The decoder's verdict on a file's first bytes; 0 for plain text, unknown and compressed
 /// content. Lock held.
-int classifySignatureLocked(const std::string& prefix) {
+int classifySignatureLocked(std::string_view prefix) {
     if (prefix.empty() || looksCompressed(prefix))
         return TT_UNK;
     MFilePtr file = memoryFileLocked(prefix);
@@ -343,11 +345,20 @@ ReadPtr decode(const char* path, detail::TraceFileBytes& file, const std::string
 } // namespace
 
 TraceFile::FormatType TraceFile::getFormat(const char* path) {
-    detail::TraceFileBytes file(path);
-    if (!file.isOpen())
+    // The first bytes come from the record that the other sniffers of the same file share; the
+    // verdict is the one classifyFile gives when it reads them itself.
+    std::string_view head;
+    bool complete = false;
+    if (!path || !cmn::peekFileHead(path, detail::tracePrefixBytes, head, complete))
         return Unknown;
-    std::string prefix;
-    return static_cast<FormatType>(classifyFile(file, prefix));
+    int code;
+    {
+        std::lock_guard<std::mutex> lock(ioLibMutex());
+        code = classifySignatureLocked(head.substr(0, detail::traceSignatureBytes));
+    }
+    if (code == TT_EXP && !hasTraceLink(head))
+        code = TT_UNK;
+    return static_cast<FormatType>(code);
 }
 
 bool TraceFile::supports(const char* format) {

@@ -32,8 +32,10 @@ namespace {
 // Enough for every header we sniff (a NEXUS file may carry a long comment or TAXA block first).
 const std::size_t kSniffBytes = 32 * 1024;
 
-bool readHead(const std::string& file, std::string& head, bool& complete) {
-    return cmn::readFileHead(file, kSniffBytes, head, complete);
+// The file's first bytes, shared with the other sniffers (see cmn::peekFileHead); false when
+// the file cannot be read.
+bool peekHead(const std::string& file, std::string_view& head, bool& complete) {
+    return cmn::peekFileHead(file, kSniffBytes, head, complete);
 }
 
 bool readAll(const std::string& file, std::string& text) {
@@ -46,11 +48,6 @@ bool readAll(const std::string& file, std::string& text) {
         return false;
     text = buffer.str();
     return true;
-}
-
-bool isRegularFile(const std::string& file) {
-    struct stat status;
-    return ::stat(file.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 bool namesFormat(const FormatSpec& traits, const std::string& format) {
@@ -76,13 +73,13 @@ bool extensionMatches(const FormatSpec& traits, const std::string& file) {
 
 // Content decides; the extension only breaks a tie (no content to judge, or a weak sniff).
 bool claims(const FormatSpec& traits, const std::string& file) {
-    if (!isRegularFile(file)) {
+    if (!cmn::isRegularFile(file)) {
         // Nothing to judge: a file yet to be written is ours by its extension.
-        return ::access(file.c_str(), F_OK) != 0 && extensionMatches(traits, file);
+        return extensionMatches(traits, file) && ::access(file.c_str(), F_OK) != 0;
     }
-    std::string head;
+    std::string_view head;
     bool complete = false;
-    if (!readHead(file, head, complete))
+    if (!peekHead(file, head, complete))
         return false;
     if (head.empty())
         return extensionMatches(traits, file);
@@ -119,37 +116,39 @@ std::string message(const std::string& file, std::size_t line, const std::string
     return file + ", line " + std::to_string(line) + ": " + detail;
 }
 
-std::vector<std::string> splitLines(const std::string& text) {
+LineWalker::LineWalker(std::string_view text) : rest_(text) {
+    if (rest_.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        rest_.remove_prefix(3);
+}
+
+bool LineWalker::next(std::string_view& line) {
+    if (rest_.empty())
+        return false;
+    const std::size_t end = rest_.find('\n');
+    line = rest_.substr(0, end);
+    rest_.remove_prefix(end == std::string_view::npos ? rest_.size() : end + 1);
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    return true;
+}
+
+std::vector<std::string> splitLines(std::string_view text) {
     std::vector<std::string> lines;
-    std::size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::size_t stop = end;
-        if (stop > start && text[stop - 1] == '\r')
-            --stop;
-        lines.emplace_back(text, start, stop - start);
-        start = end + 1;
-    }
+    LineWalker walker(text);
+    for (std::string_view line; walker.next(line);)
+        lines.emplace_back(line);
     return lines;
 }
 
-std::string firstNonBlankLine(const std::string& text) {
-    std::size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = trim(text.substr(start, end - start));
-        if (!line.empty())
-            return line;
-        start = end + 1;
-    }
+std::string firstNonBlankLine(std::string_view text) {
+    LineWalker walker(text);
+    for (std::string_view line; walker.next(line);)
+        if (!(line = trimmed(line)).empty())
+            return std::string(line);
     return std::string();
 }
 
-std::string trim(const std::string& text) {
+std::string_view trimmed(std::string_view text) {
     std::size_t begin = 0, end = text.size();
     while (begin < end && isSpace(text[begin]))
         ++begin;
@@ -158,7 +157,9 @@ std::string trim(const std::string& text) {
     return text.substr(begin, end - begin);
 }
 
-std::vector<std::string> words(const std::string& text) {
+std::string trim(const std::string& text) { return std::string(trimmed(text)); }
+
+std::vector<std::string> words(std::string_view text) {
     std::vector<std::string> result;
     std::size_t i = 0;
     while (i < text.size()) {
@@ -173,7 +174,7 @@ std::vector<std::string> words(const std::string& text) {
     return result;
 }
 
-bool startsWithNoCase(const std::string& text, const char* prefix) {
+bool startsWithNoCase(std::string_view text, const char* prefix) {
     const std::size_t n = std::strlen(prefix);
     if (text.size() < n)
         return false;
@@ -222,11 +223,9 @@ const char* getType(const FormatSpec& traits, const char* path) {
     if (split.qualified && !namesFormat(traits, split.format))
         return "";
     // Only a file that exists and is of the format is an alignment for us.
-    if (!isRegularFile(split.file))
-        return "";
-    std::string head;
+    std::string_view head;
     bool complete = false;
-    if (!readHead(split.file, head, complete) || head.empty())
+    if (!peekHead(split.file, head, complete) || head.empty())
         return "";
     if (split.qualified)
         return Velm::AlignModel::className;
@@ -259,7 +258,7 @@ bool retrieve(const FormatSpec& traits, const char* path, Velm::Model& model, cm
         return false;
     }
     std::string text;
-    if (!isRegularFile(split.file) || !readAll(split.file, text)) {
+    if (!cmn::isRegularFile(split.file) || !readAll(split.file, text)) {
         report(ctx, message(split.file, 0, kErrCannotOpen));
         return false;
     }

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Ovik {
@@ -54,7 +55,7 @@ struct FormatSpec {
     /// Printable characters a row may not hold in this format (besides blanks and controls).
     const char* forbidden;
     /// Judges the first bytes of a file; `complete` is true when `head` is the whole file.
-    Sniff (*sniff)(const std::string& head, bool complete);
+    Sniff (*sniff)(std::string_view head, bool complete);
     /// Parses the whole text.
     void (*parse)(const std::string& text, ParseResult& result);
     /// Makes a row name legal for the format (may return "" for "use a generated one").
@@ -79,20 +80,33 @@ extern const char* const kErrCannotWrite;       // "cannot write the file: "
 std::string message(const std::string& file, std::size_t line, const std::string& detail);
 
 
+/// Walks the text lines of `text` (LF or CRLF ends) without copying them, as splitLines splits
+/// them: each without its end, a leading UTF-8 BOM skipped. `text` must outlive the walker.
+class LineWalker {
+public:
+    explicit LineWalker(std::string_view text);
+    /// The next line into `line`; false after the last one.
+    bool next(std::string_view& line);
+
+private:
+    std::string_view rest_;
+};
 /// The text lines of `text` (LF or CRLF ends), without their ends; a leading UTF-8 BOM is skipped.
-std::vector<std::string> splitLines(const std::string& text);
+std::vector<std::string> splitLines(std::string_view text);
 /// The first line of `text` that is not blank, trimmed ("" when there is none). Sniffers look at
 /// it before splitting a whole head into lines: most files are rejected on their first line.
-std::string firstNonBlankLine(const std::string& text);
+std::string firstNonBlankLine(std::string_view text);
 /// True for ' ', '\t', '\r', '\n', '\v', '\f'.
 inline bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 std::string trim(const std::string& text);
+/// `text` without leading and trailing whitespace (a view of the same bytes).
+std::string_view trimmed(std::string_view text);
 /// Whitespace-separated words.
-std::vector<std::string> words(const std::string& text);
+std::vector<std::string> words(std::string_view text);
 /// True when `text` starts with `prefix`, ignoring ASCII case.
-bool startsWithNoCase(const std::string& text, const char* prefix);
+bool startsWithNoCase(std::string_view text, const char* prefix);
 bool equalsNoCase(const std::string& a, const char* b);
 /// Parses a non-negative decimal number that fills the whole text.
 bool parseCount(const std::string& text, std::size_t& value);

@@ -44,7 +44,7 @@ bool isHeader(const std::string& line) {
            line.find("multiple sequence alignment") != std::string::npos;
 }
 
-Sniff sniffClustal(const std::string& head, bool) {
+Sniff sniffClustal(std::string_view head, bool) {
     const std::string first = alignio::firstNonBlankLine(head);
     return !first.empty() && isHeader(first) ? Sniff::Yes : Sniff::No;
 }

@@ -44,9 +44,9 @@ const char* const kErrDuplicateName = "duplicate row name ";
 const char* const kErrUnknownRow = "unknown row name ";
 const char* const kErrRowLength = "row length disagrees with the header: ";
 
-bool isDivider(const std::string& line) {
-    const std::string text = alignio::trim(line);
-    return text.find("MSF:") != std::string::npos && text.size() >= 2 &&
+bool isDivider(std::string_view line) {
+    const std::string_view text = alignio::trimmed(line);
+    return text.find("MSF:") != std::string_view::npos && text.size() >= 2 &&
            text.compare(text.size() - 2, 2, "..") == 0;
 }
 
@@ -65,17 +65,22 @@ std::string valueAfter(const std::vector<std::string>& fields, const char* key) 
     return std::string();
 }
 
-Sniff sniffMsf(const std::string& head, bool) {
-    // Every MSF head holds "MSF" (its divider line), "!!" or "Name:" lines; most files hold none.
-    if (head.find("MSF") == std::string::npos && head.find("msf") == std::string::npos &&
-        head.find("!!") == std::string::npos && head.find("Name:") == std::string::npos)
+Sniff sniffMsf(std::string_view head, bool) {
+    // Every MSF head holds "MSF:" (its divider line), "!!" or "Name:" lines; most files hold
+    // none. Both words end in ':', which sequence text seldom holds, so that is what is searched.
+    bool keyword = head.find("!!") != std::string_view::npos;
+    for (std::size_t at = head.find(':'); !keyword && at != std::string_view::npos; at = head.find(':', at + 1))
+        keyword = (at >= 3 && head.compare(at - 3, 4, "MSF:") == 0) ||
+                  (at >= 4 && head.compare(at - 4, 5, "Name:") == 0);
+    if (!keyword)
         return Sniff::No;
     bool names = false, end = false;
-    for (const std::string& line : alignio::splitLines(head)) {
+    alignio::LineWalker walker(head);
+    for (std::string_view line; walker.next(line);) {
         if (alignio::startsWithNoCase(line, "!!AA_MULTIPLE_ALIGNMENT") ||
             alignio::startsWithNoCase(line, "!!NA_MULTIPLE_ALIGNMENT") || isDivider(line))
             return Sniff::Yes;
-        const std::string text = alignio::trim(line);
+        const std::string_view text = alignio::trimmed(line);
         if (text.compare(0, 5, "Name:") == 0)
             names = true;
         if (text == "//")

@@ -549,19 +549,30 @@ void parseNexus(const std::string& text, ParseResult& result) {
         result.rows.clear();
 }
 
-Sniff sniffNexus(const std::string& head, bool complete) {
+Sniff sniffNexus(std::string_view head, bool complete) {
     std::size_t i = head.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (i < head.size() && alignio::isSpace(head[i]))
         ++i;
     if (!alignio::startsWithNoCase(head.substr(i, 6), "#NEXUS"))
         return Sniff::No;
-    // Look for "begin data" or "begin characters" among the words.
-    const std::vector<std::string> fields = alignio::words(head);
-    for (std::size_t w = 0; w + 1 < fields.size(); ++w)
-        if (tokenIs(fields[w], "BEGIN") &&
-            (alignio::startsWithNoCase(fields[w + 1], "DATA;") || tokenIs(fields[w + 1], "DATA") ||
-             alignio::startsWithNoCase(fields[w + 1], "CHARACTERS")))
+    // Look for "begin data" or "begin characters" among the words, one word at a time.
+    auto nextWord = [&head](std::size_t& at) {
+        while (at < head.size() && alignio::isSpace(head[at]))
+            ++at;
+        const std::size_t start = at;
+        while (at < head.size() && !alignio::isSpace(head[at]))
+            ++at;
+        return head.substr(start, at - start);
+    };
+    std::size_t at = i;
+    for (std::string_view word = nextWord(at), following; !word.empty(); word = following) {
+        following = nextWord(at);
+        if (word.size() == 5 && alignio::startsWithNoCase(word, "BEGIN") &&
+            (alignio::startsWithNoCase(following, "DATA;") ||
+             (following.size() == 4 && alignio::startsWithNoCase(following, "DATA")) ||
+             alignio::startsWithNoCase(following, "CHARACTERS")))
             return Sniff::Yes;
+    }
     return complete ? Sniff::No : Sniff::Maybe;
 }
 

@@ -275,7 +275,7 @@ void parsePhylip(const std::string& text, ParseResult& result) {
     result.fail(best.errorLine, best.error);
 }
 
-Sniff sniffPhylip(const std::string& head, bool complete) {
+Sniff sniffPhylip(std::string_view head, bool complete) {
     std::size_t headerRows = 0, headerColumns = 0;
     if (!parseHeader(alignio::firstNonBlankLine(head), headerRows, headerColumns))
         return Sniff::No; // most files fail here, before the head is split into lines

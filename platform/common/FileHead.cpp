@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <vector>
+
 namespace cmn {
 
 namespace {
@@ -14,32 +16,40 @@ namespace {
 // later sources be answered from the same read.
 constexpr std::size_t kMinimumRead = 32 * 1024;
 
-struct CachedHead {
+// What one thread last learnt of one file.
+struct FileRecord {
     std::string path;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = -1;
-    timespec modified = {0, 0};
-    std::string bytes;
-    bool whole = false;
+    bool known = false;          // `regular`, `identity` describe `path`...
+    unsigned long checkedIn = 0; // ...as checked in this probe scope (0: none)
+    bool regular = false;
+    struct stat identity {};
+    bool haveBytes = false;
+    std::vector<char> buffer;    // the file's first `size` bytes (kept from file to file, so that
+    std::size_t size = 0;        // reading into it neither clears nor copies)
+    bool whole = false;          // the bytes are all of the file
 
-    bool matches(const std::string& p, const struct stat& s) const {
-        return size >= 0 && path == p && device == s.st_dev && inode == s.st_ino &&
-               size == s.st_size && modified.tv_sec == s.st_mtim.tv_sec &&
-               modified.tv_nsec == s.st_mtim.tv_nsec;
+    bool sameFile(const struct stat& s) const {
+        return identity.st_dev == s.st_dev && identity.st_ino == s.st_ino &&
+               identity.st_size == s.st_size && identity.st_mtim.tv_sec == s.st_mtim.tv_sec &&
+               identity.st_mtim.tv_nsec == s.st_mtim.tv_nsec;
     }
 };
 
-thread_local CachedHead t_cache;
+thread_local FileRecord t_record;
+thread_local int t_scopes = 0;
+thread_local unsigned long t_scope = 0; // the current outermost scope's number; 0 outside any
+thread_local unsigned long t_scopesOpened = 0;
 
-bool readFrom(const std::string& path, std::size_t want, std::string& out) {
+// Reads up to `want` bytes from the start of the file into `out`; `size` receives the count.
+bool readFrom(const std::string& path, std::size_t want, std::vector<char>& out, std::size_t& size) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
-    out.resize(want);
+    if (out.size() < want)
+        out.resize(want);
     std::size_t got = 0;
     while (got < want) {
-        const ssize_t n = ::read(fd, &out[got], want - got);
+        const ssize_t n = ::read(fd, out.data() + got, want - got);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -51,34 +61,67 @@ bool readFrom(const std::string& path, std::size_t want, std::string& out) {
         got += static_cast<std::size_t>(n);
     }
     ::close(fd);
-    out.resize(got);
+    size = got;
     return true;
+}
+
+// The record for `path`, its stat brought up to date unless a scope vouches for it.
+FileRecord& recordOf(const std::string& path) {
+    FileRecord& r = t_record;
+    const bool samePath = r.known && r.path == path;
+    // Only what was checked in the running scope is vouched for: a file learnt of before it may
+    // have been replaced since (saved over, by this thread or another).
+    if (samePath && t_scope != 0 && r.checkedIn == t_scope)
+        return r;
+    struct stat status;
+    const bool found = ::stat(path.c_str(), &status) == 0;
+    if (!samePath || !found || !r.sameFile(status)) {
+        r.path = path;
+        r.haveBytes = false;
+    }
+    r.known = true;
+    r.checkedIn = t_scope;
+    r.regular = found && S_ISREG(status.st_mode);
+    if (found)
+        r.identity = status;
+    return r;
 }
 
 } // namespace
 
-bool readFileHead(const std::string& path, std::size_t maxBytes, std::string& head, bool& complete) {
-    struct stat status;
-    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+ProbeScope::ProbeScope() {
+    if (t_scopes++ == 0)
+        t_scope = ++t_scopesOpened;
+}
+
+ProbeScope::~ProbeScope() {
+    if (--t_scopes == 0)
+        t_scope = 0;
+}
+
+bool isRegularFile(const std::string& path) { return recordOf(path).regular; }
+
+bool peekFileHead(const std::string& path, std::size_t maxBytes, std::string_view& head, bool& complete) {
+    FileRecord& r = recordOf(path);
+    if (!r.regular)
         return false;
-    CachedHead& cache = t_cache;
-    if (!cache.matches(path, status) || (!cache.whole && cache.bytes.size() < maxBytes)) {
+    if (!r.haveBytes || (!r.whole && r.size < maxBytes)) {
         const std::size_t want = std::max(maxBytes, kMinimumRead);
-        std::string bytes;
-        if (!readFrom(path, want, bytes)) {
-            cache.size = -1;
+        r.haveBytes = readFrom(path, want, r.buffer, r.size);
+        if (!r.haveBytes)
             return false;
-        }
-        cache.path = path;
-        cache.device = status.st_dev;
-        cache.inode = status.st_ino;
-        cache.size = status.st_size;
-        cache.modified = status.st_mtim;
-        cache.whole = bytes.size() < want;
-        cache.bytes.swap(bytes);
+        r.whole = r.size < want;
     }
-    head.assign(cache.bytes, 0, std::min(maxBytes, cache.bytes.size()));
+    head = std::string_view(r.buffer.data(), std::min(r.size, maxBytes));
     complete = head.size() < maxBytes;
+    return true;
+}
+
+bool readFileHead(const std::string& path, std::size_t maxBytes, std::string& head, bool& complete) {
+    std::string_view bytes;
+    if (!peekFileHead(path, maxBytes, bytes, complete))
+        return false;
+    head.assign(bytes.data(), bytes.size());
     return true;
 }
 

@@ -5,6 +5,8 @@
 #include "LineSource.h"
 #include "TextUtil.h"
 
+#include <contracts/Common.h>
+
 #include <cctype>
 #include <cstring>
 #include <vector>
@@ -20,13 +22,12 @@ constexpr std::size_t kQuickPrefixSize = 4 * 1024;
 
 // True when the format was decided by a complete first line of its own kind, which a longer
 // prefix cannot change.
-bool decidedByHeadLine(const std::string& buf, const char* format) {
+bool decidedByHeadLine(std::string_view buf, const char* format) {
     std::size_t start = buf.find_first_not_of(" \t\r\n");
     if (start == std::string::npos || buf.find('\n', start) == std::string::npos)
         return false;
-    const char* head = buf.c_str() + start;
     for (const char* marker : {">", "LOCUS ", "ID   ", "!!"})
-        if (std::strncmp(head, marker, std::strlen(marker)) == 0)
+        if (buf.compare(start, std::strlen(marker), marker) == 0)
             return *format != '\0';
     return false;
 }
@@ -51,7 +52,7 @@ struct View {
     bool blank() const { return trimmed().empty(); }
 };
 
-std::vector<View> splitLines(const std::string& buf, bool dropLast) {
+std::vector<View> splitLines(std::string_view buf, bool dropLast) {
     std::vector<View> lines;
     std::size_t pos = 0;
     while (pos < buf.size()) {
@@ -113,7 +114,7 @@ bool fileReference(const std::string& t) {
     return false;
 }
 
-bool looksBinary(const std::string& buf) {
+bool looksBinary(std::string_view buf) {
     std::size_t control = 0;
     for (unsigned char c : buf) {
         if (c == 0)
@@ -139,7 +140,7 @@ const char* emblFamily(const View& id) {
 
 } // namespace
 
-const char* detectFormat(const std::string& buf, bool truncated) {
+const char* detectFormat(std::string_view buf, bool truncated) {
     if (buf.empty() || looksBinary(buf))
         return "";
     std::vector<View> lines = splitLines(buf, truncated);
@@ -234,18 +235,41 @@ const char* detectFormat(const std::string& buf, bool truncated) {
     return "";
 }
 
+namespace {
+bool gzipped(std::string_view head) {
+    return head.size() >= 2 && static_cast<unsigned char>(head[0]) == 0x1f &&
+           static_cast<unsigned char>(head[1]) == 0x8b;
+}
+} // namespace
+
 std::string SeqArchive::GetFileFormat(const std::string& path) {
-    std::string buf;
-    if (!LineSource::readPrefix(path, kQuickPrefixSize, buf))
+    // Plain files are judged from the first bytes that the other sniffers of the same file share;
+    // gzip files from their unpacked text.
+    std::string_view head;
+    bool complete = false;
+    if (!cmn::peekFileHead(path, kQuickPrefixSize, head, complete))
         return "";
-    if (buf.size() < kQuickPrefixSize)
-        return detectFormat(buf, false); // the whole file
-    const char* quick = detectFormat(buf, true);
-    if (decidedByHeadLine(buf, quick))
+    std::string unpacked;
+    const bool packed = gzipped(head);
+    if (packed) {
+        if (!LineSource::readPrefix(path, kQuickPrefixSize, unpacked))
+            return "";
+        head = unpacked;
+        complete = unpacked.size() < kQuickPrefixSize;
+    }
+    if (complete)
+        return detectFormat(head, false); // the whole file
+    const char* quick = detectFormat(head, true);
+    if (decidedByHeadLine(head, quick))
         return quick;
-    if (!LineSource::readPrefix(path, kPrefixSize, buf))
+    if (packed) {
+        if (!LineSource::readPrefix(path, kPrefixSize, unpacked))
+            return "";
+        head = unpacked;
+    } else if (!cmn::peekFileHead(path, kPrefixSize, head, complete)) {
         return "";
-    return detectFormat(buf, buf.size() == kPrefixSize);
+    }
+    return detectFormat(head, head.size() == kPrefixSize);
 }
 
 } // namespace Ovik

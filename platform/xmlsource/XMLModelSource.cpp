@@ -98,11 +98,6 @@ bool accepts(const Model& model, Kind kind) {
     return false;
 }
 
-bool isRegularFile(const std::string& file) {
-    struct stat status;
-    return ::stat(file.c_str(), &status) == 0 && S_ISREG(status.st_mode);
-}
-
 bool hasXmlExtension(const std::string& file) {
     const std::size_t slash = file.find_last_of('/');
     const std::size_t dot = file.rfind('.');
@@ -124,7 +119,7 @@ void report(cmn::OpContext* ctx, const std::string& text) {
 // ---- sniffing --------------------------------------------------------------------------------
 
 // The start tag of the root element, or "" when the prefix holds none (prolog skipped).
-std::string rootStartTag(const std::string& head) {
+std::string rootStartTag(std::string_view head) {
     std::size_t i = head.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (true) {
         while (i < head.size() && std::strchr(" \t\r\n", head[i]) && head[i] != '\0')
@@ -141,7 +136,7 @@ std::string rootStartTag(const std::string& head) {
             end = (bracket != std::string::npos && bracket < close) ? head.find("]>", i) : close;
         } else {
             const std::size_t close = head.find('>', i);
-            return close == std::string::npos ? std::string() : head.substr(i, close - i + 1);
+            return close == std::string::npos ? std::string() : std::string(head.substr(i, close - i + 1));
         }
         if (end == std::string::npos)
             return std::string();
@@ -171,9 +166,11 @@ std::string classAttribute(const std::string& tag) {
     return std::string();
 }
 
-bool readHead(const std::string& file, std::string& head) {
+// The file's first bytes, shared with the other sniffers (see cmn::peekFileHead); false when
+// the file cannot be read.
+bool peekHead(const std::string& file, std::string_view& head) {
     bool complete = false;
-    return cmn::readFileHead(file, kSniffBytes, head, complete);
+    return cmn::peekFileHead(file, kSniffBytes, head, complete);
 }
 
 // ---- reading -----------------------------------------------------------------------------------
@@ -595,10 +592,10 @@ bool XMLModelSource::handles(const char* path) const {
     const cmn::QualifiedPath split(path);
     if (split.qualified)
         return strcasecmp(split.format.c_str(), XML_Format) == 0;
-    if (!isRegularFile(split.file))
-        return ::access(split.file.c_str(), F_OK) != 0 && hasXmlExtension(split.file);
-    std::string head;
-    if (!readHead(split.file, head))
+    if (!cmn::isRegularFile(split.file))
+        return hasXmlExtension(split.file) && ::access(split.file.c_str(), F_OK) != 0;
+    std::string_view head;
+    if (!peekHead(split.file, head))
         return false;
     if (head.empty())
         return hasXmlExtension(split.file);
@@ -613,8 +610,8 @@ const char* XMLModelSource::getType(const char* path) const {
     const cmn::QualifiedPath split(path);
     if (split.qualified && strcasecmp(split.format.c_str(), XML_Format) != 0)
         return "";
-    std::string head;
-    if (!isRegularFile(split.file) || !readHead(split.file, head))
+    std::string_view head;
+    if (!peekHead(split.file, head))
         return "";
     const std::string tag = rootStartTag(head);
     if (!isOurRoot(tag))
@@ -646,7 +643,7 @@ bool XMLModelSource::retrieve(const char* path, Model& model, cmn::OpContext* ct
     std::string text;
     {
         std::ifstream in(split.file, std::ios::binary);
-        if (!isRegularFile(split.file) || !in) {
+        if (!cmn::isRegularFile(split.file) || !in) {
             report(ctx, message(split.file, 0, kErrCannotOpen));
             return false;
         }

@@ -145,4 +145,44 @@ TEST(FileHead, RefusesWhatIsNotARegularFileWithoutOpeningIt) {
     EXPECT_FALSE(cmn::readFileHead(fifo, 100, head, complete));
 }
 
+// A probe scope vouches only for what was learnt inside it: two questions in one scope cost one
+// look at the file, and a file replaced between scopes (saved over) is seen anew.
+TEST(FileHead, ProbeScopeTrustsOnlyWhatItLearnt) {
+    mftest::TempDir dir;
+    const std::string path = mftest::writeFile(dir.file("f.aln"), "CLUSTAL W\n");
+    std::string_view head;
+    bool complete = false;
+    {
+        cmn::ProbeScope scope;
+        ASSERT_TRUE(cmn::peekFileHead(path, 1000, head, complete));
+        EXPECT_EQ(head, "CLUSTAL W\n");
+        EXPECT_TRUE(complete);
+        // Within the burst of questions the record stands, even for a file changed meanwhile.
+        mftest::writeFile(path, "#NEXUS\nbegin data;\n");
+        ASSERT_TRUE(cmn::peekFileHead(path, 7, head, complete));
+        EXPECT_EQ(head, "CLUSTAL");
+        EXPECT_FALSE(complete);
+        EXPECT_TRUE(cmn::isRegularFile(path));
+    }
+    {
+        cmn::ProbeScope scope; // a later burst checks the file first
+        ASSERT_TRUE(cmn::peekFileHead(path, 1000, head, complete));
+        EXPECT_EQ(head, "#NEXUS\nbegin data;\n");
+        ::unlink(path.c_str());
+    }
+    EXPECT_FALSE(cmn::isRegularFile(path));
+    EXPECT_FALSE(cmn::peekFileHead(path, 1000, head, complete));
+    // Another file in between replaces the record; the first is then read afresh.
+    const std::string other = mftest::writeFile(dir.file("g.txt"), "other");
+    mftest::writeFile(path, ">x\nACGT\n");
+    {
+        cmn::ProbeScope scope;
+        ASSERT_TRUE(cmn::peekFileHead(other, 100, head, complete));
+        EXPECT_EQ(head, "other");
+        ASSERT_TRUE(cmn::peekFileHead(path, 100, head, complete));
+        EXPECT_EQ(head, ">x\nACGT\n");
+        EXPECT_FALSE(cmn::isRegularFile(dir.path()));
+    }
+}
+
 } // namespace
