@@ -10,6 +10,8 @@
 //   gettype-own DIR   the same with the built-in format sources removed: the factory's own layers
 //                     (extension table, chromatogram sniffing, archive probe) alone
 //   stat DIR          stat on every file of the folder (the floor for gettype)
+//   head DIR          stat, open, read of the first 32 KiB and close on every file: the floor for
+//                     any detection that looks at content
 //
 // Each prints one line of key=value pairs; "seconds" is the time of the loop alone (the file list
 // is gathered before the clock starts).
@@ -27,7 +29,9 @@
 #include <vector>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <io_lib/Read.h>
 
@@ -127,7 +131,10 @@ int readTraces(const std::vector<std::string>& files, bool bare) {
     return ok == files.size() ? 0 : 1;
 }
 
-int getTypes(const std::vector<std::string>& files, bool statOnly, bool withoutSources) {
+enum class Floor { None, Stat, Head };
+
+int getTypes(const std::vector<std::string>& files, Floor floor, bool withoutSources) {
+    const bool statOnly = floor != Floor::None;
     Ovik::ModelFactory* factory = statOnly ? nullptr : &Ovik::GetModelFactory();
     if (factory && withoutSources)
         for (const char* name : {"MMSAModelSource", "MSFModelSource", "NexusModelSource", "PHYModelSource",
@@ -138,7 +145,17 @@ int getTypes(const std::vector<std::string>& files, bool statOnly, bool withoutS
     for (const std::string& f : files) {
         if (statOnly) {
             struct stat st;
-            classified += ::stat(f.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+            const bool regular = ::stat(f.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+            if (regular && floor == Floor::Head) {
+                static char head[32 * 1024];
+                const int fd = ::open(f.c_str(), O_RDONLY | O_CLOEXEC);
+                if (fd >= 0) {
+                    classified += ::read(fd, head, sizeof head) >= 0;
+                    ::close(fd);
+                }
+            } else {
+                classified += regular;
+            }
         } else {
             classified += !factory->getType(f.c_str()).empty();
         }
@@ -151,7 +168,7 @@ int getTypes(const std::vector<std::string>& files, bool statOnly, bool withoutS
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s read|load FILE | traces|iolib DIR... | gettype|gettype-own|stat DIR\n", argv[0]);
+        std::fprintf(stderr, "usage: %s read|load FILE | traces|iolib DIR... | gettype|gettype-own|stat|head DIR\n", argv[0]);
         return 2;
     }
     const std::string command = argv[1];
@@ -162,8 +179,10 @@ int main(int argc, char** argv) {
             return loadWhole(argv[2]);
         if (command == "traces" || command == "iolib")
             return readTraces(filesOf(argc, argv, 2), command == "iolib");
-        if (command == "gettype" || command == "gettype-own" || command == "stat")
-            return getTypes(filesOf(argc, argv, 2), command == "stat", command == "gettype-own");
+        if (command == "gettype" || command == "gettype-own" || command == "stat" || command == "head")
+            return getTypes(filesOf(argc, argv, 2),
+                            command == "stat" ? Floor::Stat : command == "head" ? Floor::Head : Floor::None,
+                            command == "gettype-own");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: %s\n", argv[0], e.what());
         return 1;

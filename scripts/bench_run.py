@@ -197,6 +197,7 @@ def main():
     log(W)
     files_rate(W, "ours (ModelFactory::getType)", [DRIVER, "gettype", MIXED])
     files_rate(W, "ours, factory layers alone", [DRIVER, "gettype-own", MIXED])
+    files_rate(W, "stat + open + read 32 KiB (content floor)", [DRIVER, "head", MIXED])
     files_rate(W, "stat (floor)", [DRIVER, "stat", MIXED])
 
     for name, path in (("200 MB FASTA", LONG), ("1M reads", READS), ("100 MB GenBank", GB), ("50 MB EMBL", EMBL)):
@@ -225,7 +226,7 @@ def report(elapsed):
     ours = {}
     for w, tool, fig, unit, peak, note in rows:
         if tool.startswith("ours"):
-            ours[w] = fig
+            ours.setdefault(w, fig)  # the first "ours" row of a workload is the one compared
     last = None
     for w, tool, fig, unit, peak, note in rows:
         ratio, target = "", ""
