@@ -56,7 +56,8 @@ def run(cmd, stdout_file=None):
             timefile = tf.name
         out = open(stdout_file, "w") if stdout_file else subprocess.PIPE
         start = time.perf_counter()
-        proc = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", timefile] + cmd,
+        # In the scratch folder: seqret -feature leaves a feature file in its working folder.
+        proc = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", timefile] + cmd, cwd=SCRATCH,
                               stdout=out, stderr=subprocess.PIPE, text=True)
         wall = time.perf_counter() - start
         if stdout_file:
