@@ -248,7 +248,7 @@ std::string linkedTraceSearchPathLocked(mFILE* experiment, const std::string& pa
     const std::size_t slash = path.rfind('/');
     const std::string linkedPath =
         absolute ? link : (slash == std::string::npos ? link : path.substr(0, slash + 1) + link);
-    if (linkedPath.size() >= maxLinkPathLength || !detail::isRegularFile(linkedPath))
+    if (linkedPath.size() >= maxLinkPathLength || !cmn::isRegularFile(linkedPath))
         return std::string();
 
     // The linked file is decoded by type, so it must be a chromatogram itself (never another

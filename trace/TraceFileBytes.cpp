@@ -102,10 +102,5 @@ MallocBuffer TraceFileBytes::readAll(const std::string& prefix, std::size_t maxB
     return buffer;
 }
 
-bool isRegularFile(const std::string& path) {
-    struct stat st;
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 } // namespace detail
 } // namespace Ovik

@@ -50,9 +50,6 @@ private:
     std::size_t size_ = 0;
 };
 
-/// True when `path` names an existing regular file.
-bool isRegularFile(const std::string& path);
-
 } // namespace detail
 } // namespace Ovik
 
