@@ -191,14 +191,40 @@ bool ztrChunksAgreeLocked(const ztr_t& ztrRef) {
     return true;
 }
 
-/// The same check on a file the decoder will read by itself (an experiment file's linked trace):
-/// its chunks are uncompressed from a copy. Lock held.
+/// Reads a ZTR file (whose layout fits, see layoutFits) and uncompresses its chunks. The zlib
+/// blocks are inflated here, each once, and checked as they are (see inflateZtrBlock): the
+/// decoder's own inflation trusts a stream cut short. The decoder then undoes the other methods,
+/// and the chunks must agree with each other. Null when anything is refused. Lock held.
+ZtrPtr readCheckedZtrLocked(mFILE* file) {
+    ZtrPtr ztr(mfread_ztr(file));
+    if (!ztr)
+        return ZtrPtr();
+    for (int i = 0; i < ztr->nchunks; ++i) {
+        ztr_chunk_t& chunk = ztr->chunk[i];
+        if (chunk.dlength == 0 || !chunk.data || chunk.data[0] != ZTR_FORM_ZLIB)
+            continue;
+        if (!chunk.ztr_owns)
+            return ZtrPtr(); // never so after mfread_ztr; the data could not be replaced
+        detail::MallocBuffer inflated;
+        std::size_t length = 0;
+        if (detail::inflateZtrBlock(reinterpret_cast<const unsigned char*>(chunk.data), chunk.dlength,
+                                    inflated, length) != detail::ShapeFault::None ||
+            length > UINT_MAX)
+            return ZtrPtr();
+        std::free(chunk.data);
+        chunk.data = inflated.release();
+        chunk.dlength = static_cast<uint4>(length);
+    }
+    if (uncompress_ztr(ztr.get()) != 0 || !ztrChunksAgreeLocked(*ztr))
+        return ZtrPtr();
+    return ztr;
+}
+
+/// The same checks on a file the decoder will read by itself (an experiment file's linked
+/// trace), made on a copy. Lock held.
 bool ztrBytesAgreeLocked(const char* bytes, std::size_t size) {
-    MFilePtr copy = memoryFileLocked(std::string(bytes, size));
-    if (!copy)
-        return false;
-    ZtrPtr ztr(mfread_ztr(copy.get()));
-    return ztr && uncompress_ztr(ztr.get()) == 0 && ztrChunksAgreeLocked(*ztr);
+    MFilePtr copy = memoryFileLocked(std::string_view(bytes, size));
+    return copy && readCheckedZtrLocked(copy.get());
 }
 
 /// The folder of `path` as the decoder's search-path element needs it; "" when it cannot be
@@ -318,8 +344,8 @@ ReadPtr decode(const char* path, detail::TraceFileBytes& file, const std::string
         if (isZtrCode(code)) {
             // Checked and converted from the one uncompressed copy: decoding it a second time
             // would double the cost of every ZTR read.
-            ZtrPtr ztr(mfread_ztr(memory.get()));
-            if (!ztr || uncompress_ztr(ztr.get()) != 0 || !ztrChunksAgreeLocked(*ztr))
+            ZtrPtr ztr = readCheckedZtrLocked(memory.get());
+            if (!ztr)
                 return ReadPtr();
             read = ztr2read(ztr.get());
             if (read) {

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
-#include <vector>
+#include <utility>
 
 #include <zlib.h>
 
@@ -56,32 +56,23 @@ long long runLengthOutput(const unsigned char* block, std::uint64_t length) {
     return out;
 }
 
-ShapeFault checkZtrBlock(const unsigned char* block, std::uint64_t length, int depth);
+// How deep compressed blocks may nest (a zlib block whose output is compressed again, ...).
+constexpr int maxZtrNesting = 4;
 
-// A zlib block must inflate completely to exactly its declared length; the decoder does not
-// notice a stream cut short and goes on with a buffer shorter than the length it trusts.
-ShapeFault checkZlibBlock(const unsigned char* block, std::uint64_t length, std::uint64_t declared,
-                          int depth) {
-    std::vector<unsigned char> out(static_cast<std::size_t>(declared) + 1);
-    z_stream stream;
-    std::memset(&stream, 0, sizeof stream);
-    if (inflateInit(&stream) != Z_OK)
-        return ShapeFault::BadCount;
-    stream.next_in = const_cast<unsigned char*>(block + 5);
-    stream.avail_in = static_cast<uInt>(length - 5);
-    stream.next_out = out.data();
-    stream.avail_out = static_cast<uInt>(out.size());
-    const int status = inflate(&stream, Z_FINISH);
-    const std::uint64_t produced = stream.total_out;
-    inflateEnd(&stream);
-    if (status != Z_STREAM_END || produced != declared)
-        return ShapeFault::ExpansionTooLarge;
-    // What comes out may itself be compressed again.
-    return checkZtrBlock(out.data(), produced, depth + 1);
+// The declared decoded length of a zlib or run-length block, which the decoder allocates at once
+// and then trusts; -1 when the block is too short to hold one or declares more than is plausible.
+long long declaredOutput(const unsigned char* block, std::uint64_t length) {
+    if (length < 6)
+        return -1;
+    const std::uint64_t decoded = le32(block + 1);
+    if (decoded > maxZtrBlockBytes || decoded > length * maxZtrExpansionRatio)
+        return -1;
+    return static_cast<long long>(decoded);
 }
 
-// A compressed block starts with its method byte; zlib and run-length blocks then give their
-// decoded length (little-endian), which the decoder allocates at once and then trusts.
+// A compressed block starts with its method byte. Everything but the content of zlib blocks is
+// checked here; what a zlib block yields is checked when it is inflated (inflateZtrBlock), so
+// each block is inflated only once.
 ShapeFault checkZtrBlock(const unsigned char* block, std::uint64_t length, int depth) {
     if (length == 0)
         return ShapeFault::None;
@@ -91,15 +82,43 @@ ShapeFault checkZtrBlock(const unsigned char* block, std::uint64_t length, int d
         return ShapeFault::BadCount;
     if (block[0] != ztrZlib && block[0] != ztrRunLength)
         return ShapeFault::None;
-    if (length < 6 || depth > 4)
+    if (length < 6 || depth > maxZtrNesting)
         return ShapeFault::BadCount;
-    const std::uint64_t decoded = le32(block + 1);
-    if (decoded > maxZtrBlockBytes || decoded > length * maxZtrExpansionRatio)
+    const long long decoded = declaredOutput(block, length);
+    if (decoded < 0)
         return ShapeFault::ExpansionTooLarge;
-    if (block[0] == ztrRunLength)
-        return runLengthOutput(block, length) == static_cast<long long>(decoded) ? ShapeFault::None
-                                                                                 : ShapeFault::ExpansionTooLarge;
-    return checkZlibBlock(block, length, decoded, depth);
+    if (block[0] == ztrRunLength && runLengthOutput(block, length) != decoded)
+        return ShapeFault::ExpansionTooLarge;
+    return ShapeFault::None;
+}
+
+// Inflates one zlib block into a new buffer of exactly its declared length. The decoder does not
+// notice a stream cut short and goes on with a buffer shorter than the length it trusts, so the
+// stream must end, and end exactly there (one spare byte of room catches a longer one).
+ShapeFault inflateOnce(const unsigned char* block, std::size_t length, MallocBuffer& out,
+                       std::size_t& outLength) {
+    const long long declared = declaredOutput(block, length);
+    if (declared < 0)
+        return ShapeFault::ExpansionTooLarge;
+    MallocBuffer buffer(static_cast<char*>(std::malloc(static_cast<std::size_t>(declared) + 1)));
+    if (!buffer)
+        return ShapeFault::ExpansionTooLarge;
+    z_stream stream;
+    std::memset(&stream, 0, sizeof stream);
+    if (inflateInit(&stream) != Z_OK)
+        return ShapeFault::BadCount;
+    stream.next_in = const_cast<unsigned char*>(block + 5);
+    stream.avail_in = static_cast<uInt>(length - 5);
+    stream.next_out = reinterpret_cast<unsigned char*>(buffer.get());
+    stream.avail_out = static_cast<uInt>(declared + 1);
+    const int status = inflate(&stream, Z_FINISH);
+    const std::uint64_t produced = stream.total_out;
+    inflateEnd(&stream);
+    if (status != Z_STREAM_END || produced != static_cast<std::uint64_t>(declared))
+        return ShapeFault::ExpansionTooLarge;
+    out = std::move(buffer);
+    outLength = static_cast<std::size_t>(declared);
+    return ShapeFault::None;
 }
 
 constexpr std::size_t scfHeaderBytes = 128;
@@ -165,6 +184,39 @@ ShapeFault checkZtrShape(const unsigned char* data, std::size_t size) {
         at = static_cast<std::size_t>(lengthAt + 4 + dataLength);
     }
     return ShapeFault::None;
+}
+
+ShapeFault inflateZtrBlock(const unsigned char* block, std::size_t length, MallocBuffer& out,
+                           std::size_t& outLength) {
+    out.reset();
+    outLength = 0;
+    if (length == 0 || block[0] != ztrZlib)
+        return ShapeFault::None;
+    const unsigned char* current = block;
+    std::size_t currentLength = length;
+    for (int depth = 0; currentLength > 0 && current[0] == ztrZlib; ++depth) {
+        if (depth > maxZtrNesting)
+            return ShapeFault::BadCount;
+        MallocBuffer next;
+        std::size_t nextLength = 0;
+        const ShapeFault fault = inflateOnce(current, currentLength, next, nextLength);
+        if (fault != ShapeFault::None) {
+            out.reset();
+            outLength = 0;
+            return fault;
+        }
+        out = std::move(next);
+        outLength = nextLength;
+        current = reinterpret_cast<const unsigned char*>(out.get());
+        currentLength = outLength;
+    }
+    // What the stream held may be compressed again by another method.
+    const ShapeFault rest = checkZtrBlock(current, currentLength, 1);
+    if (rest != ShapeFault::None) {
+        out.reset();
+        outLength = 0;
+    }
+    return rest;
 }
 
 ShapeFault checkScfShape(const unsigned char* data, std::size_t size) {

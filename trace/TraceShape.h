@@ -8,6 +8,8 @@
 // is refused here instead. The checks are deliberately only about sizes and offsets; anything
 // finer is left to the decoder.
 
+#include "trace/TraceFileBytes.h"
+
 #include <cstddef>
 
 namespace Ovik {
@@ -28,9 +30,17 @@ constexpr std::size_t maxZtrExpansionRatio = 1100;
 constexpr std::size_t maxZtrBlockBytes = 256u * 1024u * 1024u;
 
 /// ZTR: the header, then chunks of (type, metadata length, metadata, data length, data); each
-/// chunk's parts within the file; no block in the extended run-length methods; a zlib or run-length block decodes to exactly the length it
-/// declares (bounded), checked again for what a zlib block yields.
+/// chunk's parts within the file; no block in the extended run-length methods; a run-length block
+/// decodes to exactly the length it declares; a zlib block declares a bounded length. What a zlib
+/// block holds is checked by inflateZtrBlock, which every zlib block must go through before the
+/// decoder sees it.
 ShapeFault checkZtrShape(const unsigned char* data, std::size_t size);
+/// Inflates a ZTR zlib block (method byte, declared length, stream) into `out`, `outLength` bytes:
+/// the stream must end at exactly the declared length, and what it yields (inflated again while
+/// it is itself a zlib block) must pass the block checks of checkZtrShape. A block of another
+/// method gives None and leaves `out` empty; on a fault `out` is empty too.
+ShapeFault inflateZtrBlock(const unsigned char* block, std::size_t length, MallocBuffer& out,
+                           std::size_t& outLength);
 /// SCF: the 128-byte header's sample, base, comment and private sections within the file.
 ShapeFault checkScfShape(const unsigned char* data, std::size_t size);
 /// ABI (ABIF, also behind a 128-byte MacBinary header): the directory, and the data of every

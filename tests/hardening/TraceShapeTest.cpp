@@ -64,19 +64,102 @@ TEST(TraceShape, ZtrCompressedBlocksDeclareBoundedOutput) {
     const std::string rleHuge = std::string("\x01", 1) + le32(300u << 20) + std::string(300, 'A');
     EXPECT_EQ(ztr(kZtrHeader + ztrChunk("BASE", "", rleHuge)), ShapeFault::ExpansionTooLarge);
 
-    // A zlib block must inflate completely to its declared length: the decoder does not notice a
-    // stream cut short and then copies past the end of what it inflated.
-    const std::string plain(5000, 'C');
-    uLongf packedSize = compressBound(plain.size());
-    std::string packed(packedSize, '\0');
-    ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(&packed[0]), &packedSize,
-                        reinterpret_cast<const Bytef*>(plain.data()), plain.size(), 9), Z_OK);
-    packed.resize(packedSize);
-    const std::string zlib = std::string("\x02", 1) + le32(5000u) + packed;
-    EXPECT_EQ(ztr(kZtrHeader + ztrChunk("SMP4", "", zlib)), ShapeFault::None);
-    EXPECT_EQ(ztr(kZtrHeader + ztrChunk("SMP4", "", zlib.substr(0, zlib.size() - 6))), ShapeFault::ExpansionTooLarge);
-    EXPECT_EQ(ztr(kZtrHeader + ztrChunk("SMP4", "", std::string("\x02", 1) + le32(4999u) + packed)),
-              ShapeFault::ExpansionTooLarge);
+    // A zlib block is judged by its declaration alone here; its content when it is inflated.
+    EXPECT_EQ(ztr(kZtrHeader + ztrChunk("SMP4", "", std::string("\x02", 1) + le32(100u) + "xx")),
+              ShapeFault::None);
+    EXPECT_EQ(ztr(kZtrHeader + ztrChunk("SMP4", "", std::string("\x02\x10\x00", 3))), ShapeFault::BadCount);
+}
+
+std::string packed(const std::string& plain) {
+    uLongf size = compressBound(plain.size());
+    std::string out(size, '\0');
+    EXPECT_EQ(compress2(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(plain.data()),
+                        plain.size(), 9),
+              Z_OK);
+    out.resize(size);
+    return out;
+}
+
+// A zlib block of a ZTR chunk: method byte, declared length, stream.
+std::string zlibBlock(const std::string& plain, std::uint32_t declared) {
+    return std::string("\x02", 1) + le32(declared) + packed(plain);
+}
+std::string zlibBlock(const std::string& plain) {
+    return zlibBlock(plain, static_cast<std::uint32_t>(plain.size()));
+}
+
+struct Inflated {
+    ShapeFault fault;
+    std::string bytes;
+};
+Inflated inflate(const std::string& block) {
+    Ovik::detail::MallocBuffer out;
+    std::size_t length = 0;
+    const ShapeFault fault = Ovik::detail::inflateZtrBlock(reinterpret_cast<const unsigned char*>(block.data()),
+                                                           block.size(), out, length);
+    return {fault, out ? std::string(out.get(), length) : std::string()};
+}
+
+// A zlib block must inflate completely to exactly its declared length: the decoder does not
+// notice a stream cut short and then copies past the end of what it inflated.
+TEST(TraceShape, ZlibBlocksInflateToExactlyTheirDeclaredLength) {
+    const std::string plain = std::string(1, '\0') + std::string(5000, 'C');
+    const std::string block = zlibBlock(plain);
+    struct Case {
+        const char* what;
+        std::string block;
+        ShapeFault fault;
+        std::string bytes;
+    } cases[] = {
+        {"whole", block, ShapeFault::None, plain},
+        {"trailing bytes after the stream", block + "junk", ShapeFault::None, plain},
+        {"zlib inside zlib", zlibBlock(block), ShapeFault::None, plain},
+        {"not zlib: left to the decoder", std::string("\0ACGT", 5), ShapeFault::None, ""},
+        {"stream cut short", block.substr(0, block.size() - 6), ShapeFault::ExpansionTooLarge, ""},
+        {"declares one byte more", zlibBlock(plain, 5002u), ShapeFault::ExpansionTooLarge, ""},
+        {"declares one byte less", zlibBlock(plain, 5000u), ShapeFault::ExpansionTooLarge, ""},
+        {"not a stream", std::string("\x02", 1) + le32(10u) + "garbage!", ShapeFault::ExpansionTooLarge, ""},
+        {"no room for a length", std::string("\x02\x01", 2), ShapeFault::ExpansionTooLarge, ""},
+        {"declares 4 GB", std::string("\x02", 1) + le32(0xFFFFFFF0u) + "x\x9c\x03\x00",
+         ShapeFault::ExpansionTooLarge, ""},
+        {"holds an extended run-length block", zlibBlock(std::string("\x04\xea\xfd\xff\xff", 5)),
+         ShapeFault::BadCount, ""},
+        {"holds a run-length block that falls short",
+         zlibBlock(std::string("\x01", 1) + le32(2000u) + "\x96\x96\xC8"), ShapeFault::ExpansionTooLarge, ""},
+    };
+    for (const Case& c : cases) {
+        const Inflated got = inflate(c.block);
+        EXPECT_EQ(got.fault, c.fault) << c.what;
+        EXPECT_EQ(got.bytes, c.bytes) << c.what;
+    }
+    // Nesting is bounded.
+    std::string deep = block;
+    for (int i = 0; i < 6; ++i)
+        deep = zlibBlock(deep);
+    EXPECT_EQ(inflate(deep).fault, ShapeFault::BadCount);
+}
+
+// The reader inflates each zlib chunk once, checked; a bad one makes the whole file unreadable.
+TEST(TraceShape, ReaderInflatesZtrZlibChunksChecked) {
+    mftest::TempDir dir;
+    Ovik::TraceFile reader;
+    std::string samples("\0\0", 2);
+    for (int i = 0; i < 40; ++i)
+        samples += std::string("\0\x10\0\x20\0\x30\0\x40", 8);
+    const std::string bases("\0ACGTN", 6);
+    auto file = [&](const std::string& baseBlock) {
+        return kZtrHeader + ztrChunk("SMP4", "", zlibBlock(samples)) + ztrChunk("BASE", "", baseBlock);
+    };
+    const std::string good = mftest::writeFile(dir.file("good.ztr"), file(zlibBlock(zlibBlock(bases))));
+    const boost::shared_ptr<Velm::TraceData> trace = reader.read(good.c_str(), nullptr);
+    ASSERT_TRUE(trace);
+    EXPECT_EQ(trace->bases(), "ACGTN");
+    const std::string whole = zlibBlock(bases);
+    for (const std::string& bad : {whole.substr(0, whole.size() - 4), zlibBlock(bases, 7u),
+                                   zlibBlock(std::string("\x03\x00\x10", 3))}) {
+        const std::string path = mftest::writeFile(dir.file("bad.ztr"), file(bad));
+        EXPECT_FALSE(reader.read(path.c_str(), nullptr));
+    }
 }
 
 std::string scfHeader(std::uint32_t samples, std::uint32_t samplesAt, std::uint32_t bases,
