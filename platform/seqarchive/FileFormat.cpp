@@ -49,25 +49,40 @@ struct View {
         return false;
     }
     std::string trimmed() const { return text::trim(data, size); }
-    bool blank() const { return trimmed().empty(); }
+    bool blank() const {
+        for (std::size_t i = 0; i < size; ++i)
+            if (data[i] != ' ' && data[i] != '\t')
+                return false;
+        return true;
+    }
 };
+
+// The line starting at `pos` without its line end; false when it is the incomplete last line of
+// a prefix cut short (`dropLast`) or there is none.
+bool lineAt(std::string_view buf, std::size_t pos, bool dropLast, View& line, std::size_t& next) {
+    if (pos >= buf.size())
+        return false;
+    std::size_t nl = buf.find('\n', pos);
+    if (nl == std::string::npos) {
+        if (dropLast)
+            return false;
+        line = {buf.data() + pos, buf.size() - pos};
+        next = buf.size();
+        return true;
+    }
+    std::size_t len = nl - pos;
+    if (len > 0 && buf[pos + len - 1] == '\r')
+        --len;
+    line = {buf.data() + pos, len};
+    next = nl + 1;
+    return true;
+}
 
 std::vector<View> splitLines(std::string_view buf, bool dropLast) {
     std::vector<View> lines;
-    std::size_t pos = 0;
-    while (pos < buf.size()) {
-        std::size_t nl = buf.find('\n', pos);
-        if (nl == std::string::npos) {
-            if (!dropLast)
-                lines.push_back({buf.data() + pos, buf.size() - pos});
-            break;
-        }
-        std::size_t len = nl - pos;
-        if (len > 0 && buf[pos + len - 1] == '\r')
-            --len;
-        lines.push_back({buf.data() + pos, len});
-        pos = nl + 1;
-    }
+    View line{nullptr, 0};
+    for (std::size_t pos = 0, next = 0; lineAt(buf, pos, dropLast, line, next); pos = next)
+        lines.push_back(line);
     return lines;
 }
 
@@ -138,19 +153,8 @@ const char* emblFamily(const View& id) {
     return SALSource::EMBL;
 }
 
-} // namespace
-
-const char* detectFormat(std::string_view buf, bool truncated) {
-    if (buf.empty() || looksBinary(buf))
-        return "";
-    std::vector<View> lines = splitLines(buf, truncated);
-    std::size_t first = 0;
-    while (first < lines.size() && lines[first].blank())
-        ++first;
-    if (first == lines.size())
-        return "";
-    const View& head = lines[first];
-
+// The format a first non-blank line names by itself; null when it names none.
+const char* headLineFormat(const View& head) {
     if (head.startsWith(">")) {
         if (head.size >= 4 && head.data[3] == ';' && std::isupper(static_cast<unsigned char>(head.data[1])) &&
             std::isalnum(static_cast<unsigned char>(head.data[2])))
@@ -167,6 +171,29 @@ const char* detectFormat(std::string_view buf, bool truncated) {
         return SALSource::MSF;
     if (head.startsWith("!!AA_SEQUENCE") || head.startsWith("!!NA_SEQUENCE"))
         return SALSource::SSF;
+    return nullptr;
+}
+
+} // namespace
+
+const char* detectFormat(std::string_view buf, bool truncated) {
+    if (buf.empty() || looksBinary(buf))
+        return "";
+    // Most files name their format on their first non-blank line: that is decided before the rest
+    // is split into lines.
+    View head{nullptr, 0};
+    std::size_t pos = 0, next = 0;
+    while (lineAt(buf, pos, truncated, head, next) && head.blank())
+        pos = next;
+    if (pos >= buf.size() || !lineAt(buf, pos, truncated, head, next))
+        return "";
+    if (const char* format = headLineFormat(head))
+        return format;
+
+    std::vector<View> lines = splitLines(buf, truncated);
+    std::size_t first = 0;
+    while (first < lines.size() && lines[first].blank())
+        ++first;
 
     // GCG files without their '!!' line: the header ends at a line ending in "..".
     for (std::size_t i = first; i < lines.size() && i < first + 200; ++i) {
