@@ -140,12 +140,12 @@ std::vector<std::string> splitLines(std::string_view text) {
     return lines;
 }
 
-std::string firstNonBlankLine(std::string_view text) {
+std::string_view firstNonBlankLine(std::string_view text) {
     LineWalker walker(text);
     for (std::string_view line; walker.next(line);)
         if (!(line = trimmed(line)).empty())
-            return std::string(line);
-    return std::string();
+            return line;
+    return std::string_view();
 }
 
 std::string_view trimmed(std::string_view text) {
@@ -161,17 +161,22 @@ std::string trim(const std::string& text) { return std::string(trimmed(text)); }
 
 std::vector<std::string> words(std::string_view text) {
     std::vector<std::string> result;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && isSpace(text[i]))
-            ++i;
-        const std::size_t start = i;
-        while (i < text.size() && !isSpace(text[i]))
-            ++i;
-        if (i > start)
-            result.emplace_back(text, start, i - start);
-    }
+    WordWalker walker(text);
+    for (std::string_view word; walker.next(word);)
+        result.emplace_back(word);
     return result;
+}
+
+bool WordWalker::next(std::string_view& word) {
+    std::size_t i = 0;
+    while (i < rest_.size() && isSpace(rest_[i]))
+        ++i;
+    std::size_t end = i;
+    while (end < rest_.size() && !isSpace(rest_[end]))
+        ++end;
+    word = rest_.substr(i, end - i);
+    rest_.remove_prefix(end);
+    return !word.empty();
 }
 
 bool startsWithNoCase(std::string_view text, const char* prefix) {
@@ -189,7 +194,7 @@ bool equalsNoCase(const std::string& a, const char* b) {
     return a.size() == std::strlen(b) && startsWithNoCase(a, b);
 }
 
-bool parseCount(const std::string& text, std::size_t& value) {
+bool parseCount(std::string_view text, std::size_t& value) {
     if (text.empty() || text.size() > 12)
         return false;
     std::size_t result = 0;

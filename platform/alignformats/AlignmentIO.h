@@ -93,9 +93,10 @@ private:
 };
 /// The text lines of `text` (LF or CRLF ends), without their ends; a leading UTF-8 BOM is skipped.
 std::vector<std::string> splitLines(std::string_view text);
-/// The first line of `text` that is not blank, trimmed ("" when there is none). Sniffers look at
-/// it before splitting a whole head into lines: most files are rejected on their first line.
-std::string firstNonBlankLine(std::string_view text);
+/// The first line of `text` that is not blank, trimmed ("" when there is none), as a view of the
+/// same bytes. Sniffers look at it before splitting a whole head into lines: most files are
+/// rejected on their first line.
+std::string_view firstNonBlankLine(std::string_view text);
 /// True for ' ', '\t', '\r', '\n', '\v', '\f'.
 inline bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
@@ -105,11 +106,22 @@ std::string trim(const std::string& text);
 std::string_view trimmed(std::string_view text);
 /// Whitespace-separated words.
 std::vector<std::string> words(std::string_view text);
+/// The same words one at a time, as views of the text: for sniffers, which mostly stop at the
+/// first word or two.
+class WordWalker {
+public:
+    explicit WordWalker(std::string_view text) : rest_(text) {}
+    /// The next word into `word`; false (and `word` empty) after the last one.
+    bool next(std::string_view& word);
+
+private:
+    std::string_view rest_;
+};
 /// True when `text` starts with `prefix`, ignoring ASCII case.
 bool startsWithNoCase(std::string_view text, const char* prefix);
 bool equalsNoCase(const std::string& a, const char* b);
 /// Parses a non-negative decimal number that fills the whole text.
-bool parseCount(const std::string& text, std::size_t& value);
+bool parseCount(std::string_view text, std::size_t& value);
 /// Characters a row may hold in any of the formats: printable, not blank.
 bool isResidueChar(char c);
 

@@ -35,7 +35,7 @@ const char* const kErrExtraRow = "more rows in this block than in the first: ";
 const char* const kErrTruncatedBlock = "truncated block: expected ";
 const char* const kErrBadConservation = "unexpected text in a conservation line";
 
-bool isHeader(const std::string& line) {
+bool isHeader(std::string_view line) {
     if (alignio::startsWithNoCase(line, "CLUSTAL"))
         return true;
     // Other aligners write the same layout under their own name.
@@ -45,7 +45,7 @@ bool isHeader(const std::string& line) {
 }
 
 Sniff sniffClustal(std::string_view head, bool) {
-    const std::string first = alignio::firstNonBlankLine(head);
+    const std::string_view first = alignio::firstNonBlankLine(head);
     return !first.empty() && isHeader(first) ? Sniff::Yes : Sniff::No;
 }
 

@@ -65,28 +65,46 @@ std::string valueAfter(const std::vector<std::string>& fields, const char* key) 
     return std::string();
 }
 
+// The line of `text` that holds position `at`, without its line end.
+std::string_view lineAround(std::string_view text, std::size_t at) {
+    const std::size_t begin = at == 0 ? 0 : text.rfind('\n', at - 1) + 1; // npos + 1 == 0
+    std::size_t end = text.find('\n', at);
+    if (end == std::string_view::npos)
+        end = text.size();
+    std::string_view line = text.substr(begin, end - begin);
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    return line;
+}
+
 Sniff sniffMsf(std::string_view head, bool) {
-    // Every MSF head holds "MSF:" (its divider line), "!!" or "Name:" lines; most files hold
-    // none. Both words end in ':', which sequence text seldom holds, so that is what is searched.
-    bool keyword = head.find("!!") != std::string_view::npos;
-    for (std::size_t at = head.find(':'); !keyword && at != std::string_view::npos; at = head.find(':', at + 1))
-        keyword = (at >= 3 && head.compare(at - 3, 4, "MSF:") == 0) ||
-                  (at >= 4 && head.compare(at - 4, 5, "Name:") == 0);
-    if (!keyword)
-        return Sniff::No;
-    bool names = false, end = false;
-    alignio::LineWalker walker(head);
-    for (std::string_view line; walker.next(line);) {
-        if (alignio::startsWithNoCase(line, "!!AA_MULTIPLE_ALIGNMENT") ||
-            alignio::startsWithNoCase(line, "!!NA_MULTIPLE_ALIGNMENT") || isDivider(line))
+    if (head.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        head.remove_prefix(3);
+    // An MSF head has its "!!..._MULTIPLE_ALIGNMENT" line or its divider ("... MSF: <n> ... .."),
+    // or at least "Name:" lines and the "//" after them. Each is looked for by its own marker
+    // rather than by walking every line, and the words by their ':' (which sequence letters
+    // never are): most heads hold none of them, and a long head is passed over at the speed of
+    // a byte search. A "RecName:" is no "Name:" line.
+    for (std::size_t at = head.find("!!"); at != std::string_view::npos; at = head.find("!!", at + 1))
+        if (at == 0 || head[at - 1] == '\n') {
+            const std::string_view line = head.substr(at);
+            if (alignio::startsWithNoCase(line, "!!AA_MULTIPLE_ALIGNMENT") ||
+                alignio::startsWithNoCase(line, "!!NA_MULTIPLE_ALIGNMENT"))
+                return Sniff::Yes;
+        }
+    bool names = false;
+    for (std::size_t at = head.find(':'); at != std::string_view::npos; at = head.find(':', at + 1)) {
+        if (at >= 3 && head.compare(at - 3, 4, "MSF:") == 0 && isDivider(lineAround(head, at)))
             return Sniff::Yes;
-        const std::string_view text = alignio::trimmed(line);
-        if (text.compare(0, 5, "Name:") == 0)
-            names = true;
-        if (text == "//")
-            end = true;
+        if (!names && at >= 4 && head.compare(at - 4, 5, "Name:") == 0)
+            names = alignio::trimmed(lineAround(head, at)).compare(0, 5, "Name:") == 0;
     }
-    return names && end ? Sniff::Maybe : Sniff::No;
+    if (!names)
+        return Sniff::No;
+    for (std::size_t at = head.find("//"); at != std::string_view::npos; at = head.find("//", at + 1))
+        if (alignio::trimmed(lineAround(head, at)) == "//")
+            return Sniff::Maybe;
+    return Sniff::No;
 }
 
 void parseMsf(const std::string& text, ParseResult& result) {

@@ -556,17 +556,10 @@ Sniff sniffNexus(std::string_view head, bool complete) {
     if (!alignio::startsWithNoCase(head.substr(i, 6), "#NEXUS"))
         return Sniff::No;
     // Look for "begin data" or "begin characters" among the words, one word at a time.
-    auto nextWord = [&head](std::size_t& at) {
-        while (at < head.size() && alignio::isSpace(head[at]))
-            ++at;
-        const std::size_t start = at;
-        while (at < head.size() && !alignio::isSpace(head[at]))
-            ++at;
-        return head.substr(start, at - start);
-    };
-    std::size_t at = i;
-    for (std::string_view word = nextWord(at), following; !word.empty(); word = following) {
-        following = nextWord(at);
+    alignio::WordWalker words(head.substr(i));
+    std::string_view word, following;
+    for (words.next(word); !word.empty(); word = following) {
+        words.next(following);
         if (word.size() == 5 && alignio::startsWithNoCase(word, "BEGIN") &&
             (alignio::startsWithNoCase(following, "DATA;") ||
              (following.size() == 4 && alignio::startsWithNoCase(following, "DATA")) ||

@@ -48,14 +48,15 @@ bool isPhylipResidue(char c) {
     return alignio::isResidueChar(c) && !std::strchr(kNotResidue, c);
 }
 
-bool parseHeader(const std::string& line, std::size_t& rows, std::size_t& columns) {
-    const std::vector<std::string> fields = alignio::words(line);
-    if (fields.size() < 2 || !alignio::parseCount(fields[0], rows) ||
-        !alignio::parseCount(fields[1], columns))
+bool parseHeader(std::string_view line, std::size_t& rows, std::size_t& columns) {
+    alignio::WordWalker words(line);
+    std::string_view word;
+    if (!words.next(word) || !alignio::parseCount(word, rows) || !words.next(word) ||
+        !alignio::parseCount(word, columns))
         return false;
     // Options after the counts are single letters (I, S, ...) in old PHYLIP programs.
-    for (std::size_t i = 2; i < fields.size(); ++i)
-        if (fields[i].size() != 1 || !std::isalpha(static_cast<unsigned char>(fields[i][0])))
+    while (words.next(word))
+        if (word.size() != 1 || !std::isalpha(static_cast<unsigned char>(word[0])))
             return false;
     return true;
 }

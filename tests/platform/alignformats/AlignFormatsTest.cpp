@@ -396,6 +396,60 @@ TEST(AlignFormatsPaths, WeakPhylipContentNeedsTheExtension) {
 
 // ---- saving --------------------------------------------------------------------------------------
 
+// The MSF sniffer looks for its markers wherever they stand in the head; words that merely
+// contain a marker ("RecName:") claim nothing.
+TEST(AlignFormatsPaths, MsfMarkersAreFoundOnlyWhereTheyCount) {
+    const std::string comments(200 * 30, ' ');
+    std::string manyLines;
+    for (int i = 0; i < 200; ++i)
+        manyLines += "Some words of a preamble line\n";
+    struct Case {
+        const char* what;
+        std::string text;
+        bool asTxt; // claimed under .txt (content alone)
+        bool asMsf; // claimed under .msf
+    } cases[] = {
+        {"header line", "!!AA_MULTIPLE_ALIGNMENT 1.0\nx\n", true, true},
+        {"header line in lower case", "!!na_multiple_alignment\n", true, true},
+        {"header line after a byte-order mark", "\xEF\xBB\xBF!!AA_MULTIPLE_ALIGNMENT\n", true, true},
+        {"indented header line", " !!AA_MULTIPLE_ALIGNMENT\n", false, false},
+        {"divider deep in the head", manyLines + " x.msf  MSF: 10  Type: N  Check: 1234  ..\n", true, true},
+        {"divider with CRLF", "x.msf MSF: 10 Type: N Check: 1 ..\r\n", true, true},
+        {"divider on the last, unfinished line", manyLines + "MSF: 10 ..", true, true},
+        {"MSF: on a line that does not end in ..", "MSF: 10 Type: N\n", false, false},
+        {"Name: lines and //", " Name: a Len: 10 Check: 1 Weight: 1\n//\n", false, true},
+        {"Name: lines without //", " Name: a Len: 10\n", false, false},
+        {"// that is not alone on its line", " Name: a Len: 10\n// end\n", false, false},
+        {"annotation with RecName: and //",
+         "ID   TPA_HUMAN   Reviewed;   562 AA.\nDE   RecName: Full=Tissue\n" + comments + "\n//\n", false, false},
+    };
+    mftest::TempDir dir;
+    Ovik::MSFModelSource msf;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(msf.handles(mftest::writeFile(dir.file("t.txt"), c.text).c_str()), c.asTxt);
+        EXPECT_EQ(msf.handles(mftest::writeFile(dir.file("t.msf"), c.text).c_str()), c.asMsf);
+    }
+}
+
+// The PHYLIP header: two counts, then only one-letter options.
+TEST(AlignFormatsPaths, PhylipHeaderIsTwoCountsAndLetterOptions) {
+    const std::string rows = "alpha     ACGTACGTAC\nbeta      ACGTACGTAC\n";
+    struct Case {
+        const char* header;
+        bool claimed;
+    } cases[] = {
+        {"2 10", true},        {"  2   10  ", true},  {"\t2\t10\tI", true}, {"2 10 I S", true},
+        {"2 10 IS", false},    {"2 10 1", false},     {"2x 10", false},       {"2", false},
+        {"2 ten", false},      {"-2 10", false},      {"0 10", false},        {"2 10 i", true},
+    };
+    mftest::TempDir dir;
+    for (const Case& c : cases) {
+        const std::string path = mftest::writeFile(dir.file("t.txt"), std::string("\n") + c.header + "\n" + rows);
+        EXPECT_EQ(Ovik::PHYModelSource().handles(path.c_str()), c.claimed) << c.header;
+    }
+}
+
 TEST(AlignFormatsSave, RefusesUnequalRowsAndKeepsTheOldFile) {
     for (Fmt format : kAll) {
         SourcePtr source = makeSource(format);

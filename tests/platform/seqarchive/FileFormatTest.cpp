@@ -152,6 +152,35 @@ TEST(Sniffing, LooksOnlyAtTheFirst64KiB) {
     EXPECT_EQ(Ovik::SeqArchive::GetFileFormat(mftest::writeFile(dir.file("long.fa"), longLine)), "FASTA");
 }
 
+// Text is what holds no NUL and at most 1% other control bytes; bytes above 0x7F are text.
+TEST(Sniffing, BinaryIsANulOrMoreThanOnePercentControlBytes) {
+    const std::string head = ">x\n"; // 3 bytes; the file is 1,000 bytes in all
+    auto fasta = [&](std::size_t controls, char control, std::size_t at) {
+        std::string body(997, 'A');
+        for (std::size_t i = 0; i < controls; ++i)
+            body[at + i * 7] = control;
+        return head + body;
+    };
+    struct Case {
+        const char* what;
+        std::string content;
+        const char* format;
+    } cases[] = {
+        {"ten control bytes in 1,000", fasta(10, '\x01', 20), "FASTA"},
+        {"eleven control bytes in 1,000", fasta(11, '\x1F', 20), ""},
+        {"line ends, tabs and form feeds are text", fasta(100, '\t', 20) , "FASTA"},
+        {"bytes above 0x7F are text", fasta(100, '\xE9', 20), "FASTA"},
+        {"a NUL inside a 16-byte block", fasta(1, '\0', 40), ""},
+        {"a NUL in the last bytes", fasta(1, '\0', 996), ""},
+        {"a short file with a NUL", std::string(">x\nA\0", 6), ""},
+        {"a short file of text", ">x\nAC\n", "FASTA"},
+    };
+    mftest::TempDir dir;
+    for (const Case& c : cases)
+        EXPECT_EQ(Ovik::SeqArchive::GetFileFormat(mftest::writeFile(dir.file("f.dat"), c.content)), c.format)
+            << c.what;
+}
+
 TEST(Opening, UnknownFormatNameAndMissingFileNameThePath) {
     mftest::TempDir dir;
     std::string path = mftest::writeFile(dir.file("a.fa"), ">a\nACGT\n");
