@@ -97,6 +97,18 @@ bool hasTraceLink(std::string_view prefix) {
     return false;
 }
 
+bool holdsNul(std::string_view bytes) { return bytes.find('\0') != std::string_view::npos; }
+
+/// The decoder's verdict `code` on a file's first bytes (`signature`, within `prefix`), kept
+/// only when the file can be of that kind: an experiment file only with its trace link, and a
+/// binary chromatogram only with NUL bytes in its signature (each kind stores counts and offsets
+/// as big-endian words in its header, and no real file has counts that need all four bytes).
+int plausibleCode(int code, std::string_view signature, std::string_view prefix) {
+    if (code == TT_EXP)
+        return hasTraceLink(prefix) ? code : TT_UNK;
+    return code == TT_UNK || holdsNul(signature) ? code : TT_UNK;
+}
+
 /// The decoder's verdict on a file's first bytes; 0 for plain text, unknown and compressed
 /// content. Lock held.
 int classifySignatureLocked(std::string_view prefix) {
@@ -120,13 +132,9 @@ int classifyFile(detail::TraceFileBytes& file, std::string& prefix) {
         std::lock_guard<std::mutex> lock(ioLibMutex());
         code = classifySignatureLocked(prefix);
     }
-    if (code == TT_EXP && !hasTraceLink(prefix)) {
-        if (prefix.size() == detail::traceSignatureBytes)
-            prefix += file.readNext(detail::tracePrefixBytes - detail::traceSignatureBytes);
-        if (!hasTraceLink(prefix))
-            code = TT_UNK;
-    }
-    return code;
+    if (code == TT_EXP && !hasTraceLink(prefix) && prefix.size() == detail::traceSignatureBytes)
+        prefix += file.readNext(detail::tracePrefixBytes - detail::traceSignatureBytes);
+    return plausibleCode(code, std::string_view(prefix).substr(0, detail::traceSignatureBytes), prefix);
 }
 
 bool isZtrCode(int code) { return code >= TT_ZTR && code <= TT_ZTR3; }
@@ -377,14 +385,18 @@ TraceFile::FormatType TraceFile::getFormat(const char* path) {
     bool complete = false;
     if (!path || !cmn::peekFileHead(path, detail::tracePrefixBytes, head, complete))
         return Unknown;
+    const std::string_view signature = head.substr(0, detail::traceSignatureBytes);
+    // Detection over many files asks this mostly of text files without a trace link, which can
+    // be no chromatogram (see plausibleCode); the decoder's classifier would copy and scan each
+    // of them under the global lock.
+    if (!holdsNul(signature) && !hasTraceLink(head))
+        return Unknown;
     int code;
     {
         std::lock_guard<std::mutex> lock(ioLibMutex());
-        code = classifySignatureLocked(head.substr(0, detail::traceSignatureBytes));
+        code = classifySignatureLocked(signature);
     }
-    if (code == TT_EXP && !hasTraceLink(head))
-        code = TT_UNK;
-    return static_cast<FormatType>(code);
+    return static_cast<FormatType>(plausibleCode(code, signature, head));
 }
 
 bool TraceFile::supports(const char* format) {

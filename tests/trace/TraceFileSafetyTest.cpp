@@ -6,6 +6,7 @@
 #include <trace/TraceFile.h>
 
 #include <TestSupport.h>
+#include <TraceWriter.h>
 
 #include <gtest/gtest.h>
 
@@ -116,6 +117,25 @@ TEST(TraceFilePlainText, ThatCrashesThePlainReaderIsRefusedUnread) {
     const std::string path = mftest::writeFile(dir.file("clip.txt"), text);
     EXPECT_EQ(TraceFile::Unknown, TraceFile::getFormat(path.c_str()));
     EXPECT_FALSE(TraceFile().read(path.c_str(), nullptr));
+}
+
+// Text that merely starts with a chromatogram's magic is no chromatogram: the binary kinds always
+// hold NUL bytes in their headers. The real thing, written by the decoder's own writer, is.
+TEST(TraceFilePlainText, ThatStartsWithAMagicIsNoChromatogram) {
+    mftest::TempDir dir;
+    const std::string filler(300, 'x');
+    for (const std::string& text : {".scf" + filler, "ABIF" + filler, "\xAEZTR\r\n\x1A\n\x01\x02" + filler,
+                                    std::string(128, 'M') + "ABIF" + filler}) {
+        const std::string path = mftest::writeFile(dir.file("magic.dat"), text);
+        EXPECT_EQ(TraceFile::Unknown, TraceFile::getFormat(path.c_str())) << text.substr(0, 8);
+        EXPECT_FALSE(TraceFile().read(path.c_str(), nullptr));
+    }
+    const std::string scf = dir.file("real.dat");
+    mftest::writeTrace(scf, mftest::TraceKind::SCF);
+    EXPECT_EQ(TraceFile::SCF, TraceFile::getFormat(scf.c_str()));
+    const std::string ztr = dir.file("real2.dat");
+    mftest::writeTrace(ztr, mftest::TraceKind::ZTR);
+    EXPECT_EQ(TraceFile::ZTR, TraceFile::getFormat(ztr.c_str()));
 }
 
 TEST(TraceFileExperimentLinks, ThatCannotGiveATraceAreRefused) {
