@@ -7,7 +7,9 @@ Usage: bench_run.py BUILD_DIR DATA_DIR [OUT.md]
 Each command runs MF_BENCH_REPS times (default 3) under GNU time (for the peak resident memory)
 and the median is kept. Times are whole-process wall times, except:
   * Biopython: the loop alone (interpreter start and imports are left out, to the peer's advantage);
-  * chromatograms and getType: the loop alone, for both sides (the file list is made beforehand).
+  * chromatograms and getType: the loop alone, for both sides (the file list is made beforehand);
+    these short runs take turns with their floors, at least 7 rounds, so that the machine's drift
+    does not fall between the two sides of a ratio.
 Ratios are speed ratios, ours / peer: above 1 means this library is faster.
 """
 import os
@@ -21,6 +23,7 @@ BUILD = os.path.abspath(sys.argv[1])
 DATA = os.path.abspath(sys.argv[2])
 OUT = sys.argv[3] if len(sys.argv) > 3 else None
 REPS = int(os.environ.get("MF_BENCH_REPS", "3"))
+INTERLEAVED_REPS = max(REPS, 7)
 DRIVER = os.path.join(BUILD, "bench", "mf_bench_driver")
 TOOL = os.path.join(BUILD, "tools", "modelfactory")
 PY = "/usr/bin/python3"  # the interpreter python3-biopython is installed for
@@ -48,31 +51,33 @@ def parse_pairs(text):
     return out
 
 
+def run_once(cmd, stdout_file=None):
+    """Runs cmd once; returns (seconds, peak MiB, key=value output). The seconds are the
+    program's own figure when it prints one, else the wall time."""
+    with tempfile.NamedTemporaryFile("r", dir=SCRATCH, delete=False) as tf:
+        timefile = tf.name
+    out = open(stdout_file, "w") if stdout_file else subprocess.PIPE
+    start = time.perf_counter()
+    # In the scratch folder: seqret -feature leaves a feature file in its working folder.
+    proc = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", timefile] + cmd, cwd=SCRATCH,
+                          stdout=out, stderr=subprocess.PIPE, text=True)
+    wall = time.perf_counter() - start
+    if stdout_file:
+        out.close()
+    if proc.returncode != 0:
+        raise RuntimeError("%s failed (%d): %s" % (" ".join(cmd), proc.returncode, proc.stderr[-2000:]))
+    with open(timefile) as f:
+        peak = int(f.read().split()[-1]) / 1024.0
+    os.unlink(timefile)
+    pairs = parse_pairs(proc.stdout or "")
+    return (float(pairs["seconds"]) if "seconds" in pairs else wall), peak, pairs
+
+
 def run(cmd, stdout_file=None):
     """Runs cmd REPS times; returns (median seconds, median peak MiB, key=value output of the last)."""
-    walls, peaks, reported, pairs = [], [], [], {}
-    for _ in range(REPS):
-        with tempfile.NamedTemporaryFile("r", dir=SCRATCH, delete=False) as tf:
-            timefile = tf.name
-        out = open(stdout_file, "w") if stdout_file else subprocess.PIPE
-        start = time.perf_counter()
-        # In the scratch folder: seqret -feature leaves a feature file in its working folder.
-        proc = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", timefile] + cmd, cwd=SCRATCH,
-                              stdout=out, stderr=subprocess.PIPE, text=True)
-        wall = time.perf_counter() - start
-        if stdout_file:
-            out.close()
-        if proc.returncode != 0:
-            raise RuntimeError("%s failed (%d): %s" % (" ".join(cmd), proc.returncode, proc.stderr[-2000:]))
-        with open(timefile) as f:
-            peaks.append(int(f.read().split()[-1]) / 1024.0)
-        os.unlink(timefile)
-        pairs = parse_pairs(proc.stdout or "")
-        walls.append(wall)
-        if "seconds" in pairs:
-            reported.append(float(pairs["seconds"]))
-    seconds = statistics.median(reported) if reported else statistics.median(walls)
-    return seconds, statistics.median(peaks), pairs
+    results = [run_once(cmd, stdout_file) for _ in range(REPS)]
+    return (statistics.median(r[0] for r in results), statistics.median(r[1] for r in results),
+            results[-1][2])
 
 
 def py(code):
@@ -130,6 +135,20 @@ def files_rate(workload, tool, cmd):
     add(workload, tool, int(pairs["files"]) / seconds, "files/s", peak)
 
 
+def files_rates_side_by_side(workload, entries):
+    """The in-process loops (chromatograms, getType) take well under a second, so the machine's
+    drift between one program's runs and the next's would decide their ratio: their runs take
+    turns instead, INTERLEAVED_REPS rounds of one run each, and each keeps its median."""
+    results = {tool: [] for tool, _ in entries}
+    for _ in range(INTERLEAVED_REPS):
+        for tool, cmd in entries:
+            results[tool].append(run_once(cmd))
+    for tool, _ in entries:
+        runs = results[tool]
+        seconds = statistics.median(r[0] for r in runs)
+        add(workload, tool, int(runs[-1][2]["files"]) / seconds, "files/s", statistics.median(r[1] for r in runs))
+
+
 def out(name):
     return os.path.join(SCRATCH, name)
 
@@ -183,23 +202,23 @@ def main():
 
     W = "2,000 chromatograms (ABI+SCF+ZTR)"
     log(W)
-    files_rate(W, "ours (TraceFile::read)", [DRIVER, "traces"] + TRACES)
-    files_rate(W, "io_lib read_reading (floor)", [DRIVER, "iolib"] + TRACES)
+    files_rates_side_by_side(W, [("ours (TraceFile::read)", [DRIVER, "traces"] + TRACES),
+                                 ("io_lib read_reading (floor)", [DRIVER, "iolib"] + TRACES)])
     for sub, folder in zip(("ABI", "SCF", "ZTR"), TRACES):
         n = len(os.listdir(folder))
         W = "%d %s chromatograms" % (n, sub)
         log(W)
-        files_rate(W, "ours (TraceFile::read)", [DRIVER, "traces", folder])
-        files_rate(W, "io_lib read_reading (floor)", [DRIVER, "iolib", folder])
+        files_rates_side_by_side(W, [("ours (TraceFile::read)", [DRIVER, "traces", folder]),
+                                     ("io_lib read_reading (floor)", [DRIVER, "iolib", folder])])
         if sub == "ABI":
             files_rate(W, "Biopython SeqIO abi", py(BIO_ABI % folder))
 
     W = "getType, 10,000 mixed files"
     log(W)
-    files_rate(W, "ours (ModelFactory::getType)", [DRIVER, "gettype", MIXED])
-    files_rate(W, "ours, factory layers alone", [DRIVER, "gettype-own", MIXED])
-    files_rate(W, "stat + open + read 32 KiB (content floor)", [DRIVER, "head", MIXED])
-    files_rate(W, "stat (floor)", [DRIVER, "stat", MIXED])
+    files_rates_side_by_side(W, [("ours (ModelFactory::getType)", [DRIVER, "gettype", MIXED]),
+                                 ("ours, factory layers alone", [DRIVER, "gettype-own", MIXED]),
+                                 ("stat + open + read 32 KiB (content floor)", [DRIVER, "head", MIXED]),
+                                 ("stat (floor)", [DRIVER, "stat", MIXED])])
 
     for name, path in (("200 MB FASTA", LONG), ("1M reads", READS), ("100 MB GenBank", GB), ("50 MB EMBL", EMBL)):
         W = "iterate, " + name

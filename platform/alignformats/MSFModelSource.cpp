@@ -80,18 +80,14 @@ std::string_view lineAround(std::string_view text, std::size_t at) {
 Sniff sniffMsf(std::string_view head, bool) {
     if (head.compare(0, 3, "\xEF\xBB\xBF") == 0)
         head.remove_prefix(3);
-    // An MSF head has its "!!..._MULTIPLE_ALIGNMENT" line or its divider ("... MSF: <n> ... .."),
-    // or at least "Name:" lines and the "//" after them. Each is looked for by its own marker
-    // rather than by walking every line, and the words by their ':' (which sequence letters
-    // never are): most heads hold none of them, and a long head is passed over at the speed of
-    // a byte search. A "RecName:" is no "Name:" line.
-    for (std::size_t at = head.find("!!"); at != std::string_view::npos; at = head.find("!!", at + 1))
-        if (at == 0 || head[at - 1] == '\n') {
-            const std::string_view line = head.substr(at);
-            if (alignio::startsWithNoCase(line, "!!AA_MULTIPLE_ALIGNMENT") ||
-                alignio::startsWithNoCase(line, "!!NA_MULTIPLE_ALIGNMENT"))
-                return Sniff::Yes;
-        }
+    // An MSF file opens with its "!!..._MULTIPLE_ALIGNMENT" line or has its divider ("... MSF:
+    // <n> ... .."), or at least "Name:" lines and the "//" after them. The words are looked for
+    // by their ':' (which sequence letters never are) rather than by walking every line: most
+    // heads hold none, and a long head is passed over at the speed of a byte search. A "RecName:"
+    // is no "Name:" line.
+    if (alignio::startsWithNoCase(head, "!!AA_MULTIPLE_ALIGNMENT") ||
+        alignio::startsWithNoCase(head, "!!NA_MULTIPLE_ALIGNMENT"))
+        return Sniff::Yes;
     bool names = false;
     for (std::size_t at = head.find(':'); at != std::string_view::npos; at = head.find(':', at + 1)) {
         if (at >= 3 && head.compare(at - 3, 4, "MSF:") == 0 && isDivider(lineAround(head, at)))

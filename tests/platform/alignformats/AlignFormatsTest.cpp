@@ -413,6 +413,8 @@ TEST(AlignFormatsPaths, MsfMarkersAreFoundOnlyWhereTheyCount) {
         {"header line in lower case", "!!na_multiple_alignment\n", true, true},
         {"header line after a byte-order mark", "\xEF\xBB\xBF!!AA_MULTIPLE_ALIGNMENT\n", true, true},
         {"indented header line", " !!AA_MULTIPLE_ALIGNMENT\n", false, false},
+        {"header line that is not the first", "note\n!!AA_MULTIPLE_ALIGNMENT\n", false, false},
+        {"header line after other lines, with a divider", "note\n!!AA_MULTIPLE_ALIGNMENT\nMSF: 9 ..\n", true, true},
         {"divider deep in the head", manyLines + " x.msf  MSF: 10  Type: N  Check: 1234  ..\n", true, true},
         {"divider with CRLF", "x.msf MSF: 10 Type: N Check: 1 ..\r\n", true, true},
         {"divider on the last, unfinished line", manyLines + "MSF: 10 ..", true, true},
