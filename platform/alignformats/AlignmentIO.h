@@ -87,6 +87,8 @@ public:
     explicit LineWalker(std::string_view text);
     /// The next line into `line`; false after the last one.
     bool next(std::string_view& line);
+    /// True once the last line has been given.
+    bool atEnd() const { return rest_.empty(); }
 
 private:
     std::string_view rest_;

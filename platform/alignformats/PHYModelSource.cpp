@@ -277,28 +277,25 @@ void parsePhylip(const std::string& text, ParseResult& result) {
 }
 
 Sniff sniffPhylip(std::string_view head, bool complete) {
-    std::size_t headerRows = 0, headerColumns = 0;
-    if (!parseHeader(alignio::firstNonBlankLine(head), headerRows, headerColumns))
-        return Sniff::No; // most files fail here, before the head is split into lines
-    const std::vector<std::string> lines = alignio::splitLines(head);
-    std::size_t i = 0;
-    while (i < lines.size() && alignio::trim(lines[i]).empty())
-        ++i;
+    // Line by line, without splitting the head: only the header and the first row count.
+    alignio::LineWalker walker(head);
+    std::string_view line;
+    while (walker.next(line) && alignio::trimmed(line).empty()) {
+    }
     std::size_t rows = 0, columns = 0;
-    if (i == lines.size() || !parseHeader(lines[i], rows, columns) || rows == 0 || columns == 0)
-        return Sniff::No;
+    if (!parseHeader(line, rows, columns) || rows == 0 || columns == 0)
+        return Sniff::No; // most files fail here
     // The first row should read as a name and residues, in one of the two name styles.
-    std::size_t j = i + 1;
-    while (j < lines.size() && alignio::trim(lines[j]).empty())
-        ++j;
-    if (j == lines.size())
+    bool found = false;
+    while (!found && walker.next(line))
+        found = !alignio::trimmed(line).empty();
+    if (!found)
         return complete ? Sniff::No : Sniff::Maybe;
-    const std::string& line = lines[j];
-    if (j + 1 == lines.size() && !complete)
-        return Sniff::Maybe;   // the row may be cut by the sniff limit
+    if (walker.atEnd() && !complete)
+        return Sniff::Maybe; // the row may be cut by the sniff limit
     if (alignio::isSpace(line[0]))
         return Sniff::No;
-    auto residuesOnly = [](const std::string& text) {
+    auto residuesOnly = [](std::string_view text) {
         bool any = false;
         for (char c : text) {
             if (alignio::isSpace(c))
@@ -311,7 +308,7 @@ Sniff sniffPhylip(std::string_view head, bool complete) {
     };
     const bool strict = line.size() > kStrictWidth && residuesOnly(line.substr(kStrictWidth));
     const std::size_t end = line.find_first_of(" \t");
-    const bool relaxed = end != std::string::npos && residuesOnly(line.substr(end));
+    const bool relaxed = end != std::string_view::npos && residuesOnly(line.substr(end));
     return strict || relaxed ? Sniff::Yes : Sniff::Maybe;
 }
 
