@@ -41,14 +41,19 @@ thread_local unsigned long t_scope = 0; // the current outermost scope's number;
 thread_local unsigned long t_scopesOpened = 0;
 
 // Reads up to `want` bytes from the start of the file into `out`; `size` receives the count.
-bool readFrom(const std::string& path, std::size_t want, std::vector<char>& out, std::size_t& size) {
+// `expected` is the size the file was seen with: once that much has come, the read that would
+// only confirm the end is saved (most files sniffed are smaller than `want`). Files that
+// report no size (those of /proc among them) are read to their end.
+bool readFrom(const std::string& path, std::size_t want, std::size_t expected, std::vector<char>& out,
+              std::size_t& size) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
     if (out.size() < want)
         out.resize(want);
+    const std::size_t stopAt = expected > 0 ? std::min(want, expected) : want;
     std::size_t got = 0;
-    while (got < want) {
+    while (got < stopAt) {
         const ssize_t n = ::read(fd, out.data() + got, want - got);
         if (n < 0 && errno == EINTR)
             continue;
@@ -107,7 +112,7 @@ bool peekFileHead(const std::string& path, std::size_t maxBytes, std::string_vie
         return false;
     if (!r.haveBytes || (!r.whole && r.size < maxBytes)) {
         const std::size_t want = std::max(maxBytes, kMinimumRead);
-        r.haveBytes = readFrom(path, want, r.buffer, r.size);
+        r.haveBytes = readFrom(path, want, static_cast<std::size_t>(r.identity.st_size), r.buffer, r.size);
         if (!r.haveBytes)
             return false;
         r.whole = r.size < want;

@@ -133,6 +133,29 @@ TEST(FileHead, ReadsTheStartAndSeesChangesToTheFile) {
     EXPECT_FALSE(complete);
 }
 
+// The head is read as far as the size the file was seen with; files that report no size (those
+// of /proc) are read to their end all the same.
+TEST(FileHead, FilesReportingNoSizeAreReadToTheirEnd) {
+    struct stat st;
+    ASSERT_EQ(::stat("/proc/self/status", &st), 0);
+    if (!S_ISREG(st.st_mode) || st.st_size != 0)
+        GTEST_SKIP() << "/proc/self/status does not report size 0 here";
+    std::string head;
+    bool complete = false;
+    ASSERT_TRUE(cmn::readFileHead("/proc/self/status", 100000, head, complete));
+    EXPECT_TRUE(complete);
+    EXPECT_EQ(head.compare(0, 5, "Name:"), 0) << head.substr(0, 40);
+
+    mftest::TempDir dir;
+    for (std::size_t size : {std::size_t(1), std::size_t(4095), std::size_t(32 * 1024), std::size_t(40000)}) {
+        const std::string bytes(size, 'G');
+        const std::string path = mftest::writeFile(dir.file("s" + std::to_string(size)), bytes);
+        ASSERT_TRUE(cmn::readFileHead(path, 100000, head, complete));
+        EXPECT_EQ(head, bytes);
+        EXPECT_TRUE(complete);
+    }
+}
+
 TEST(FileHead, RefusesWhatIsNotARegularFileWithoutOpeningIt) {
     mftest::TempDir dir;
     std::string head;
