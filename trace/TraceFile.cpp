@@ -371,7 +371,8 @@ ReadPtr decode(const char* path, detail::TraceFileBytes& file, const std::string
                 return ReadPtr();
         }
         TracePathOverride override(code == TT_EXP ? &searchPath : nullptr);
-        read = mfread_reading(memory.get(), name.data(), TT_ANY);
+        // The kind is known from the same bytes: the decoder need not classify them again.
+        read = mfread_reading(memory.get(), name.data(), code);
     }
     return ReadPtr(read);
 }

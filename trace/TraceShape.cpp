@@ -40,10 +40,16 @@ long long runLengthOutput(const unsigned char* block, std::uint64_t length) {
     const unsigned char guard = block[5];
     long long out = 0;
     for (std::uint64_t at = 6; at < length;) {
-        if (block[at] != guard) {
-            ++out;
-            ++at;
-        } else if (at + 1 < length && block[at + 1] == 0) {
+        // Writers pick the rarest byte as the guard: the literal bytes up to the next one are
+        // counted at once.
+        const void* next = std::memchr(block + at, guard, static_cast<std::size_t>(length - at));
+        const std::uint64_t literalEnd =
+            next ? static_cast<std::uint64_t>(static_cast<const unsigned char*>(next) - block) : length;
+        out += static_cast<long long>(literalEnd - at);
+        at = literalEnd;
+        if (at == length)
+            break;
+        if (at + 1 < length && block[at + 1] == 0) {
             ++out;
             at += 2;
         } else if (at + 2 < length) {

@@ -58,6 +58,17 @@ TEST(TraceShape, ZtrCompressedBlocksDeclareBoundedOutput) {
     const std::string rle = std::string("\x01", 1) + le32(2000u) + std::string("\x96", 1) + runs;
     EXPECT_EQ(ztr(kZtrHeader + ztrChunk("BASE", "", rle)), ShapeFault::None);
     EXPECT_EQ(ztr(kZtrHeader + ztrChunk("BASE", "", rle.substr(0, rle.size() - 1))), ShapeFault::ExpansionTooLarge);
+    // Literals, a literal guard (guard, 0) and runs (guard, count, byte) add up to the declared
+    // length; a block that ends inside a guard sequence is refused.
+    const std::string mixed = std::string("AB\x96\x00\x96\x05" "CDE", 9);
+    for (const auto& c : {std::make_pair(mixed, 10u), std::make_pair(mixed, 11u),
+                          std::make_pair(mixed + "\x96", 10u), std::make_pair(mixed + "\x96\x05", 10u)}) {
+        const std::string block = std::string("\x01", 1) + le32(c.second) + "\x96" + c.first;
+        const bool exact = c.first == mixed && c.second == 10u;
+        EXPECT_EQ(ztr(kZtrHeader + ztrChunk("BASE", "", block)),
+                  exact ? ShapeFault::None : ShapeFault::ExpansionTooLarge)
+            << c.first.size() << " bytes declaring " << c.second;
+    }
     // The extended run-length methods are refused outright.
     EXPECT_EQ(ztr(kZtrHeader + ztrChunk("SMP4", "", std::string("\x04\xea\xfd\xff\xff", 5))), ShapeFault::BadCount);
     EXPECT_EQ(ztr(kZtrHeader + ztrChunk("SMP4", "", std::string("\x03\x00\x10", 3))), ShapeFault::BadCount);
