@@ -5,11 +5,11 @@ one table: workload, our figure, each peer's figure, the ratio, and peak memory.
 Usage: bench_run.py BUILD_DIR DATA_DIR [OUT.md]
 
 Each command runs MF_BENCH_REPS times (default 3) under GNU time (for the peak resident memory)
-and the median is kept. Times are whole-process wall times, except:
+and the median is kept; the programs of one workload take turns, one run each a round. Times are
+whole-process wall times, except:
   * Biopython: the loop alone (interpreter start and imports are left out, to the peer's advantage);
   * chromatograms and getType: the loop alone, for both sides (the file list is made beforehand);
-    these short runs take turns with their floors, at least 7 rounds, so that the machine's drift
-    does not fall between the two sides of a ratio.
+    these short runs get at least 7 rounds.
 Ratios are speed ratios, ours / peer: above 1 means this library is faster.
 """
 import os
@@ -73,13 +73,6 @@ def run_once(cmd, stdout_file=None):
     return (float(pairs["seconds"]) if "seconds" in pairs else wall), peak, pairs
 
 
-def run(cmd, stdout_file=None):
-    """Runs cmd REPS times; returns (median seconds, median peak MiB, key=value output of the last)."""
-    results = [run_once(cmd, stdout_file) for _ in range(REPS)]
-    return (statistics.median(r[0] for r in results), statistics.median(r[1] for r in results),
-            results[-1][2])
-
-
 def py(code):
     return [PY, "-c", "import time, os\nfrom Bio import SeqIO\n" + code]
 
@@ -121,32 +114,35 @@ def add(workload, tool, figure, unit, peak, note=""):
     log("  %-34s %-30s %12s  %7.0f MiB  %s" % (workload, tool, speed_text(figure, unit), peak, note))
 
 
-def throughput(workload, tool, cmd, size_mb, stdout_file=None, note_key=None):
-    seconds, peak, pairs = run(cmd, stdout_file)
-    note = ""
-    if note_key and note_key in pairs:
-        note = "%.2fx residues" % float(pairs[note_key])
-    add(workload, tool, size_mb / seconds, "MB/s", peak, note)
-    return pairs
+class Program:
+    """One program of a workload: its row name, its command, and how its figure is made (the input's
+    size in MB for a throughput; None for a files-per-second rate from the files=N it prints)."""
+
+    def __init__(self, tool, cmd, size_mb=None, stdout_file=None, note_key=None):
+        self.tool, self.cmd, self.size_mb = tool, cmd, size_mb
+        self.stdout_file, self.note_key = stdout_file, note_key
 
 
-def files_rate(workload, tool, cmd):
-    seconds, peak, pairs = run(cmd)
-    add(workload, tool, int(pairs["files"]) / seconds, "files/s", peak)
-
-
-def files_rates_side_by_side(workload, entries):
-    """The in-process loops (chromatograms, getType) take well under a second, so the machine's
-    drift between one program's runs and the next's would decide their ratio: their runs take
-    turns instead, INTERLEAVED_REPS rounds of one run each, and each keeps its median."""
-    results = {tool: [] for tool, _ in entries}
-    for _ in range(INTERLEAVED_REPS):
-        for tool, cmd in entries:
-            results[tool].append(run_once(cmd))
-    for tool, _ in entries:
-        runs = results[tool]
+def measure(workload, programs, reps=None):
+    """Runs the programs of one workload in turns, one run each a round, for `reps` rounds
+    (MF_BENCH_REPS), and adds a row per program with its median time and peak memory. Taking
+    turns keeps the machine's drift from falling between the two sides of a ratio."""
+    log(workload)
+    results = [[] for _ in programs]
+    for _ in range(reps or REPS):
+        for program, runs in zip(programs, results):
+            runs.append(run_once(program.cmd, program.stdout_file))
+    for program, runs in zip(programs, results):
         seconds = statistics.median(r[0] for r in runs)
-        add(workload, tool, int(runs[-1][2]["files"]) / seconds, "files/s", statistics.median(r[1] for r in runs))
+        peak = statistics.median(r[1] for r in runs)
+        pairs = runs[-1][2]
+        note = ""
+        if program.note_key and program.note_key in pairs:
+            note = "%.2fx residues" % float(pairs[program.note_key])
+        if program.size_mb is None:
+            add(workload, program.tool, int(pairs["files"]) / seconds, "files/s", peak, note)
+        else:
+            add(workload, program.tool, program.size_mb / seconds, "MB/s", peak, note)
 
 
 def out(name):
@@ -160,70 +156,64 @@ def main():
     started = time.time()
     nul = os.devnull
 
-    W = "200 MB FASTA (long), read"
-    log(W)
-    throughput(W, "ours", [DRIVER, "read", LONG], mb(LONG))
-    throughput(W, "cat > /dev/null (I/O floor)", ["cat", LONG], mb(LONG), nul)
-    throughput(W, "seqtk seq", ["seqtk", "seq", LONG], mb(LONG), nul)
-    throughput(W, "Biopython SeqIO.parse", py(BIO_PARSE % (LONG, "fasta")), mb(LONG))
-    throughput(W, "seqret (to FASTA)", ["seqret", "-auto", "-sequence", "fasta::" + LONG,
-                                         "-outseq", "fasta::" + out("seqret.fa")], mb(LONG))
-    W = "200 MB FASTA (long), loaded whole"
-    log(W)
-    throughput(W, "ours (factory open)", [DRIVER, "load", LONG], mb(LONG), note_key="ratio")
-    throughput(W, "Biopython SeqIO.to_dict", py(BIO_LOAD % LONG), mb(LONG), note_key="ratio")
+    def cat(path):
+        return Program("cat > /dev/null (I/O floor)", ["cat", path], mb(path), nul)
 
-    W = "1M short reads (100 MB), read"
-    log(W)
-    throughput(W, "ours", [DRIVER, "read", READS], mb(READS))
-    throughput(W, "cat > /dev/null (I/O floor)", ["cat", READS], mb(READS), nul)
-    throughput(W, "seqtk seq", ["seqtk", "seq", READS], mb(READS), nul)
-    throughput(W, "Biopython SeqIO.parse", py(BIO_PARSE % (READS, "fasta")), mb(READS))
-    W = "1M short reads (100 MB), loaded whole"
-    log(W)
-    throughput(W, "ours (factory open)", [DRIVER, "load", READS], mb(READS), note_key="ratio")
-    throughput(W, "Biopython SeqIO.to_dict", py(BIO_LOAD % READS), mb(READS), note_key="ratio")
+    measure("200 MB FASTA (long), read", [
+        Program("ours", [DRIVER, "read", LONG], mb(LONG)),
+        cat(LONG),
+        Program("seqtk seq", ["seqtk", "seq", LONG], mb(LONG), nul),
+        Program("Biopython SeqIO.parse", py(BIO_PARSE % (LONG, "fasta")), mb(LONG)),
+        Program("seqret (to FASTA)", ["seqret", "-auto", "-sequence", "fasta::" + LONG,
+                                      "-outseq", "fasta::" + out("seqret.fa")], mb(LONG))])
+    measure("200 MB FASTA (long), loaded whole", [
+        Program("ours (factory open)", [DRIVER, "load", LONG], mb(LONG), note_key="ratio"),
+        Program("Biopython SeqIO.to_dict", py(BIO_LOAD % LONG), mb(LONG), note_key="ratio")])
 
-    for W, path, fmt, name in (("100 MB GenBank, features kept", GB, "genbank", "gb"),
-                               ("50 MB EMBL, features kept", EMBL, "embl", "embl")):
-        log(W + ": read")
-        throughput(W + ": read", "ours", [DRIVER, "read", path], mb(path))
-        throughput(W + ": read", "Biopython SeqIO.parse", py(BIO_PARSE % (path, fmt)), mb(path))
-        C = W.split(",")[0] + " -> FASTA"
-        log(C)
-        throughput(C, "ours (modelfactory convert)",
-                   [TOOL, "convert", path, out("ours.fasta"), "--to", "FASTA"], mb(path), nul)
-        throughput(C, "cat > /dev/null (I/O floor)", ["cat", path], mb(path), nul)
-        throughput(C, "Biopython SeqIO.convert (drops features)", py(BIO_CONVERT % (path, fmt, out("bio.fa"))), mb(path))
-        throughput(C, "seqret -feature", ["seqret", "-auto", "-feature", "-sequence", fmt + "::" + path,
-                                          "-outseq", "fasta::" + out("seqret.fa")], mb(path))
-        throughput(C, "seqret (drops features)", ["seqret", "-auto", "-sequence", fmt + "::" + path,
-                                                  "-outseq", "fasta::" + out("seqret.fa")], mb(path))
+    measure("1M short reads (100 MB), read", [
+        Program("ours", [DRIVER, "read", READS], mb(READS)),
+        cat(READS),
+        Program("seqtk seq", ["seqtk", "seq", READS], mb(READS), nul),
+        Program("Biopython SeqIO.parse", py(BIO_PARSE % (READS, "fasta")), mb(READS))])
+    measure("1M short reads (100 MB), loaded whole", [
+        Program("ours (factory open)", [DRIVER, "load", READS], mb(READS), note_key="ratio"),
+        Program("Biopython SeqIO.to_dict", py(BIO_LOAD % READS), mb(READS), note_key="ratio")])
 
-    W = "2,000 chromatograms (ABI+SCF+ZTR)"
-    log(W)
-    files_rates_side_by_side(W, [("ours (TraceFile::read)", [DRIVER, "traces"] + TRACES),
-                                 ("io_lib read_reading (floor)", [DRIVER, "iolib"] + TRACES)])
+    for W, path, fmt in (("100 MB GenBank, features kept", GB, "genbank"),
+                         ("50 MB EMBL, features kept", EMBL, "embl")):
+        measure(W + ": read", [
+            Program("ours", [DRIVER, "read", path], mb(path)),
+            Program("Biopython SeqIO.parse", py(BIO_PARSE % (path, fmt)), mb(path))])
+        measure(W.split(",")[0] + " -> FASTA", [
+            Program("ours (modelfactory convert)", [TOOL, "convert", path, out("ours.fasta"), "--to", "FASTA"],
+                    mb(path), nul),
+            cat(path),
+            Program("Biopython SeqIO.convert (drops features)", py(BIO_CONVERT % (path, fmt, out("bio.fa"))),
+                    mb(path)),
+            Program("seqret -feature", ["seqret", "-auto", "-feature", "-sequence", fmt + "::" + path,
+                                        "-outseq", "fasta::" + out("seqret.fa")], mb(path)),
+            Program("seqret (drops features)", ["seqret", "-auto", "-sequence", fmt + "::" + path,
+                                                "-outseq", "fasta::" + out("seqret.fa")], mb(path))])
+
+    # The in-process loops below take well under a second each: more rounds.
+    measure("2,000 chromatograms (ABI+SCF+ZTR)", [
+        Program("ours (TraceFile::read)", [DRIVER, "traces"] + TRACES),
+        Program("io_lib read_reading (floor)", [DRIVER, "iolib"] + TRACES)], INTERLEAVED_REPS)
     for sub, folder in zip(("ABI", "SCF", "ZTR"), TRACES):
-        n = len(os.listdir(folder))
-        W = "%d %s chromatograms" % (n, sub)
-        log(W)
-        files_rates_side_by_side(W, [("ours (TraceFile::read)", [DRIVER, "traces", folder]),
-                                     ("io_lib read_reading (floor)", [DRIVER, "iolib", folder])])
+        programs = [Program("ours (TraceFile::read)", [DRIVER, "traces", folder]),
+                    Program("io_lib read_reading (floor)", [DRIVER, "iolib", folder])]
         if sub == "ABI":
-            files_rate(W, "Biopython SeqIO abi", py(BIO_ABI % folder))
+            programs.append(Program("Biopython SeqIO abi", py(BIO_ABI % folder)))
+        measure("%d %s chromatograms" % (len(os.listdir(folder)), sub), programs, INTERLEAVED_REPS)
 
-    W = "getType, 10,000 mixed files"
-    log(W)
-    files_rates_side_by_side(W, [("ours (ModelFactory::getType)", [DRIVER, "gettype", MIXED]),
-                                 ("ours, factory layers alone", [DRIVER, "gettype-own", MIXED]),
-                                 ("stat + open + read 32 KiB (content floor)", [DRIVER, "head", MIXED]),
-                                 ("stat (floor)", [DRIVER, "stat", MIXED])])
+    measure("getType, 10,000 mixed files", [
+        Program("ours (ModelFactory::getType)", [DRIVER, "gettype", MIXED]),
+        Program("ours, factory layers alone", [DRIVER, "gettype-own", MIXED]),
+        Program("stat + open + read 32 KiB (content floor)", [DRIVER, "head", MIXED]),
+        Program("stat (floor)", [DRIVER, "stat", MIXED])], INTERLEAVED_REPS)
 
     for name, path in (("200 MB FASTA", LONG), ("1M reads", READS), ("100 MB GenBank", GB), ("50 MB EMBL", EMBL)):
-        W = "iterate, " + name
-        log(W)
-        throughput(W, "ours (modelfactory iterate)", [TOOL, "iterate", path], mb(path), nul)
+        measure("iterate, " + name, [Program("ours (modelfactory iterate)", [TOOL, "iterate", path], mb(path), nul)])
 
     report(time.time() - started)
 
