@@ -332,6 +332,29 @@ private:
     char* previous_ = nullptr;
 };
 
+/// Takes the file's bytes back from the in-memory file once decoding is over (on every way out)
+/// and offers them as the thread's spare buffer for the next file. Lock held while it ends.
+class SpareBufferReturn {
+public:
+    SpareBufferReturn(MFilePtr& memory, char* data, std::size_t capacity)
+        : memory_(memory), data_(data), capacity_(capacity) {}
+    ~SpareBufferReturn() {
+        if (!memory_)
+            return;
+        detail::MallocBuffer bytes(static_cast<char*>(mfsteal(memory_.release(), nullptr)));
+        // Only the very buffer handed over has the capacity recorded for it.
+        if (bytes.get() == data_)
+            detail::keepBuffer(std::move(bytes), capacity_);
+    }
+    SpareBufferReturn(const SpareBufferReturn&) = delete;
+    SpareBufferReturn& operator=(const SpareBufferReturn&) = delete;
+
+private:
+    MFilePtr& memory_;
+    char* data_;
+    std::size_t capacity_;
+};
+
 /// Decodes the whole file (already known by its first bytes to be a chromatogram of kind `code`)
 /// from memory. Null when it cannot be read or decoded.
 ReadPtr decode(const char* path, detail::TraceFileBytes& file, const std::string& prefix, int code) {
@@ -346,9 +369,13 @@ ReadPtr decode(const char* path, detail::TraceFileBytes& file, const std::string
     Read* read = nullptr;
     {
         std::lock_guard<std::mutex> lock(ioLibMutex());
+        char* const data = bytes.get();
         MFilePtr memory(mfcreate(bytes.release(), static_cast<int>(size)));
-        if (!memory)
+        if (!memory) {
+            std::free(data);
             return ReadPtr();
+        }
+        SpareBufferReturn spareReturn(memory, data, file.bufferCapacity());
         if (isZtrCode(code)) {
             // Checked and converted from the one uncompressed copy: decoding it a second time
             // would double the cost of every ZTR read.
@@ -371,8 +398,7 @@ ReadPtr decode(const char* path, detail::TraceFileBytes& file, const std::string
                 return ReadPtr();
         }
         TracePathOverride override(code == TT_EXP ? &searchPath : nullptr);
-        // The kind is known from the same bytes: the decoder need not classify them again.
-        read = mfread_reading(memory.get(), name.data(), code);
+        read = mfread_reading(memory.get(), name.data(), TT_ANY);
     }
     return ReadPtr(read);
 }

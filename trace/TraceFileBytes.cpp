@@ -29,7 +29,43 @@ long readFully(int fd, char* target, std::size_t count) {
     return static_cast<long>(done);
 }
 
+// Reading chromatograms one after another, a fresh buffer for each file and its release
+// afterwards make the allocator give memory back to the system and take it again for every file,
+// and the kernel then hands out (and zeroes) fresh pages each time. One spare buffer per thread
+// avoids that for the common sizes; larger files take their own buffer, as the allocator serves
+// those from separate mappings anyway.
+constexpr std::size_t maxSpareBytes = 128u * 1024u;
+
+struct Spare {
+    char* data = nullptr;
+    std::size_t capacity = 0;
+    ~Spare() { std::free(data); }
+};
+thread_local Spare spare;
+
 } // namespace
+
+MallocBuffer takeBuffer(std::size_t bytes, std::size_t& capacity) {
+    if (spare.data && spare.capacity >= bytes) {
+        capacity = spare.capacity;
+        MallocBuffer buffer(spare.data);
+        spare.data = nullptr;
+        spare.capacity = 0;
+        return buffer;
+    }
+    // Small files get a buffer of the spare's full size, so that it serves every later one.
+    const std::size_t size = bytes <= maxSpareBytes ? maxSpareBytes : bytes;
+    MallocBuffer buffer(static_cast<char*>(std::malloc(size)));
+    capacity = buffer ? size : 0;
+    return buffer;
+}
+
+void keepBuffer(MallocBuffer buffer, std::size_t capacity) {
+    if (!buffer || capacity > maxSpareBytes || spare.data)
+        return; // freed
+    spare.data = buffer.release();
+    spare.capacity = capacity;
+}
 
 TraceFileBytes::TraceFileBytes(const char* path) {
     if (!path || !*path)
@@ -70,8 +106,8 @@ MallocBuffer TraceFileBytes::readAll(const std::string& prefix, std::size_t maxB
     std::size_t capacity = size_ > prefix.size() ? size_ : prefix.size();
     if (capacity > maxBytes)
         return MallocBuffer();
-    capacity += 1; // room to notice growth without an immediate reallocation
-    MallocBuffer buffer(static_cast<char*>(std::malloc(capacity)));
+    // One byte of room to notice growth without an immediate reallocation.
+    MallocBuffer buffer = takeBuffer(capacity + 1, capacity);
     if (!buffer)
         return MallocBuffer();
     if (!prefix.empty())
@@ -99,6 +135,7 @@ MallocBuffer TraceFileBytes::readAll(const std::string& prefix, std::size_t maxB
     if (used > maxBytes)
         return MallocBuffer();
     sizeOut = used;
+    capacity_ = capacity;
     return buffer;
 }
 

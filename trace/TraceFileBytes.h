@@ -24,6 +24,13 @@ struct FreeDeleter {
 /// A malloc'ed buffer, as the decoder's in-memory files take ownership with free() semantics.
 typedef std::unique_ptr<char, FreeDeleter> MallocBuffer;
 
+/// Whole-file buffers of small files are recycled per thread (see TraceFileBytes.cpp). A buffer
+/// of at least `bytes`; `capacity` receives its true size.
+MallocBuffer takeBuffer(std::size_t bytes, std::size_t& capacity);
+/// Keeps `buffer` (of `capacity` bytes) as the thread's spare when it is small enough; frees it
+/// otherwise.
+void keepBuffer(MallocBuffer buffer, std::size_t capacity);
+
 /// An open regular file. Anything else (missing, a folder, a pipe, a device) is not "open", so a
 /// FIFO can never block detection.
 class TraceFileBytes {
@@ -43,11 +50,14 @@ public:
     /// The whole file in a malloc'ed buffer, `prefix` (all read so far by readNext) included;
     /// empty on a read failure or when the file is larger than `maxBytes`. `sizeOut` receives
     /// the number of bytes.
+    /// The buffer comes from takeBuffer; bufferCapacity() gives its size for keepBuffer.
     MallocBuffer readAll(const std::string& prefix, std::size_t maxBytes, std::size_t& sizeOut);
+    std::size_t bufferCapacity() const { return capacity_; }
 
 private:
     int fd_ = -1;
     std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
 };
 
 } // namespace detail

@@ -233,3 +233,73 @@ TEST(TraceFileConversion, FollowsTheRecordAndItsEdgeCases) {
 }
 
 } // namespace
+
+#include <trace/TraceFileBytes.h>
+
+#include <TraceWriter.h>
+
+namespace {
+
+// Small files' buffers are recycled per thread: a spare serves any later file that fits, and
+// files beyond the spare's size get (and release) buffers of their own.
+TEST(TraceFileBuffers, TheSpareServesWhatFitsAndNothingLarger) {
+    using Ovik::detail::keepBuffer;
+    using Ovik::detail::takeBuffer;
+    std::size_t capacity = 0;
+    Ovik::detail::MallocBuffer first = takeBuffer(100, capacity);
+    ASSERT_TRUE(first);
+    const std::size_t spareSize = capacity;
+    EXPECT_GE(spareSize, 100u);
+    char* const address = first.get();
+    keepBuffer(std::move(first), spareSize);
+    Ovik::detail::MallocBuffer again = takeBuffer(spareSize, capacity);
+    EXPECT_EQ(again.get(), address);
+    EXPECT_EQ(capacity, spareSize);
+    // While the spare is out, a second buffer is a new one; only one is kept.
+    std::size_t otherCapacity = 0;
+    Ovik::detail::MallocBuffer other = takeBuffer(10, otherCapacity);
+    EXPECT_NE(other.get(), address);
+    keepBuffer(std::move(again), capacity);
+    keepBuffer(std::move(other), otherCapacity);
+    EXPECT_EQ(takeBuffer(1, capacity).get(), address);
+    // Larger than the spare: a buffer of exactly that size, never kept (the next small ask gets
+    // a spare-sized buffer, not the large one).
+    Ovik::detail::MallocBuffer large = takeBuffer(spareSize * 4, capacity);
+    EXPECT_EQ(capacity, spareSize * 4);
+    keepBuffer(std::move(large), capacity);
+    Ovik::detail::MallocBuffer small = takeBuffer(1, capacity);
+    EXPECT_EQ(capacity, spareSize);
+}
+
+// Files of different kinds and sizes read in turn through the recycled buffer each give their own
+// record, never bytes left over from the file before.
+TEST(TraceFileBuffers, FilesReadInTurnGiveTheirOwnRecords) {
+    mftest::TempDir dir;
+    struct File {
+        std::string path;
+        mftest::TraceSpec spec;
+        mftest::TraceKind kind;
+    };
+    std::vector<File> files;
+    const unsigned points[] = {900, 120, 4000, 60};
+    const char* bases[] = {"ACGTACGTACGTAAAC", "GGCA", "TTTTGGGGCCCCAAAATTGCA", "AC"};
+    for (int i = 0; i < 4; ++i) {
+        File f;
+        f.spec.points = points[i];
+        f.spec.bases = bases[i];
+        f.kind = i % 2 ? mftest::TraceKind::ZTR : mftest::TraceKind::SCF;
+        f.path = dir.file("t" + std::to_string(i) + (i % 2 ? ".ztr" : ".scf"));
+        mftest::writeTrace(f.path, f.kind, f.spec);
+        files.push_back(f);
+    }
+    TraceFile reader;
+    for (int round = 0; round < 3; ++round)
+        for (const File& f : files) {
+            const boost::shared_ptr<Velm::TraceData> trace = reader.read(f.path.c_str(), nullptr);
+            ASSERT_TRUE(trace) << f.path;
+            EXPECT_EQ(trace->bases(), f.spec.bases) << f.path;
+            EXPECT_EQ(trace->numPoints(), f.spec.points) << f.path;
+        }
+}
+
+} // namespace
