@@ -160,6 +160,10 @@ public:
     /// Copies `count` samples of each channel, in the order A, C, G, T.
     void setTraces(unsigned count, const unsigned short* a, const unsigned short* c,
                    const unsigned short* g, const unsigned short* t);
+    /// Takes the four channels (A, C, G, T) over without copying them; channels of unequal
+    /// length are cut to the shortest.
+    void adoptTraces(std::vector<std::uint16_t> a, std::vector<std::uint16_t> c,
+                     std::vector<std::uint16_t> g, std::vector<std::uint16_t> t);
     /// Copies `count` per-base confidences of each nucleotide.
     void setProbs(unsigned count, const char* a, const char* c, const char* g, const char* t);
     void setBasePos(unsigned count, const unsigned short* positions);

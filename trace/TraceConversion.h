@@ -22,12 +22,27 @@ inline const char* traceFormatName(int code) {
     return code >= 0 && code <= lastTraceFormatCode ? traceFormatNames[code] : "unk";
 }
 
+/// Moves the channel `samples` (malloc'ed by the decoder, possibly null) of `count` points into a
+/// new vector and releases them: each channel's memory is free again before the next one is
+/// copied, so that a conversion never holds the record's samples and all of its own at once (a
+/// reader of many files in a row otherwise makes the heap grow and shrink for every file).
+inline std::vector<std::uint16_t> takeChannel(unsigned short*& samples, unsigned count) {
+    std::vector<std::uint16_t> channel(count, 0);
+    if (samples) {
+        std::copy(samples, samples + count, channel.begin());
+        std::free(samples);
+        samples = nullptr;
+    }
+    return channel;
+}
+
 /// Copies a decoded record into `data`, in the documented order: names, format, cutoffs and the
 /// widened maximum, channels A C G T, confidences, the base positions twice (called and edited
-/// start equal), the calls, then fixupBases. Returns false, having set nothing, when the record
+/// start equal), the calls, then fixupBases. The channels are moved out of the record (see
+/// takeChannel; its arrays are then null). Returns false, having set nothing, when the record
 /// has fewer than 2 sample points or 2 bases; otherwise whether the result is non-empty.
 template <class DecodedRead>
-bool fillTraceData(const DecodedRead& read, Velm::TraceData& data) {
+bool fillTraceData(DecodedRead& read, Velm::TraceData& data) {
     if (read.NPoints < 2 || read.NBases < 2)
         return false;
     if (read.trace_name)
@@ -42,7 +57,11 @@ bool fillTraceData(const DecodedRead& read, Velm::TraceData& data) {
     data.rightCutoff = read.rightCutoff;
     const unsigned points = static_cast<unsigned>(read.NPoints);
     const unsigned bases = static_cast<unsigned>(read.NBases);
-    data.setTraces(points, read.traceA, read.traceC, read.traceG, read.traceT);
+    std::vector<std::uint16_t> a = takeChannel(read.traceA, points);
+    std::vector<std::uint16_t> c = takeChannel(read.traceC, points);
+    std::vector<std::uint16_t> g = takeChannel(read.traceG, points);
+    std::vector<std::uint16_t> t = takeChannel(read.traceT, points);
+    data.adoptTraces(std::move(a), std::move(c), std::move(g), std::move(t));
     data.setProbs(bases, read.prob_A, read.prob_C, read.prob_G, read.prob_T);
     data.setBasePos(bases, read.basePos);
     data.setEditBasePos(bases, read.basePos);

@@ -23,6 +23,18 @@ void TraceData::setTraces(unsigned count, const unsigned short* a, const unsigne
         copyArray(traces_[i], count, channels[i]);
 }
 
+void TraceData::adoptTraces(std::vector<std::uint16_t> a, std::vector<std::uint16_t> c,
+                            std::vector<std::uint16_t> g, std::vector<std::uint16_t> t) {
+    std::vector<std::uint16_t>* channels[4] = {&a, &c, &g, &t};
+    std::size_t shortest = a.size();
+    for (auto* channel : channels)
+        shortest = std::min(shortest, channel->size());
+    for (int i = 0; i < 4; ++i) {
+        channels[i]->resize(shortest);
+        traces_[i] = std::move(*channels[i]);
+    }
+}
+
 void TraceData::setProbs(unsigned count, const char* a, const char* c, const char* g, const char* t) {
     const char* channels[4] = {a, c, g, t};
     for (int i = 0; i < 4; ++i) {

@@ -206,18 +206,24 @@ TEST(TraceFileReadContext, IsNeverUsed) {
 
 // The conversion step on records that no file format can carry.
 TEST(TraceFileConversion, FollowsTheRecordAndItsEdgeCases) {
+    ReadPtr reference = tracetest::makeRead(20, 4);
     ReadPtr read = tracetest::makeRead(20, 4);
-    read->format = 12; // beyond the table
-    read->maxTraceVal = 0xFFFF;
-    std::free(read->trace_name);
-    read->trace_name = nullptr;
+    for (Read* r : {reference.get(), read.get()}) {
+        r->format = 12; // beyond the table
+        r->maxTraceVal = 0xFFFF;
+        std::free(r->trace_name);
+        r->trace_name = nullptr;
+    }
     Velm::TraceData data;
     ASSERT_TRUE(Ovik::detail::fillTraceData(*read, data));
     EXPECT_EQ("unk", data.formatName());
     EXPECT_EQ(65535, data.maxTraceVal); // widened without sign
     EXPECT_EQ("", data.traceName());
     EXPECT_EQ(data.basePos(), data.editBasePos());
-    tracetest::expectSameRecord(*read, data);
+    tracetest::expectSameRecord(*reference, data);
+    // The samples were moved out of the record, which the decoder then releases as usual.
+    EXPECT_EQ(read->traceA, nullptr);
+    EXPECT_EQ(read->traceT, nullptr);
 
     read->format = TT_ZTR3;
     Velm::TraceData ztr;

@@ -47,6 +47,23 @@ TEST(TraceData, NullArraysAreZerosAndNeverRead) {
     EXPECT_EQ(trace.bases(), "NN");
 }
 
+// Adopted channels keep their storage (no copy) and always end up of one length.
+TEST(TraceData, AdoptedChannelsAreTakenOverAndCutToTheShortest) {
+    std::vector<std::uint16_t> a = {1, 2, 3, 4}, c = {5, 6, 7, 8}, g = {9, 10, 11, 12}, t = {13, 14, 15, 16};
+    const std::uint16_t* storage = a.data();
+    Velm::TraceData trace;
+    trace.adoptTraces(std::move(a), std::move(c), std::move(g), std::move(t));
+    EXPECT_EQ(trace.channel(0).data(), storage);
+    EXPECT_EQ(trace.channel(3), (std::vector<std::uint16_t>{13, 14, 15, 16}));
+    EXPECT_EQ(trace.numPoints(), 4u);
+
+    trace.adoptTraces({1, 2, 3}, {4, 5}, {6, 7, 8}, {9, 10, 11, 12});
+    for (unsigned i = 0; i < 4; ++i)
+        EXPECT_EQ(trace.channel(i).size(), 2u) << i;
+    EXPECT_EQ(trace.channel(0), (std::vector<std::uint16_t>{1, 2}));
+    EXPECT_EQ(trace.channel(3), (std::vector<std::uint16_t>{9, 10}));
+}
+
 TEST(TraceData, FixupBasesNormalisesCallsAndClampsPositions) {
     const std::string calls = "acgt-NnRyX*.kmswbdhvU";
     std::vector<unsigned short> pos(calls.size());
