@@ -283,7 +283,7 @@ TEST(TraceFileBuffers, FilesReadInTurnGiveTheirOwnRecords) {
     mftest::TempDir dir;
     struct File {
         std::string path;
-        mftest::TraceSpec spec;
+        mftest::TraceSpec sample;
         mftest::TraceKind kind;
     };
     std::vector<File> files;
@@ -291,11 +291,11 @@ TEST(TraceFileBuffers, FilesReadInTurnGiveTheirOwnRecords) {
     const char* bases[] = {"ACGTACGTACGTAAAC", "GGCA", "TTTTGGGGCCCCAAAATTGCA", "AC"};
     for (int i = 0; i < 4; ++i) {
         File f;
-        f.spec.points = points[i];
-        f.spec.bases = bases[i];
+        f.sample.points = points[i];
+        f.sample.bases = bases[i];
         f.kind = i % 2 ? mftest::TraceKind::ZTR : mftest::TraceKind::SCF;
         f.path = dir.file("t" + std::to_string(i) + (i % 2 ? ".ztr" : ".scf"));
-        mftest::writeTrace(f.path, f.kind, f.spec);
+        mftest::writeTrace(f.path, f.kind, f.sample);
         files.push_back(f);
     }
     TraceFile reader;
@@ -303,8 +303,8 @@ TEST(TraceFileBuffers, FilesReadInTurnGiveTheirOwnRecords) {
         for (const File& f : files) {
             const boost::shared_ptr<Velm::TraceData> trace = reader.read(f.path.c_str(), nullptr);
             ASSERT_TRUE(trace) << f.path;
-            EXPECT_EQ(trace->bases(), f.spec.bases) << f.path;
-            EXPECT_EQ(trace->numPoints(), f.spec.points) << f.path;
+            EXPECT_EQ(trace->bases(), f.sample.bases) << f.path;
+            EXPECT_EQ(trace->numPoints(), f.sample.points) << f.path;
         }
 }
 
