@@ -7,7 +7,10 @@
 
 #include <contracts/Sequence.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <vector>
 
 namespace Ovik {
 namespace detail {
