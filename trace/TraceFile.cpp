@@ -99,13 +99,13 @@ bool hasTraceLink(std::string_view prefix) {
 
 bool holdsNul(std::string_view bytes) { return bytes.find('\0') != std::string_view::npos; }
 
-/// The decoder's verdict `code` on a file's first bytes (`signature`, within `prefix`), kept
-/// only when the file can be of that kind: an experiment file only with its trace link, and a
+/// The decoder's verdict `code` on a file's first bytes (`signature`), kept only when the file
+/// can be of that kind: an experiment file only with its trace link (`linked`), and a
 /// binary chromatogram only with NUL bytes in its signature (each kind stores counts and offsets
 /// as big-endian words in its header, and no real file has counts that need all four bytes).
-int plausibleCode(int code, std::string_view signature, std::string_view prefix) {
+int plausibleCode(int code, std::string_view signature, bool linked) {
     if (code == TT_EXP)
-        return hasTraceLink(prefix) ? code : TT_UNK;
+        return linked ? code : TT_UNK;
     return code == TT_UNK || holdsNul(signature) ? code : TT_UNK;
 }
 
@@ -132,9 +132,12 @@ int classifyFile(detail::TraceFileBytes& file, std::string& prefix) {
         std::lock_guard<std::mutex> lock(ioLibMutex());
         code = classifySignatureLocked(prefix);
     }
-    if (code == TT_EXP && !hasTraceLink(prefix) && prefix.size() == detail::traceSignatureBytes)
+    bool linked = code == TT_EXP && hasTraceLink(prefix);
+    if (code == TT_EXP && !linked && prefix.size() == detail::traceSignatureBytes) {
         prefix += file.readNext(detail::tracePrefixBytes - detail::traceSignatureBytes);
-    return plausibleCode(code, std::string_view(prefix).substr(0, detail::traceSignatureBytes), prefix);
+        linked = hasTraceLink(prefix);
+    }
+    return plausibleCode(code, std::string_view(prefix).substr(0, detail::traceSignatureBytes), linked);
 }
 
 bool isZtrCode(int code) { return code >= TT_ZTR && code <= TT_ZTR3; }
@@ -416,14 +419,15 @@ TraceFile::FormatType TraceFile::getFormat(const char* path) {
     // Detection over many files asks this mostly of text files without a trace link, which can
     // be no chromatogram (see plausibleCode); the decoder's classifier would copy and scan each
     // of them under the global lock.
-    if (!holdsNul(signature) && !hasTraceLink(head))
+    const bool linked = hasTraceLink(head);
+    if (!holdsNul(signature) && !linked)
         return Unknown;
     int code;
     {
         std::lock_guard<std::mutex> lock(ioLibMutex());
         code = classifySignatureLocked(signature);
     }
-    return static_cast<FormatType>(plausibleCode(code, signature, head));
+    return static_cast<FormatType>(plausibleCode(code, signature, linked));
 }
 
 bool TraceFile::supports(const char* format) {

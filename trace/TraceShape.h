@@ -6,7 +6,8 @@
 // they ask for and reads where they point, so a few corrupted bytes can make it allocate
 // gigabytes or read outside its buffer. A file whose declared layout does not fit inside the file
 // is refused here instead. The checks are deliberately only about sizes and offsets; anything
-// finer is left to the decoder.
+// finer is left to the decoder. ZTR zlib blocks are the one exception: their declared length can
+// only be trusted once inflated, so they are inflated here (once) and handed over inflated.
 
 #include "trace/TraceFileBytes.h"
 
