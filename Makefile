@@ -3,6 +3,8 @@ BUILD   ?= build
 PREFIX  ?= /usr/local
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
+# The build's own progress lines are what matter; not every sub-make's folder changes.
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all bootstrap configure build demo test test-asan test-tsan fuzz fuzz-ci bench install clean
 

@@ -8,7 +8,7 @@
 //   ReadLargeFasta: read on the large FASTA. Target: well under a second; run it alone under
 //     /usr/bin/time -v (--benchmark_filter=ReadLargeFasta) for its peak memory (under 50 MB).
 //
-// Sample files come from $MODELFACTORY_TESTDATA, else the checkout's ../shared/testdata.
+// Sample files come from $MODELFACTORY_TESTDATA, else the checkout's tests/data.
 
 #include <trace/IoLibLock.h>
 #include <trace/TraceFile.h>

@@ -9,13 +9,13 @@
 #
 # Environment: MF_BENCH_BUILD (default build-bench), MF_BENCH_DATA (default <build>/data),
 # MF_BENCH_REPS (default 3), MODELFACTORY_TESTDATA (the third-party samples the chromatograms are
-# copied from; default ../shared/testdata), JOBS.
+# copied from; default tests/data), JOBS.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=${MF_BENCH_BUILD:-build-bench}
 data=${MF_BENCH_DATA:-$build/data}
-testdata=${MODELFACTORY_TESTDATA:-$(cd .. && pwd)/shared/testdata}
+testdata=${MODELFACTORY_TESTDATA:-$(pwd)/tests/data}
 jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 
 scripts/bootstrap.sh seqtk python3-biopython emboss time

@@ -258,7 +258,7 @@ def main():
         sys.exit(__doc__)
     outdir = sys.argv[1]
     testdata = sys.argv[2] if len(sys.argv) > 2 else os.path.join(
-        os.path.dirname(os.path.abspath(__file__)), "..", "..", "shared", "testdata")
+        os.path.dirname(os.path.abspath(__file__)), "..", "tests", "data")
     os.makedirs(outdir, exist_ok=True)
     for name, gen in (("long.fa", gen_long_fasta), ("reads.fa", gen_reads),
                       ("records.gb", gen_genbank), ("records.embl", gen_embl)):

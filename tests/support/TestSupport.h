@@ -6,7 +6,7 @@
 namespace mftest {
 
 /// The folder of third-party sample files: $MODELFACTORY_TESTDATA, else the checkout's
-/// ../shared/testdata. "" when it does not exist (tests then skip).
+/// tests/data. "" when it does not exist (tests that need it then fail).
 std::string testdataDir();
 /// testdataDir() + "/" + relative, or "" when the folder is absent.
 std::string testdataFile(const std::string& relative);
@@ -37,11 +37,13 @@ bool fileExists(const std::string& path);
 
 } // namespace mftest
 
-/// Skips the current test when the third-party sample folder is absent.
-#define MF_REQUIRE_TESTDATA()                                                            \
-    do {                                                                                 \
-        if (mftest::testdataDir().empty())                                               \
-            GTEST_SKIP() << "third-party test data not found (set MODELFACTORY_TESTDATA)"; \
+/// Fails the current test when the third-party sample folder is absent: a clone must test
+/// itself, so missing data is a fault of the checkout, never a reason to skip.
+#define MF_REQUIRE_TESTDATA()                                                              \
+    do {                                                                                   \
+        if (mftest::testdataDir().empty())                                                 \
+            GTEST_FAIL() << "third-party test data not found in tests/data "               \
+                            "(or where MODELFACTORY_TESTDATA points)";                       \
     } while (0)
 
 #endif
