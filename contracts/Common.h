@@ -127,6 +127,12 @@ private:
     std::vector<Report> reports_;
 };
 
+/// Compares at most `n` characters of `a` and `b` after passing each through toupper.
+/// At the first difference: -1 when the character of `a` is the smaller, +1 otherwise.
+/// 0 when all `n` agree or both texts end at the same position first. Comparing over the length
+/// of a known name tests whether a text begins with that name, ignoring case.
+MF_API int compareNoCase(const char* a, const char* b, unsigned n);
+
 } // namespace cmn
 
 namespace Common {

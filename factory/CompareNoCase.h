@@ -1,13 +1,14 @@
 #ifndef MODELFACTORY_FACTORY_COMPARENOCASE_H
 #define MODELFACTORY_FACTORY_COMPARENOCASE_H
 
+#include "contracts/Common.h"
+
 namespace Ovik {
 
-/// Compares at most `n` characters of `a` and `b` after passing each through toupper.
-/// At the first difference: -1 when the character of `a` is the smaller, +1 otherwise.
-/// 0 when all `n` agree or both texts end at the same position first. Comparing over the length
-/// of a known name tests whether a text begins with that name, ignoring case.
-int compareNoCase(const char* a, const char* b, unsigned n);
+/// The factory's name for the shared case-insensitive comparison of extensions and format names;
+/// the comparison itself lives in the common library so that the chromatogram reader uses the
+/// same one without depending on the factory.
+using cmn::compareNoCase;
 
 } // namespace Ovik
 

@@ -15,14 +15,19 @@
 #include <vector>
 
 namespace Ovik {
-
 class ModelFactory;
 class ModelFactoryTestAccess;
+} // namespace Ovik
 
 /// The one factory of the process, created on the first call. The first call must return before
 /// other threads use the factory; a constructor that throws leaves no factory, and a later call
 /// tries again.
-MF_API ModelFactory& GetModelFactory();
+MF_API Ovik::ModelFactory& GetModelFactory();
+
+namespace Ovik {
+
+/// The same function under the library's namespace, for code that already calls it so.
+using ::GetModelFactory;
 
 /// Turns files into models and back: detection, opening, iteration, saving, the format list, and a
 /// list of selected files kept for the host. Format sources are registered by name; when several
@@ -111,7 +116,7 @@ public:
     /// @}
 
 private:
-    friend ModelFactory& GetModelFactory();
+    friend ModelFactory& ::GetModelFactory();
     friend class ModelFactoryTestAccess;
 
     ModelFactory();

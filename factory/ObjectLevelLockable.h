@@ -3,6 +3,7 @@
 
 #include <contracts/Export.h>
 
+#include <cstdint>
 #include <mutex>
 
 namespace Velm {
@@ -17,20 +18,22 @@ public:
     /// A live lock has no meaningful copy: assignment leaves both locks as they are.
     ObjectLevelLockable& operator=(const ObjectLevelLockable&) { return *this; }
 
-    /// Atomically adds 1 to `value` and returns the new value (full barrier).
-    static long AtomicIncrement(volatile long& value) {
-        return __atomic_add_fetch(&value, 1L, __ATOMIC_SEQ_CST);
+    // The host's counters are 32-bit signed on every platform; each operation is a full barrier
+    // (sequentially consistent).
+    /// Atomically adds 1 to `value` and returns the new value.
+    static std::int32_t AtomicIncrement(volatile std::int32_t& value) {
+        return __atomic_add_fetch(&value, 1, __ATOMIC_SEQ_CST);
     }
-    /// Atomically subtracts 1 from `value` and returns the new value (full barrier).
-    static long AtomicDecrement(volatile long& value) {
-        return __atomic_sub_fetch(&value, 1L, __ATOMIC_SEQ_CST);
+    /// Atomically subtracts 1 from `value` and returns the new value.
+    static std::int32_t AtomicDecrement(volatile std::int32_t& value) {
+        return __atomic_sub_fetch(&value, 1, __ATOMIC_SEQ_CST);
     }
-    /// Atomically stores `value` into `target` (full barrier).
-    static void AtomicAssign(volatile long& target, long value) {
+    /// Atomically stores `value` into `target`.
+    static void AtomicAssign(volatile std::int32_t& target, std::int32_t value) {
         (void)__atomic_exchange_n(&target, value, __ATOMIC_SEQ_CST);
     }
-    /// Reads `value` once and atomically stores it into `target` (full barrier).
-    static void AtomicAssign(long& target, volatile long& value) {
+    /// Reads `value` once and atomically stores it into `target`.
+    static void AtomicAssign(std::int32_t& target, volatile std::int32_t& value) {
         (void)__atomic_exchange_n(&target, __atomic_load_n(&value, __ATOMIC_SEQ_CST), __ATOMIC_SEQ_CST);
     }
 

@@ -40,7 +40,10 @@ void addBuiltIn(ModelFactory& factory) {
 
 } // namespace
 
-ModelFactory& GetModelFactory() {
+} // namespace Ovik
+
+Ovik::ModelFactory& GetModelFactory() {
+    using namespace Ovik;
     if (ModelFactory* factory = g_factory.load(std::memory_order_acquire))
         return *factory;
     std::lock_guard<std::mutex> guard(g_creation);
@@ -49,6 +52,8 @@ ModelFactory& GetModelFactory() {
     g_factory.store(g_owner.factory.get(), std::memory_order_release);
     return *g_owner.factory;
 }
+
+namespace Ovik {
 
 ModelFactory::ModelFactory() {
     addBuiltIn<Velm::XMLModelSource>(*this);

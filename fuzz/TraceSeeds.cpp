@@ -12,11 +12,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = argv[1];
-    mftest::TraceSpec small;
+    mftest::TraceSample small;
     small.bases = "ACGTN";
     small.points = 60;
     small.ident = "seed";
-    mftest::TraceSpec wide;
+    mftest::TraceSample wide;
     wide.bases = "ACGTACGTACGTACGTRYKM";
     wide.points = 220;
     wide.leftCutoff = 2;

@@ -1,6 +1,5 @@
 #include "trace/TraceFile.h"
 
-#include "factory/CompareNoCase.h"
 #include "trace/IoLibLock.h"
 #include "trace/TraceConversion.h"
 #include "trace/TraceFileBytes.h"
@@ -435,7 +434,7 @@ bool TraceFile::supports(const char* format) {
         return false;
     for (int code = 1; code <= detail::lastTraceFormatCode; ++code) {
         const char* name = detail::traceFormatNames[code];
-        if (compareNoCase(format, name, static_cast<unsigned>(std::strlen(name))) == 0)
+        if (cmn::compareNoCase(format, name, static_cast<unsigned>(std::strlen(name))) == 0)
             return true;
     }
     return false;

@@ -50,7 +50,7 @@ bool readAll(const std::string& file, std::string& text) {
     return true;
 }
 
-bool namesFormat(const FormatSpec& traits, const std::string& format) {
+bool namesFormat(const FormatTraits& traits, const std::string& format) {
     if (equalsNoCase(format, traits.name))
         return true;
     for (const char* const* alias = traits.aliases; alias && *alias; ++alias)
@@ -59,7 +59,7 @@ bool namesFormat(const FormatSpec& traits, const std::string& format) {
     return false;
 }
 
-bool extensionMatches(const FormatSpec& traits, const std::string& file) {
+bool extensionMatches(const FormatTraits& traits, const std::string& file) {
     const std::size_t slash = file.find_last_of('/');
     const std::size_t dot = file.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
@@ -72,7 +72,7 @@ bool extensionMatches(const FormatSpec& traits, const std::string& file) {
 }
 
 // Content decides; the extension only breaks a tie (no content to judge, or a weak sniff).
-bool claims(const FormatSpec& traits, const std::string& file) {
+bool claims(const FormatTraits& traits, const std::string& file) {
     if (!cmn::isRegularFile(file)) {
         // Nothing to judge: a file yet to be written is ours by its extension.
         return extensionMatches(traits, file) && ::access(file.c_str(), F_OK) != 0;
@@ -212,7 +212,7 @@ bool isResidueChar(char c) {
     return u > 32 && u < 127;
 }
 
-bool handles(const FormatSpec& traits, const char* path) {
+bool handles(const FormatTraits& traits, const char* path) {
     if (!path)
         return false;
     const cmn::QualifiedPath split(path);
@@ -221,7 +221,7 @@ bool handles(const FormatSpec& traits, const char* path) {
     return claims(traits, split.file);
 }
 
-const char* getType(const FormatSpec& traits, const char* path) {
+const char* getType(const FormatTraits& traits, const char* path) {
     if (!path)
         return "";
     const cmn::QualifiedPath split(path);
@@ -240,18 +240,18 @@ const char* getType(const FormatSpec& traits, const char* path) {
     return "";
 }
 
-Velm::FormatList formats(const FormatSpec& traits) {
+Velm::FormatList formats(const FormatTraits& traits) {
     return Velm::FormatList{{traits.name, traits.description}};
 }
 
-void reportUnsupported(const FormatSpec& traits, const char* path, const char* format,
+void reportUnsupported(const FormatTraits& traits, const char* path, const char* format,
                        cmn::OpContext* ctx) {
     (void)traits;
     report(ctx, message(cmn::QualifiedPath(path).file, 0,
                         std::string(kErrFormatNotSupported) + (format ? format : "")));
 }
 
-bool retrieve(const FormatSpec& traits, const char* path, Velm::Model& model, cmn::OpContext* ctx) {
+bool retrieve(const FormatTraits& traits, const char* path, Velm::Model& model, cmn::OpContext* ctx) {
     const cmn::QualifiedPath split(path);
     if (split.qualified && !namesFormat(traits, split.format)) {
         report(ctx, message(split.file, 0, kErrQualifiedOther + split.format));
@@ -308,7 +308,7 @@ std::string uniqueName(std::string name, std::size_t index, std::set<std::string
 
 } // namespace
 
-bool save(const FormatSpec& traits, const char* path, Velm::Model& model, cmn::OpContext* ctx) {
+bool save(const FormatTraits& traits, const char* path, Velm::Model& model, cmn::OpContext* ctx) {
     const cmn::QualifiedPath split(path);
     if (split.qualified && !namesFormat(traits, split.format)) {
         report(ctx, message(split.file, 0, kErrQualifiedOther + split.format));

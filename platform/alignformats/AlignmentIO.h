@@ -3,7 +3,7 @@
 
 // The machinery the four alignment sources share: format-qualified paths, bounded content
 // sniffing, reading rows into a model, checking and writing rows atomically. Each format supplies
-// a FormatSpec with its own sniffer, parser and writer; the sources forward to the functions here.
+// a FormatTraits with its own sniffer, parser and writer; the sources forward to the functions here.
 
 #include <contracts/Common.h>
 #include <contracts/DataModel.h>
@@ -47,7 +47,7 @@ struct WriteInput {
     std::string fileName;   ///< the target's file name without folders (MSF names it)
 };
 
-struct FormatSpec {
+struct FormatTraits {
     const char* name;                ///< the format-name constant
     const char* description;
     const char* const* aliases;      ///< further names a FORMAT@@FILE path may give; null-ended
@@ -128,13 +128,13 @@ bool parseCount(std::string_view text, std::size_t& value);
 bool isResidueChar(char c);
 
 // ---- the operations the sources forward to ---------------------------------------------------
-bool handles(const FormatSpec& traits, const char* path);
-const char* getType(const FormatSpec& traits, const char* path);
-Velm::FormatList formats(const FormatSpec& traits);
-bool retrieve(const FormatSpec& traits, const char* path, Velm::Model& model, cmn::OpContext* ctx);
-bool save(const FormatSpec& traits, const char* path, Velm::Model& model, cmn::OpContext* ctx);
+bool handles(const FormatTraits& traits, const char* path);
+const char* getType(const FormatTraits& traits, const char* path);
+Velm::FormatList formats(const FormatTraits& traits);
+bool retrieve(const FormatTraits& traits, const char* path, Velm::Model& model, cmn::OpContext* ctx);
+bool save(const FormatTraits& traits, const char* path, Velm::Model& model, cmn::OpContext* ctx);
 /// Reports that `format` is not this source's (used by the format-named forms).
-void reportUnsupported(const FormatSpec& traits, const char* path, const char* format,
+void reportUnsupported(const FormatTraits& traits, const char* path, const char* format,
                        cmn::OpContext* ctx);
 
 
@@ -142,7 +142,7 @@ void reportUnsupported(const FormatSpec& traits, const char* path, const char* f
 } // namespace Ovik
 
 // The members every alignment source has, forwarding to the shared functions above with the
-// source's FormatSpec. Kept in one place so that the four sources cannot drift apart.
+// source's FormatTraits. Kept in one place so that the four sources cannot drift apart.
 #define OVIK_ALIGNMENT_SOURCE_MEMBERS(Class, traits, sourceName)                                   \
     Class::Class() = default;                                                                    \
     bool Class::handles(const char* path) const { return alignio::handles(traits, path); }         \

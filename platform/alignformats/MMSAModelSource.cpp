@@ -185,7 +185,7 @@ void writeClustal(std::ostream& out, const alignio::WriteInput& input) {
 const char* const kAliases[] = {"CLUSTALW", "ALN", nullptr};
 const char* const kExtensions[] = {"aln", "clustal", "clw", nullptr};
 
-const alignio::FormatSpec kClustal = {
+const alignio::FormatTraits kClustal = {
     MMSAModelSource::MSA_ALN_Format, "Clustal multiple sequence alignment", kAliases, kExtensions, "",
     sniffClustal, parseClustal, legalClustalName, writeClustal};
 

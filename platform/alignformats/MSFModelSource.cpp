@@ -272,7 +272,7 @@ void writeMsf(std::ostream& out, const alignio::WriteInput& input) {
 const char* const kAliases[] = {"MSF", "GCG-MSF", nullptr};
 const char* const kExtensions[] = {"msf", nullptr};
 
-const alignio::FormatSpec kMsf = {MSFModelSource::MSF_ALN_Format,
+const alignio::FormatTraits kMsf = {MSFModelSource::MSF_ALN_Format,
                                   "GCG MSF multiple sequence alignment",
                                   kAliases,
                                   kExtensions,

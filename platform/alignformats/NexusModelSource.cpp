@@ -620,7 +620,7 @@ void writeNexus(std::ostream& out, const alignio::WriteInput& input) {
 const char* const kAliases[] = {"NEX", nullptr};
 const char* const kExtensions[] = {"nex", "nexus", "nxs", nullptr};
 
-const alignio::FormatSpec kNexus = {NexusModelSource::NEX_ALN_Format,
+const alignio::FormatTraits kNexus = {NexusModelSource::NEX_ALN_Format,
                                     "NEXUS character matrix (DATA block)",
                                     kAliases,
                                     kExtensions,

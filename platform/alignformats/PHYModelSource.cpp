@@ -358,7 +358,7 @@ void writePhylip(std::ostream& out, const alignio::WriteInput& input) {
 const char* const kAliases[] = {"PHY", "PHYLIP-RELAXED", nullptr};
 const char* const kExtensions[] = {"phy", "phylip", nullptr};
 
-const alignio::FormatSpec kPhylip = {
+const alignio::FormatTraits kPhylip = {
     PHYModelSource::PHY_ALN_Format, "PHYLIP alignment, sequential or interleaved", kAliases,
     kExtensions, kNotResidue, sniffPhylip, parsePhylip, legalPhylipName, writePhylip};
 

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <type_traits>
+
 namespace {
 
 using Access = Ovik::ModelFactoryTestAccess;
@@ -167,14 +170,21 @@ TEST_F(Registry, ASourceMayCallBackIntoTheFactoryWhileALookupHoldsTheLock) {
     EXPECT_EQ(Access::registry(factory()).size(), 2u);
 }
 
+TEST(GetModelFactory, OneFactoryUnderBothNames) {
+    EXPECT_EQ(&::GetModelFactory(), &Ovik::GetModelFactory());
+}
+
 TEST(ObjectLevelLockable, AtomicOperations) {
     using Lock = Velm::ObjectLevelLockable<Ovik::ModelFactory>;
-    volatile long counter = 5;
+    static_assert(std::is_same<decltype(Lock::AtomicIncrement(std::declval<volatile std::int32_t&>())),
+                               std::int32_t>::value,
+                  "the host's counters are 32-bit signed");
+    volatile std::int32_t counter = 5;
     EXPECT_EQ(Lock::AtomicIncrement(counter), 6);
     EXPECT_EQ(Lock::AtomicDecrement(counter), 5);
-    Lock::AtomicAssign(counter, 42L);
+    Lock::AtomicAssign(counter, 42);
     EXPECT_EQ(counter, 42);
-    long target = 0;
+    std::int32_t target = 0;
     Lock::AtomicAssign(target, counter);
     EXPECT_EQ(target, 42);
     Lock a, b;

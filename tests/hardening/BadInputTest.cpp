@@ -50,7 +50,7 @@ std::string sampleContent(const Reader& reader) {
     if (!reader.sample.empty())
         return mftest::readFile(reader.sample);
     mftest::TempDir dir;
-    mftest::TraceSpec sample;
+    mftest::TraceSample sample;
     sample.bases = "ACGTACGTAC";
     sample.points = 120;
     mftest::writeTrace(dir.file("t.scf"), mftest::TraceKind::SCF, sample);

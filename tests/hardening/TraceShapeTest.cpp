@@ -295,7 +295,7 @@ TEST(TraceShape, ZtrPerBaseChunksMustAgreeWithTheBases) {
         EXPECT_FALSE(reader.read(path.c_str(), nullptr));
     }
     // The decoder's own files pass the same check.
-    mftest::TraceSpec sample;
+    mftest::TraceSample sample;
     sample.bases = "ACGTACGTAC";
     sample.points = 120;
     const std::string good = dir.file("good.ztr");

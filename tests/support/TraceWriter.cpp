@@ -8,7 +8,7 @@
 
 namespace mftest {
 
-void writeTrace(const std::string& path, TraceKind kind, const TraceSpec& sample) {
+void writeTrace(const std::string& path, TraceKind kind, const TraceSample& sample) {
     Read* read = read_allocate(static_cast<int>(sample.points), static_cast<int>(sample.bases.size()));
     if (!read)
         throw std::runtime_error("read_allocate failed");

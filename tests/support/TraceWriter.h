@@ -6,7 +6,7 @@
 namespace mftest {
 
 /// A small chromatogram the tests write themselves through io_lib's own writer.
-struct TraceSpec {
+struct TraceSample {
     std::string bases = "ACGTNACGTA";
     unsigned points = 100;
     std::string ident;    ///< stored where the format keeps one (ZTR, EXP)
@@ -19,7 +19,7 @@ enum class TraceKind { SCF = 1, EXP = 5, ZTR = 7 };
 
 /// Writes the trace to `path`; the channels are deterministic ramps, each base peaks in its own
 /// channel at position 5 + 10 * index. Throws std::runtime_error when io_lib cannot write it.
-void writeTrace(const std::string& path, TraceKind kind, const TraceSpec& sample = TraceSpec());
+void writeTrace(const std::string& path, TraceKind kind, const TraceSample& sample = TraceSample());
 
 } // namespace mftest
 

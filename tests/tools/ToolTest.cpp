@@ -173,7 +173,7 @@ class ToolTest : public ::testing::Test {
 protected:
     void SetUp() override {
         trace_ = dir_.file("read.scf");
-        mftest::TraceSpec sample;
+        mftest::TraceSample sample;
         sample.bases = "ACGTACGTAA";
         sample.points = 120;
         sample.leftCutoff = 2;
@@ -594,7 +594,7 @@ TEST_F(ToolTest, TraceDrawsAWellFormedScalablePicture) {
     EXPECT_EQ(picture.clipRects, 2u);
 
     // Without clip points nothing is shaded; a long trace wraps into rows, one subpath each.
-    mftest::TraceSpec sample;
+    mftest::TraceSample sample;
     sample.bases = std::string(200, 'G');
     sample.points = 2500;
     const std::string longTrace = mftest::writeFile(dir_.file("long.scf"), "");

@@ -283,7 +283,7 @@ TEST(TraceFileBuffers, FilesReadInTurnGiveTheirOwnRecords) {
     mftest::TempDir dir;
     struct File {
         std::string path;
-        mftest::TraceSpec sample;
+        mftest::TraceSample sample;
         mftest::TraceKind kind;
     };
     std::vector<File> files;

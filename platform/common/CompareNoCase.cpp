@@ -1,8 +1,8 @@
-#include "factory/CompareNoCase.h"
+#include "contracts/Common.h"
 
 #include <cctype>
 
-namespace Ovik {
+namespace cmn {
 
 int compareNoCase(const char* a, const char* b, unsigned n) {
     for (unsigned i = 0; i < n; ++i) {
@@ -17,4 +17,4 @@ int compareNoCase(const char* a, const char* b, unsigned n) {
     return 0;
 }
 
-} // namespace Ovik
+} // namespace cmn
