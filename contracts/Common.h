@@ -60,8 +60,9 @@ private:
 /// Up to `maxBytes` from the start of the regular file at `path` into `head`; `complete` tells
 /// whether that is the whole file. False for a missing, unreadable or non-regular file (a pipe or
 /// a device is never opened, so sniffing one cannot block). Format sources sniff the same file one
-/// after another: a thread's repeated calls for an unchanged file (same device, inode, size and
-/// modification time) are answered from memory, so the file is opened once.
+/// after another: inside a ProbeScope a thread's repeated calls for the same path are answered
+/// from memory, so the file is read once a scope. Outside one every call reads the file again,
+/// since a file rewritten in place may keep its size and times.
 MF_API bool readFileHead(const std::string& path, std::size_t maxBytes, std::string& head,
                          bool& complete);
 
@@ -78,7 +79,7 @@ MF_API bool isRegularFile(const std::string& path);
 /// While one lives on a thread, what that thread learnt of a file (whether it exists and is
 /// regular, its first bytes) is taken as still true without asking the file system again. Type
 /// detection asks a dozen questions of each file in a burst, one per format; outside a scope
-/// every question checks the file's identity with one stat. Scopes nest.
+/// every question looks at the file anew. Scopes nest.
 class MF_API ProbeScope {
 public:
     ProbeScope();

@@ -23,16 +23,10 @@ struct FileRecord {
     unsigned long checkedIn = 0; // ...as checked in this probe scope (0: none)
     bool regular = false;
     struct stat identity {};
-    bool haveBytes = false;
+    bool haveBytes = false;      // read in the scope `checkedIn` names, and only then trusted
     std::vector<char> buffer;    // the file's first `size` bytes (kept from file to file, so that
     std::size_t size = 0;        // reading into it neither clears nor copies)
     bool whole = false;          // the bytes are all of the file
-
-    bool sameFile(const struct stat& s) const {
-        return identity.st_dev == s.st_dev && identity.st_ino == s.st_ino &&
-               identity.st_size == s.st_size && identity.st_mtim.tv_sec == s.st_mtim.tv_sec &&
-               identity.st_mtim.tv_nsec == s.st_mtim.tv_nsec;
-    }
 };
 
 thread_local FileRecord t_record;
@@ -80,10 +74,10 @@ FileRecord& recordOf(const std::string& path) {
         return r;
     struct stat status;
     const bool found = ::stat(path.c_str(), &status) == 0;
-    if (!samePath || !found || !r.sameFile(status)) {
-        r.path = path;
-        r.haveBytes = false;
-    }
+    // The bytes are read again: a file rewritten in place can keep its size and times (cp -p,
+    // rsync -t, coarse clocks), so no stat tells old content from new.
+    r.path = path;
+    r.haveBytes = false;
     r.known = true;
     r.checkedIn = t_scope;
     r.regular = found && S_ISREG(status.st_mode);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace {
@@ -69,6 +70,23 @@ TEST_F(Detection, WithoutARowTheContentIsProbed) {
          {file("reads", kFasta), file("reads.", kFasta), file("reads.jpg", kFasta),
           mftest::writeFile(folder + "/reads", kFasta)})
         EXPECT_STREQ(Access::scanNative(factory(), path.c_str()), Velm::SeqModel::className) << path;
+}
+
+// Each detection looks at the file anew: a file rewritten in place between two calls, keeping its
+// size and modification time (cp -p, rsync -t), is judged by its new content.
+TEST_F(Detection, ARewriteKeepingSizeAndTimesIsSeenByTheNextCall) {
+    const std::string listing = "Query= abc\n", fasta = ">ab\nACGTAC\n";
+    ASSERT_EQ(listing.size(), fasta.size());
+    const std::string path = file("rewritten", listing);
+    struct stat before;
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    for (int round = 0; round < 20; ++round) {
+        const bool odd = round % 2 != 0;
+        mftest::writeFile(path, odd ? fasta : listing);
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+        EXPECT_EQ(factory().getType(path.c_str()), odd ? Velm::SeqModel::className : "") << round;
+    }
 }
 
 TEST_F(Detection, ASourceThatHandlesThePathDecidesAlone) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -206,6 +207,24 @@ TEST(FileHead, ProbeScopeTrustsOnlyWhatItLearnt) {
         EXPECT_EQ(head, ">x\nACGT\n");
         EXPECT_FALSE(cmn::isRegularFile(dir.path()));
     }
+}
+
+// A file rewritten in place keeping its size and modification time (cp -p, rsync -t) is read
+// anew by the next question asked outside a probe scope.
+TEST(FileHead, RewriteKeepingSizeAndTimesIsSeen) {
+    mftest::TempDir dir;
+    const std::string path = mftest::writeFile(dir.file("same"), "CLUSTAL W\n");
+    struct stat before;
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    std::string_view head;
+    bool complete = false;
+    ASSERT_TRUE(cmn::peekFileHead(path, 100, head, complete));
+    EXPECT_EQ(head, "CLUSTAL W\n");
+    mftest::writeFile(path, ">x\nACGTAC\n");
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    ASSERT_TRUE(cmn::peekFileHead(path, 100, head, complete));
+    EXPECT_EQ(head, ">x\nACGTAC\n");
 }
 
 } // namespace
