@@ -57,6 +57,24 @@ private:
     bool committed_ = false;
 };
 
+/// openRegularFile's error for a path that exists but is neither a regular file nor a directory
+/// (a FIFO, a device, a socket). Negative, so that it is never an errno value.
+constexpr int NotRegularFile = -1;
+
+/// Opens `path` (links followed) for reading when it names a regular file; returns the descriptor
+/// (close-on-exec) or -1 with `error` set: the errno of the failure, EISDIR for a directory, or
+/// NotRegularFile. A FIFO or device is refused without blocking and nothing is read from it. Every
+/// reader that takes a path opens it this way; standard input is a stream its caller opens itself.
+MF_API int openRegularFile(const std::string& path, int& error);
+
+/// The reason for an openRegularFile or readRegularFile error: strerror's text, or
+/// "not a regular file".
+MF_API std::string openErrorText(int error);
+
+/// The whole regular file at `path` into `content`. False with `error` set as openRegularFile
+/// sets it (or to the errno of a failed read); `content` is then empty.
+MF_API bool readRegularFile(const std::string& path, std::string& content, int& error);
+
 /// Up to `maxBytes` from the start of the regular file at `path` into `head`; `complete` tells
 /// whether that is the whole file. False for a missing, unreadable or non-regular file (a pipe or
 /// a device is never opened, so sniffing one cannot block). Format sources sniff the same file one

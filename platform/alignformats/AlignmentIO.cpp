@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -17,6 +16,7 @@ namespace Ovik {
 namespace alignio {
 
 const char* const kErrCannotOpen = "cannot open the file";
+const char* const kErrNotRegular = "not a regular file";
 const char* const kErrEmptyFile = "the file is empty";
 const char* const kErrFormatNotSupported = "format not supported by this source: ";
 const char* const kErrQualifiedOther = "the path names another format: ";
@@ -36,18 +36,6 @@ const std::size_t kSniffBytes = 32 * 1024;
 // the file cannot be read.
 bool peekHead(const std::string& file, std::string_view& head, bool& complete) {
     return cmn::peekFileHead(file, kSniffBytes, head, complete);
-}
-
-bool readAll(const std::string& file, std::string& text) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad())
-        return false;
-    text = buffer.str();
-    return true;
 }
 
 bool namesFormat(const FormatTraits& traits, const std::string& format) {
@@ -263,8 +251,11 @@ bool retrieve(const FormatTraits& traits, const char* path, Velm::Model& model, 
         return false;
     }
     std::string text;
-    if (!cmn::isRegularFile(split.file) || !readAll(split.file, text)) {
-        report(ctx, message(split.file, 0, kErrCannotOpen));
+    int error = 0;
+    if (!cmn::readRegularFile(split.file, text, error)) {
+        // A FIFO or device is refused unread: a pipe without a writer would block for ever.
+        const bool notRegular = error == cmn::NotRegularFile || error == EISDIR;
+        report(ctx, message(split.file, 0, notRegular ? kErrNotRegular : kErrCannotOpen));
         return false;
     }
     if (trim(text).empty()) {

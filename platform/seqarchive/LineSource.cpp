@@ -33,15 +33,11 @@ bool Line::blank() const {
 }
 
 LineSource::LineSource(const std::string& path) : path_(path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // A FIFO or device is refused, never read (a pipe without a writer would block for ever).
+    int error = 0;
+    fd_ = cmn::openRegularFile(path, error);
     if (fd_ < 0)
-        throw SeqArchiveError(std::string(msg::kCannotOpen) + path + ": " + systemError(errno));
-    struct stat st;
-    if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd_);
-        fd_ = -1;
-        throw SeqArchiveError(std::string(msg::kCannotOpen) + path + ": " + systemError(EISDIR));
-    }
+        throw SeqArchiveError(std::string(msg::kCannotOpen) + path + ": " + cmn::openErrorText(error));
     unsigned char magic[2] = {0, 0};
     ssize_t got = ::pread(fd_, magic, 2, 0);
     if (got == 2 && magic[0] == 0x1f && magic[1] == 0x8b) {
@@ -169,9 +165,15 @@ void LineSource::failAt(unsigned long line, const std::string& reason) const {
 
 bool LineSource::readPrefix(const std::string& path, std::size_t size, std::string& out) {
     out.clear();
-    gzFile gz = gzopen(path.c_str(), "rb"); // reads plain files unchanged
-    if (!gz)
+    int error = 0;
+    const int fd = cmn::openRegularFile(path, error);
+    if (fd < 0)
         return false;
+    gzFile gz = gzdopen(fd, "rb"); // reads plain files unchanged; closes fd with gzclose
+    if (!gz) {
+        ::close(fd);
+        return false;
+    }
     out.resize(size);
     std::size_t total = 0;
     while (total < size) {

@@ -25,7 +25,8 @@ struct Line {
 /// their magic bytes) through zlib. Memory is the buffer plus the longest line.
 class LineSource {
 public:
-    /// Throws SeqArchiveError naming the path and the reason when the file cannot be opened.
+    /// Throws SeqArchiveError naming the path and the reason when the file cannot be opened or is
+    /// not a regular file (a FIFO or device is refused without being read).
     explicit LineSource(const std::string& path);
     ~LineSource();
     LineSource(const LineSource&) = delete;
@@ -45,7 +46,7 @@ public:
     [[noreturn]] void failAt(unsigned long line, const std::string& reason) const;
 
     /// Reads up to `size` bytes from the start of a file (decompressed when gzip) into `out`.
-    /// False when the file cannot be opened.
+    /// False when the file cannot be opened or is not a regular file.
     static bool readPrefix(const std::string& path, std::size_t size, std::string& out);
 
 private:

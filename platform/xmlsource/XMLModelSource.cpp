@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 #include <strings.h>
@@ -33,6 +32,7 @@ const std::size_t kSniffBytes = 16 * 1024;
 
 // Error details; messages read "<file>, line <n>: <detail>" or "<file>: <detail>".
 const char* const kErrCannotOpen = "cannot open the file";
+const char* const kErrNotRegular = "not a regular file";
 const char* const kErrEmptyFile = "the file is empty";
 const char* const kErrNotWellFormed = "not a well-formed XML document: ";
 const char* const kErrNotOurs = "the root element is not <modelfactory-document>";
@@ -641,15 +641,12 @@ bool XMLModelSource::retrieve(const char* path, Model& model, cmn::OpContext* ct
         return false;
     }
     std::string text;
-    {
-        std::ifstream in(split.file, std::ios::binary);
-        if (!cmn::isRegularFile(split.file) || !in) {
-            report(ctx, message(split.file, 0, kErrCannotOpen));
-            return false;
-        }
-        std::ostringstream buffer;
-        buffer << in.rdbuf();
-        text = buffer.str();
+    int error = 0;
+    if (!cmn::readRegularFile(split.file, text, error)) {
+        // A FIFO or device is refused unread: a pipe without a writer would block for ever.
+        const bool notRegular = error == cmn::NotRegularFile || error == EISDIR;
+        report(ctx, message(split.file, 0, notRegular ? kErrNotRegular : kErrCannotOpen));
+        return false;
     }
     if (text.find_first_not_of(" \t\r\n") == std::string::npos) {
         report(ctx, message(split.file, 0, kErrEmptyFile));

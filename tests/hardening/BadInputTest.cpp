@@ -12,10 +12,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <functional>
+#include <future>
 #include <fstream>
 #include <random>
 #include <thread>
@@ -205,6 +209,44 @@ TEST(BadInput, DirectoryAndMissingFile) {
         expectRefused(reader, reader.read(folder), folder);
         expectRefused(reader, reader.read(missing), missing);
     }
+}
+
+// Runs the read on a thread of its own. A read still waiting on the FIFO after a few seconds is
+// released (a writer opens and closes the FIFO until the read ends) and reported as blocked.
+Outcome readWithoutWaiting(const std::function<Outcome()>& read, const std::string& fifo, bool& blocked) {
+    std::future<Outcome> result = std::async(std::launch::async, read);
+    blocked = result.wait_for(std::chrono::seconds(5)) != std::future_status::ready;
+    while (result.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        const int fd = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    return result.get();
+}
+
+// A pipe or a device is never read as a file: a FIFO without a writer would block the reader for
+// ever, and a device is no file (standard input is the tool's one deliberate stream).
+TEST(BadInput, FifoAndDeviceAreRefusedUnread) {
+    mftest::TempDir dir;
+    const std::string fifo = dir.file("pipe.xml");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const Reader& reader : hardening::allReaders()) {
+        for (const std::string& path : {fifo, std::string("/dev/null")}) {
+            bool blocked = false;
+            const Outcome out = readWithoutWaiting([&] { return reader.read(path); }, fifo, blocked);
+            EXPECT_FALSE(blocked) << reader.name << " waited on " << path;
+            expectRefused(reader, out, path);
+        }
+    }
+    // The format-qualified path names the XML source, which reads the file itself.
+    const Reader& iterate = hardening::allReaders().back();
+    ASSERT_EQ(iterate.name, "factory iterate");
+    bool blocked = false;
+    const Outcome out = readWithoutWaiting([&] { return iterate.read("XML@@" + fifo); }, fifo, blocked);
+    EXPECT_FALSE(blocked);
+    expectRefused(iterate, out, fifo);
+    ASSERT_FALSE(out.errors.empty());
+    EXPECT_EQ(out.errors.front(), fifo + ": not a regular file");
 }
 
 TEST(BadInput, UnreadableFile) {

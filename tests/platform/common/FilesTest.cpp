@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -225,6 +227,44 @@ TEST(FileHead, RewriteKeepingSizeAndTimesIsSeen) {
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
     ASSERT_TRUE(cmn::peekFileHead(path, 100, head, complete));
     EXPECT_EQ(head, ">x\nACGTAC\n");
+}
+
+TEST(RegularFile, OpensRegularFilesOnlyAndSaysWhy) {
+    mftest::TempDir dir;
+    const std::string fifo = dir.file("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    struct Case {
+        std::string path;
+        int error;
+        const char* text;
+    };
+    const Case refused[] = {
+        {fifo, cmn::NotRegularFile, "not a regular file"}, // no writer: an open would wait for one
+        {"/dev/null", cmn::NotRegularFile, "not a regular file"},
+        {dir.path(), EISDIR, "Is a directory"},
+        {dir.file("missing"), ENOENT, "No such file or directory"},
+    };
+    for (const Case& c : refused) {
+        int error = 0;
+        EXPECT_EQ(cmn::openRegularFile(c.path, error), -1) << c.path;
+        EXPECT_EQ(error, c.error) << c.path;
+        EXPECT_EQ(cmn::openErrorText(error), c.text);
+        std::string content = "old";
+        EXPECT_FALSE(cmn::readRegularFile(c.path, content, error)) << c.path;
+        EXPECT_EQ(error, c.error) << c.path;
+        EXPECT_EQ(content, "");
+    }
+    const std::string big(200000, 'A');
+    const std::string path = mftest::writeFile(dir.file("big"), big + "\nend");
+    int error = 0;
+    std::string content;
+    ASSERT_TRUE(cmn::readRegularFile(path, content, error));
+    EXPECT_EQ(content, big + "\nend");
+    const int fd = cmn::openRegularFile(path, error);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
+    EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
+    ::close(fd);
 }
 
 } // namespace
