@@ -23,6 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         cmn::OpContext ctx;
         if (source.retrieve(path.c_str(), *model, &ctx, nullptr)) {
             mffuzz::require(!ctx.hasErrors(), "a successful read with errors");
+            if (const auto* bio = dynamic_cast<const Velm::BioModel*>(model.get()))
+                for (const auto& sequence : bio->sequences())
+                    for (const char c : sequence->residues())
+                        mffuzz::require(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F,
+                                        "a control character read into residues");
         } else {
             mffuzz::require(model->empty(), "a failed read changed the model");
             const std::vector<std::string> errors = ctx.errors();

@@ -33,6 +33,8 @@ const std::size_t kSniffBytes = 16 * 1024;
 // Error details; messages read "<file>, line <n>: <detail>" or "<file>: <detail>".
 const char* const kErrCannotOpen = "cannot open the file";
 const char* const kErrNotRegular = "not a regular file";
+const char* const kErrNulReference = "a character reference to U+0000, which XML does not allow";
+const char* const kErrControlInResidues = "a control character in the residues: ";
 const char* const kErrEmptyFile = "the file is empty";
 const char* const kErrNotWellFormed = "not a well-formed XML document: ";
 const char* const kErrNotOurs = "the root element is not <modelfactory-document>";
@@ -175,6 +177,41 @@ bool peekHead(const std::string& file, std::string_view& head) {
 
 // ---- reading -----------------------------------------------------------------------------------
 
+// The offset of the first character reference to U+0000 ("&#0;", "&#x00;", ...) in markup or
+// text, or npos. Comments, CDATA sections and processing instructions hold no references.
+std::size_t findNulReference(const std::string& text) {
+    static const struct { const char* open; const char* close; } kLiteral[] = {
+        {"<!--", "-->"}, {"<![CDATA[", "]]>"}, {"<?", "?>"}};
+    std::size_t i = 0;
+    while ((i = text.find_first_of("<&", i)) != std::string::npos) {
+        if (text[i] == '<') {
+            std::size_t next = i + 1;
+            for (const auto& literal : kLiteral)
+                if (text.compare(i, std::strlen(literal.open), literal.open) == 0) {
+                    const std::size_t close = text.find(literal.close, i + std::strlen(literal.open));
+                    if (close == std::string::npos)
+                        return std::string::npos; // unterminated: the parser refuses the document
+                    next = close + std::strlen(literal.close);
+                    break;
+                }
+            i = next;
+            continue;
+        }
+        std::size_t j = i + 1;
+        if (j < text.size() && text[j] == '#') {
+            const bool hex = j + 1 < text.size() && (text[j + 1] == 'x' || text[j + 1] == 'X');
+            j += hex ? 2 : 1;
+            const std::size_t digits = j;
+            while (j < text.size() && text[j] == '0')
+                ++j;
+            if (j > digits && j < text.size() && text[j] == ';')
+                return i;
+        }
+        i = j;
+    }
+    return std::string::npos;
+}
+
 // Everything a document holds, read and checked before the model is touched.
 struct Document {
     const ClassEntry* cls = nullptr;
@@ -201,6 +238,10 @@ public:
         pugi::xml_document xml;
         // Text is kept exactly: blank-only values and carriage returns included.
         const unsigned flags = (pugi::parse_default | pugi::parse_ws_pcdata) & ~pugi::parse_eol;
+        // The parser would decode "&#0;" into a NUL that silently ends the text holding it.
+        const std::size_t nul = findNulReference(text_);
+        if (nul != std::string::npos)
+            return fail(lineOf(nul), kErrNotWellFormed + std::string(kErrNulReference));
         const pugi::xml_parse_result parsed = xml.load_buffer(text_.data(), text_.size(), flags);
         if (!parsed)
             return fail(lineOf(static_cast<std::size_t>(std::max<std::ptrdiff_t>(parsed.offset, 0))),
@@ -240,7 +281,30 @@ private:
         return offset < 0 ? 0 : lineOf(static_cast<std::size_t>(offset));
     }
 
-    static std::string text(const pugi::xml_node& node) { return node.text().get(); }
+    // The whole text of an element: a comment or a CDATA section may split it into several
+    // children, and each piece counts.
+    static std::string text(const pugi::xml_node& node) {
+        std::string whole;
+        for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
+            if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
+                whole += child.value();
+        return whole;
+    }
+
+    // Residues are letters and marks: a control character (a stray "&#1;" or a pasted escape
+    // sequence) is a damaged document, not a residue.
+    bool residues(const pugi::xml_node& node, std::string& value) {
+        value = text(node);
+        for (const char c : value) {
+            const unsigned char u = static_cast<unsigned char>(c);
+            if (u < 0x20 || u == 0x7F) {
+                char code[8];
+                std::snprintf(code, sizeof code, "0x%02X", u);
+                return fail(line(node), kErrControlInResidues + std::string(code));
+            }
+        }
+        return true;
+    }
 
     bool attribute(const pugi::xml_node& node, const char* name, std::string& value) {
         const pugi::xml_attribute attr = node.attribute(name);
@@ -347,7 +411,10 @@ private:
         if (!known && !type.empty())
             return fail(line(node), kErrBadType + type);
         sequence->setDescription(text(node.child("description")));
-        sequence->setResidues(text(node.child("residues")));
+        std::string residueText;
+        if (!residues(node.child("residues"), residueText))
+            return false;
+        sequence->setResidues(std::move(residueText));
         for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
             const std::string name = child.name();
             if (name == "annotation") {

@@ -388,6 +388,19 @@ TEST(XmlSource, MalformedDocumentsGiveFalseWithFileAndLine) {
         {head + "<modelfactory-document class=\"SeqModel\">\n  <sequence><confidences>1 2 300</confidences></sequence>\n</modelfactory-document>\n",
          3, "not a number: 300"},
         {"   \n", 0, "the file is empty"},
+        // Residues hold no control characters; XML allows no NUL at all, which the parser would
+        // take for the end of the text.
+        {head + "<modelfactory-document class=\"SeqModel\">\n  <sequence>\n    <residues>AC&#1;GT</residues>\n"
+                "  </sequence>\n</modelfactory-document>\n",
+         4, "a control character in the residues: 0x01"},
+        {head + "<modelfactory-document class=\"SeqModel\">\n  <sequence><residues>AC\tGT</residues></sequence>\n"
+                "</modelfactory-document>\n",
+         3, "a control character in the residues: 0x09"},
+        {head + "<modelfactory-document class=\"SeqModel\">\n  <sequence><residues>\nACGT&#0;GGGG</residues>"
+                "</sequence>\n</modelfactory-document>\n",
+         4, "not a well-formed XML document: a character reference to U+0000, which XML does not allow"},
+        {head + "<modelfactory-document class=\"SeqModel\">\n  <sequence name=\"a&#x0000;b\"/>\n</modelfactory-document>\n",
+         3, "not a well-formed XML document: a character reference to U+0000, which XML does not allow"},
     };
     for (const Case& c : cases) {
         const std::string path = mftest::writeFile(dir.file("bad.xml"), c.text);
@@ -409,6 +422,31 @@ TEST(XmlSource, MalformedDocumentsGiveFalseWithFileAndLine) {
     const std::string missing = dir.file("missing.xml");
     EXPECT_FALSE(source.retrieve(missing.c_str(), model, &ctx, nullptr));
     EXPECT_EQ(ctx.errors(), std::vector<std::string>{missing + ": cannot open the file"});
+}
+
+// Comments and CDATA sections split an element's text into pieces; every piece is part of it.
+TEST(XmlSource, TextSplitByCommentsAndCdataIsReadWhole) {
+    Velm::XMLModelSource source;
+    mftest::TempDir dir;
+    const std::string path = mftest::writeFile(
+        dir.file("split.xml"),
+        "<?xml version=\"1.0\"?>\n<modelfactory-document class=\"SeqModel\">\n"
+        "  <title>one <!-- a note --> two</title>\n"
+        "  <sequence name=\"s\" type=\"DNA\">\n"
+        "    <description>first<![CDATA[ <second> ]]>third</description>\n"
+        "    <residues>ACGT<!-- x -->GGGG<![CDATA[TT&#0;]]>AA<?pi ignored?>CC</residues>\n"
+        "    <annotation key=\"k\"><!-- lead -->v1<![CDATA[v2]]></annotation>\n"
+        "  </sequence>\n</modelfactory-document>\n");
+    Velm::SeqModel model;
+    cmn::OpContext ctx;
+    ASSERT_TRUE(source.retrieve(path.c_str(), model, &ctx, nullptr)) << ::testing::PrintToString(ctx.errors());
+    EXPECT_EQ(model.title(), "one  two");
+    ASSERT_EQ(model.sequences().size(), 1u);
+    const Velm::Sequence& sequence = *model.sequences()[0];
+    EXPECT_EQ(sequence.description(), "first <second> third");
+    // CDATA is literal: "&#0;" there is four characters, not a reference.
+    EXPECT_EQ(sequence.residues(), "ACGTGGGGTT&#0;AACC");
+    EXPECT_EQ(sequence.annotations(), (Velm::PropertyList{{"k", "v1v2"}}));
 }
 
 TEST(XmlSource, FormatNamesAndQualifiedPaths) {
