@@ -190,6 +190,15 @@ const char* emblFamily(const View& id) {
     return SALSource::EMBL;
 }
 
+// The first line from `pos` on that `skip` does not pass over; false when the prefix ends first.
+template <class Skip>
+bool firstLineFrom(std::string_view buf, std::size_t pos, bool truncated, Skip skip, View& line) {
+    for (std::size_t next = 0; lineAt(buf, pos, truncated, line, next); pos = next)
+        if (!skip(line))
+            return true;
+    return false;
+}
+
 // The format a first non-blank line names by itself; null when it names none.
 const char* headLineFormat(const View& head) {
     if (head.startsWith(">")) {
@@ -226,6 +235,13 @@ const char* detectFormat(std::string_view buf, bool truncated) {
         return "";
     if (const char* format = headLineFormat(head))
         return format;
+    // NBRF/PIR exports may open with "C;" comment lines.
+    View entry{nullptr, 0};
+    if (text::pirCommentLine(head.data, head.size) &&
+        firstLineFrom(buf, next, truncated,
+                      [](const View& l) { return l.blank() || text::pirCommentLine(l.data, l.size); }, entry) &&
+        headLineFormat(entry) == SALSource::NBRF)
+        return SALSource::NBRF;
 
     std::vector<View> lines = splitLines(buf, truncated);
     std::size_t first = 0;

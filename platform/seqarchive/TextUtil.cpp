@@ -148,6 +148,11 @@ void appendGroupedResidues(std::string& out, const char* s, std::size_t n, std::
     appendResidues(out, s, n);
 }
 
+bool pirCommentLine(const char* s, std::size_t n) {
+    // Not isupper: the locale must not widen what counts as a comment.
+    return n >= 2 && s[0] >= 'A' && s[0] <= 'Z' && s[1] == ';';
+}
+
 unsigned gcgChecksum(const std::string& residues) {
     unsigned long sum = 0;
     std::size_t i = 0;

@@ -32,6 +32,10 @@ void appendGroupedResidues(std::string& out, const char* s, std::size_t n, std::
 /// Appends `n` bytes, dropping only whitespace (FASTA keeps every other character).
 void appendNonSpace(std::string& out, const char* s, std::size_t n);
 
+/// True for an NBRF/PIR annotation line outside an entry: an upper-case letter and ';' ("C;" for
+/// comments, which exports put before the first entry and between entries).
+bool pirCommentLine(const char* s, std::size_t n);
+
 /// The GCG checksum of a sequence (0..9999).
 unsigned gcgChecksum(const std::string& residues);
 /// The Swiss-Prot CRC64 of a sequence, as 16 upper-case hex digits.

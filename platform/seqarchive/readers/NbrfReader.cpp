@@ -1,4 +1,5 @@
-// NBRF/PIR: '>P1;name', a title line, residues ending in '*'.
+// NBRF/PIR: '>P1;name', a title line, residues ending in '*'. Annotation lines ("C;" comments,
+// and the other letter-and-';' lines of PIR exports) outside entries are skipped.
 #include "../ArchiveReader.h"
 #include "../Messages.h"
 #include "../TextUtil.h"
@@ -26,6 +27,17 @@ public:
     using ArchiveReader::ArchiveReader;
 
 protected:
+    bool hasMore() override {
+        Line line;
+        while (src_.next(line)) {
+            if (line.blank() || text::pirCommentLine(line.data, line.size))
+                continue;
+            src_.unget();
+            return true;
+        }
+        return false;
+    }
+
     boost::shared_ptr<Velm::Sequence> readEntry() override {
         Line line;
         src_.next(line);

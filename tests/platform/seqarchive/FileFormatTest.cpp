@@ -91,6 +91,8 @@ const Sniff kSniffs[] = {
     {"fasta", "\n>seq1 desc\nACGT\n", "FASTA"},
     {"fasta_comments", ";old comment\n>seq1\nACGT\n", "FASTA"},
     {"nbrf", ">P1;CCHU\ncytochrome c\nMGDVEK*\n", "NBRF"},
+    {"nbrf_comments", "C;exported 2024\nC;two entries\n\n>P1;CCHU\ncytochrome c\nMGDVEK*\n", "NBRF"},
+    {"comments_without_entry", "C;a note\nsome prose here\n", ""},
     {"genbank", "LOCUS       X 4 bp    DNA     linear   PLN 01-JAN-2000\n", "GenBank"},
     {"genpept", "LOCUS       X 4 aa            linear   BCT 01-JAN-2000\n", "GenPept"},
     {"embl", "ID   X56734; SV 1; linear; mRNA; STD; PLN; 1859 BP.\n", "EMBL"},
