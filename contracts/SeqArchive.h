@@ -37,6 +37,8 @@ public:
     static const char* const SSF;     ///< "GCG" (GCG single sequence)
     static const char* const SW;      ///< "Swiss" (Swiss-Prot flat file)
     static const char* const SPT;     ///< "TrEMBL" (unreviewed, Swiss-Prot layout)
+    /// "Experiment" (Staden experiment file: the reading's own sequence and confidences; read only)
+    static const char* const EXPERIMENT;
     static const char* const QUERY;   ///< "Query" (query/result listing; not sequence data)
     static const char* const LST;     ///< "List" (list of file names; not sequence data)
 

@@ -21,6 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             mffuzz::require(entries++ <= size, "more entries than bytes: the reader does not advance");
             boost::shared_ptr<Velm::Sequence> sequence = Ovik::createSequence(archive);
             mffuzz::require(sequence != nullptr, "an entry read as nothing without an error");
+            // Confidences, where a reader keeps them, are one a residue.
+            if (const auto* na = dynamic_cast<const Velm::NASequence*>(sequence.get()))
+                mffuzz::require(na->confidences().empty() || na->confidences().size() == na->length(),
+                                "confidences that do not match the residues");
         }
     } catch (const Ovik::SeqArchiveError& error) {
         // Every reading error says which file it is about.

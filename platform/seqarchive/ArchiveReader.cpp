@@ -107,6 +107,8 @@ std::unique_ptr<ArchiveReader> makeReader(const char* format, const std::string&
         return makeRsfReader(path);
     if (format == SALSource::STADEN)
         return makeStadenReader(path);
+    if (format == SALSource::EXPERIMENT)
+        return makeExperimentReader(path);
     throw SeqArchiveError(std::string(msg::kCannotOpen) + path + ": " + msg::kUnknownFormatName +
                           (format ? format : ""));
 }

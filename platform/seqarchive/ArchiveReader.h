@@ -72,6 +72,7 @@ std::unique_ptr<ArchiveReader> makeGcgReader(const std::string& path);
 std::unique_ptr<ArchiveReader> makeMsfReader(const std::string& path);
 std::unique_ptr<ArchiveReader> makeRsfReader(const std::string& path);
 std::unique_ptr<ArchiveReader> makeStadenReader(const std::string& path);
+std::unique_ptr<ArchiveReader> makeExperimentReader(const std::string& path);
 
 } // namespace Ovik
 

@@ -199,6 +199,35 @@ bool firstLineFrom(std::string_view buf, std::size_t pos, bool truncated, Skip s
     return false;
 }
 
+// Tags of the experiment-file layout that EMBL and Swiss-Prot entries never use.
+bool experimentTag(const View& line) {
+    static const char* const kTags[] = {"EN", "LN", "LT", "AV", "QL", "QR", "SL", "SR",
+                                        "CF", "CS", "ON", "TN", "TG", "AQ", "CH", "PN"};
+    if (line.size < 3 || line.data[2] != ' ')
+        return false;
+    for (const char* tag : kTags)
+        if (line.data[0] == tag[0] && line.data[1] == tag[1])
+            return true;
+    return false;
+}
+
+// An experiment file begins as EMBL does ("ID   name"), but its ID line names the reading alone
+// (one word, no ';') and the file carries tags of its own or a bare "SQ" line before the
+// residues (EMBL's reads "SQ   Sequence ..."). Looked for up to the end of the first entry.
+bool experimentLayout(std::string_view buf, const View& head, std::size_t pos, bool truncated) {
+    const std::string_view id = View{head.data + 5, head.size - 5}.trimmedView();
+    if (id.empty() || id.find_first_of(" \t;") != std::string_view::npos)
+        return false;
+    View line{nullptr, 0};
+    for (std::size_t next = 0; lineAt(buf, pos, truncated, line, next); pos = next) {
+        if (line.startsWith("//"))
+            return false;
+        if (experimentTag(line) || (line.startsWith("SQ") && View{line.data + 2, line.size - 2}.blank()))
+            return true;
+    }
+    return false;
+}
+
 // The format a first non-blank line names by itself; null when it names none.
 const char* headLineFormat(const View& head) {
     if (head.startsWith(">")) {
@@ -233,6 +262,8 @@ const char* detectFormat(std::string_view buf, bool truncated) {
         pos = next;
     if (pos >= buf.size() || !lineAt(buf, pos, truncated, head, next))
         return "";
+    if (head.startsWith("ID   ") && experimentLayout(buf, head, next, truncated))
+        return SALSource::EXPERIMENT;
     if (const char* format = headLineFormat(head))
         return format;
     // NBRF/PIR exports may open with "C;" comment lines.

@@ -18,6 +18,7 @@ const char* const SALSource::STADEN = "Staden";
 const char* const SALSource::SSF = "GCG";
 const char* const SALSource::SW = "Swiss";
 const char* const SALSource::SPT = "TrEMBL";
+const char* const SALSource::EXPERIMENT = "Experiment";
 const char* const SALSource::QUERY = "Query";
 const char* const SALSource::LST = "List";
 
@@ -47,6 +48,7 @@ const Alias kAliases[] = {
     {"sw", &SALSource::SW},            {"swl", &SALSource::SW},
     {"UniProt", &SALSource::SW},       {"TrEMBL", &SALSource::SPT},
     {"SPT", &SALSource::SPT},          {"SPTrEMBL", &SALSource::SPT},
+    {"Experiment", &SALSource::EXPERIMENT},
     {"Query", &SALSource::QUERY},      {"List", &SALSource::LST},
     {"LST", &SALSource::LST},
 };
@@ -66,7 +68,7 @@ bool SALSource::supports(const char* format) { return canonicalName(format) != n
 
 bool SALSource::isWritable(const char* format) {
     const char* name = canonicalName(format);
-    return name && name != STADEN && name != QUERY && name != LST;
+    return name && name != STADEN && name != EXPERIMENT && name != QUERY && name != LST;
 }
 
 Velm::FormatList SALSource::getSupportedFormats() {
@@ -82,6 +84,7 @@ Velm::FormatList SALSource::getSupportedFormats() {
         {MSF, "GCG multiple sequence file (.msf)"},
         {RSF, "GCG rich sequence file (.rsf)"},
         {STADEN, "Staden plain sequence, read only (.sta; also named SDN)"},
+        {EXPERIMENT, "Staden experiment file: the reading's sequence and confidences, read only (.exp)"},
     };
 }
 

@@ -32,9 +32,14 @@ constexpr const char* kExpectedBrace = "expected '{' to open an RSF entry";
 constexpr const char* kBadLine = "unexpected line: ";
 constexpr const char* kBadFeature = "feature line outside a feature key";
 constexpr const char* kBinaryContent = "binary content where sequence text was expected";
+constexpr const char* kSecondReading = "a second reading: an experiment file holds one";
+constexpr const char* kNoExperimentSequence = "no SQ line: the experiment file holds no sequence of its own";
+constexpr const char* kBadConfidence = "not a confidence value in AV: ";
 
 // Warnings through the context.
 constexpr const char* kChecksumMismatch = "GCG checksum mismatch for ";
+// "<path>: <text><n> values for <m> bases"
+constexpr const char* kConfidenceCount = "confidences dropped: AV holds ";
 
 // Writing.
 constexpr const char* kClosedArchive = "the archive is closed: ";

@@ -124,6 +124,93 @@ TEST_F(Readers, OpenFileByFormatFollowsTheFormatName) {
     EXPECT_FALSE(Access::openFile(factory(), fasta.c_str(), none, "WHATEVER", nullptr));
 }
 
+struct Entry {
+    std::string name;
+    std::string residues;
+};
+
+std::vector<Entry> entriesOf(const Velm::Model* model) {
+    std::vector<Entry> out;
+    if (const auto* bio = dynamic_cast<const Velm::BioModel*>(model))
+        for (const auto& sequence : bio->sequences())
+            out.push_back({sequence->name(), sequence->residues()});
+    return out;
+}
+
+bool operator==(const Entry& a, const Entry& b) { return a.name == b.name && a.residues == b.residues; }
+
+// Files that other programs write: detection, open and iteration all read the same entries from
+// them, by name and content alone and through a format-qualified path.
+TEST_F(Readers, PirCommentsAndExperimentFilesWithoutTracesOpenAndIterate) {
+    const std::string pir = "C;Exported by a PIR query\n>P1;CRAB_ANAPL\nALPHA CRYSTALLIN B\n  MDITIHNPLI*\n"
+                            "C;between the entries\n>P1;CRAB_BOVIN\nALPHA CRYSTALLIN B.\n  MDIAIHH*\n";
+    const std::vector<Entry> crystallins = {{"CRAB_ANAPL", "MDITIHNPLI"}, {"CRAB_BOVIN", "MDIAIHH"}};
+    // The linked trace is absent; tags follow the sequence, as experiment files allow.
+    const std::string unlinked = "ID   read1\nEN   read1\nLN   read1.ab1\nLT   ABI\nSQ\n     ACGT-ACGTA\n//\n"
+                                 "AV   10 20 30 40 50 60 70 80 90 99\nCC   edited\n";
+    const std::string linkless = "ID   read2\nSQ\n     GGCCA\n//\n";
+    struct Case {
+        std::string path;
+        const char* type; // what getType answers ("" for a format-qualified path)
+        std::vector<Entry> entries;
+    };
+    const char* const kSeq = Velm::SeqModel::className;
+    const Case cases[] = {
+        {mftest::writeFile(dir_.file("crystallins"), pir), kSeq, crystallins},
+        {mftest::writeFile(dir_.file("crystallins.pir"), pir), kSeq, crystallins},
+        {"NBRF@@" + mftest::writeFile(dir_.file("crystallins.txt"), pir), "", crystallins},
+        {mftest::writeFile(dir_.file("read1.exp"), unlinked), kSeq, {{"read1", "ACGTNACGTA"}}},
+        // Without a name to go by, a trace link makes it a chromatogram file (hosts open those as
+        // sequence models).
+        {mftest::writeFile(dir_.file("read1"), unlinked), Velm::TraceModel::className, {{"read1", "ACGTNACGTA"}}},
+        {mftest::writeFile(dir_.file("read2.exp"), linkless), kSeq, {{"read2", "GGCCA"}}},
+        {mftest::writeFile(dir_.file("read2"), linkless), kSeq, {{"read2", "GGCCA"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(factory().getType(c.path.c_str()), c.type);
+        cmn::OpContext ctx;
+        boost::shared_ptr<Velm::Model> model = factory().open(c.path.c_str(), Velm::SeqModel::className, &ctx);
+        ASSERT_TRUE(model);
+        EXPECT_EQ(entriesOf(model.get()), c.entries);
+        EXPECT_TRUE(ctx.reports().empty()) << ::testing::PrintToString(ctx.errors());
+
+        boost::shared_ptr<Velm::ModelIter> iter = factory().iterate(c.path.c_str(), nullptr, &ctx, "");
+        ASSERT_TRUE(iter);
+        std::vector<Entry> iterated;
+        while (boost::shared_ptr<Velm::Model> next = iter->next())
+            for (const Entry& entry : entriesOf(next.get()))
+                iterated.push_back(entry);
+        EXPECT_EQ(iterated, c.entries);
+        EXPECT_TRUE(ctx.reports().empty()) << ::testing::PrintToString(ctx.errors());
+    }
+    // The confidences of an experiment file are kept with its sequence.
+    boost::shared_ptr<Velm::Model> read = factory().open(dir_.file("read1.exp").c_str(), Velm::SeqModel::className, nullptr);
+    const auto* bio = dynamic_cast<const Velm::BioModel*>(read.get());
+    ASSERT_TRUE(bio && bio->sequences().size() == 1);
+    const auto* na = dynamic_cast<const Velm::NASequence*>(bio->sequences()[0].get());
+    ASSERT_TRUE(na);
+    EXPECT_EQ(na->confidences(), (std::vector<unsigned char>{10, 20, 30, 40, 50, 60, 70, 80, 90, 99}));
+}
+
+// The experiment file that a conversion wrote from a chromatogram reads the same bases with its
+// trace beside it (through the chromatogram) and without (through the archive layer).
+TEST_F(Readers, AnExperimentFileReadsTheSameBasesWithOrWithoutItsTrace) {
+    MF_REQUIRE_TESTDATA();
+    const std::string linked = mftest::testdataFile("traces/310.exp");
+    const std::string alone = mftest::writeFile(dir_.file("310.exp"), mftest::readFile(linked));
+    boost::shared_ptr<Velm::Model> withTrace = factory().open(linked.c_str(), Velm::SeqModel::className, nullptr);
+    boost::shared_ptr<Velm::Model> without = factory().open(alone.c_str(), Velm::SeqModel::className, nullptr);
+    ASSERT_TRUE(withTrace && without);
+    EXPECT_EQ(withTrace->encoding(), "trace");
+    EXPECT_EQ(without->encoding(), "SAL");
+    const std::vector<Entry> traced = entriesOf(withTrace.get()), inline_ = entriesOf(without.get());
+    ASSERT_EQ(inline_.size(), 1u);
+    EXPECT_EQ(inline_[0].name, "310");
+    EXPECT_EQ(inline_[0].residues.size(), 868u);
+    EXPECT_EQ(traced, inline_);
+}
+
 TEST_F(Readers, RealChromatogramsAndArchives) {
     MF_REQUIRE_TESTDATA();
     Velm::SeqModel trace;

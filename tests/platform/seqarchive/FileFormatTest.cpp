@@ -60,7 +60,7 @@ TEST(FormatNames, EveryNameReachesItsOwnSavingRule) {
 
 TEST(FormatNames, SupportsConstantsAndAliasesIgnoringCase) {
     const char* known[] = {"EMBL", "GenPept", "GenBank", "RSF", "MSF", "FASTA", "NBRF", "Staden", "GCG", "Swiss",
-                           "TrEMBL", "Query", "List", "SDN", "sdn", "fasta", "fa", "genbank", "gb", "gbk",
+                           "TrEMBL", "Experiment", "Query", "List", "SDN", "sdn", "fasta", "fa", "genbank", "gb", "gbk",
                            "embl", "swissprot", "Swiss-Prot", "pir", "ssf", "spt", "gp", "lst"};
     for (const char* name : known)
         EXPECT_TRUE(SALSource::supports(name)) << name;
@@ -74,7 +74,7 @@ TEST(FormatNames, SupportsConstantsAndAliasesIgnoringCase) {
 
 TEST(FormatNames, SupportedFormatsListEachReadableFormatOnce) {
     Velm::FormatList list = SALSource::getSupportedFormats();
-    EXPECT_EQ(list.size(), 11u);
+    EXPECT_EQ(list.size(), 12u);
     for (const auto& entry : list) {
         EXPECT_TRUE(SALSource::supports(entry.first.c_str())) << entry.first;
         EXPECT_FALSE(entry.second.empty());
@@ -93,6 +93,9 @@ const Sniff kSniffs[] = {
     {"nbrf", ">P1;CCHU\ncytochrome c\nMGDVEK*\n", "NBRF"},
     {"nbrf_comments", "C;exported 2024\nC;two entries\n\n>P1;CCHU\ncytochrome c\nMGDVEK*\n", "NBRF"},
     {"comments_without_entry", "C;a note\nsome prose here\n", ""},
+    {"experiment", "ID   310\nEN   310\nLN   310.ab1\nLT   ABI\nSQ   \n     ACGT-ACGT\n//\n", "Experiment"},
+    {"experiment_bare_sq", "ID   n\nSQ\n     ACGTACGTAC\n//\n", "Experiment"},
+    {"embl_bare_id", "ID   X56734\nXX\nSQ   Sequence 4 BP;\n     acgt         4\n//\n", "EMBL"},
     {"genbank", "LOCUS       X 4 bp    DNA     linear   PLN 01-JAN-2000\n", "GenBank"},
     {"genpept", "LOCUS       X 4 aa            linear   BCT 01-JAN-2000\n", "GenPept"},
     {"embl", "ID   X56734; SV 1; linear; mRNA; STD; PLN; 1859 BP.\n", "EMBL"},

@@ -1,4 +1,5 @@
-// Layouts other programs write: NBRF/PIR exports with comment lines.
+// Layouts other programs write: NBRF/PIR exports with comment lines, and experiment files that
+// carry their reading's sequence inline.
 #include "SeqArchiveTestUtil.h"
 
 #include <TestSupport.h>
@@ -8,6 +9,12 @@
 using namespace satest;
 
 namespace {
+
+const std::vector<unsigned char>& confidencesOf(const Velm::Sequence& sequence) {
+    static const std::vector<unsigned char> none;
+    const auto* na = dynamic_cast<const Velm::NASequence*>(&sequence);
+    return na ? na->confidences() : none;
+}
 
 TEST(PirComments, AreSkippedBeforeBetweenAndAfterEntries) {
     mftest::TempDir dir;
@@ -25,6 +32,56 @@ TEST(PirComments, AreSkippedBeforeBetweenAndAfterEntries) {
         EXPECT_EQ(entries[1]->name(), "CRAB_BOVIN");
         EXPECT_EQ(entries[1]->residues(), "MDIAIHHPWIRRPFF");
     }
+}
+
+struct ExperimentCase {
+    const char* label;
+    const char* file;
+    const char* content;
+    const char* name;
+    const char* residues;
+    std::vector<unsigned char> confidences;
+};
+
+TEST(ExperimentFile, OneReadingFromItsTags) {
+    const ExperimentCase cases[] = {
+        // What a basecaller's conversion writes: confidences on continued AV lines, '-' for N.
+        {"linked", "read1.exp",
+         "ID   read1\nEN   read1.x\nLN   read1.ab1\nLT   ABI\nAV   10 20 30 40\nAV        50 60 70 80 90 99\n"
+         "SQ   \n     ACGT-ACGTa\n//\n",
+         "read1", "ACGTNACGTa", {10, 20, 30, 40, 50, 60, 70, 80, 90, 99}},
+        // Tags may follow the sequence; an "a,c,g,t" group counts as its highest value.
+        {"tags after the sequence", "read2.exp",
+         "ID   read2\nSQ\n     ACGT\n//\nAV   1,2,3,4 5 300 -2\nCC   a comment\n", "read2", "ACGT", {4, 5, 255, 0}},
+        {"named by EN", "read3.exp", "EN   entry3\nSQ\n     AC GT\n     TT\n//\n", "entry3", "ACGTTT", {}},
+        {"named by the file", "read4.exp", "LT   SCF\nSQ\n     ACG\n//\n", "read4", "ACG", {}},
+    };
+    mftest::TempDir dir;
+    for (const ExperimentCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string path = mftest::writeFile(dir.file(c.file), c.content);
+        cmn::OpContext ctx;
+        const Sequences entries = readAll(path, "Experiment", &ctx);
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_EQ(entries[0]->name(), c.name);
+        EXPECT_EQ(entries[0]->residues(), c.residues);
+        EXPECT_EQ(entries[0]->moleculeType(), Velm::Sequence::MoleculeType::DNA);
+        EXPECT_EQ(confidencesOf(*entries[0]), c.confidences);
+        EXPECT_TRUE(ctx.reports().empty());
+    }
+}
+
+TEST(ExperimentFile, ConfidencesThatDoNotMatchTheBasesAreDroppedWithAWarning) {
+    mftest::TempDir dir;
+    const std::string path =
+        mftest::writeFile(dir.file("short.exp"), "ID   r\nEN   r\nAV   1 2 3\nSQ\n     ACGT\n//\n");
+    cmn::OpContext ctx;
+    const Sequences entries = readAll(path, "", &ctx);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0]->residues(), "ACGT");
+    EXPECT_TRUE(confidencesOf(*entries[0]).empty());
+    EXPECT_EQ(ctx.warnings(),
+              std::vector<std::string>{path + ": confidences dropped: AV holds 3 values for 4 bases"});
 }
 
 } // namespace
