@@ -76,6 +76,14 @@ bool LineSource::refill() {
         std::memmove(buf_.get(), buf_.get() + pos_, keep);
     pos_ = 0;
     end_ = keep;
+    if (capacity_ > kBufferSize && keep < kBufferSize / 2) {
+        // The long line that grew the buffer is behind us: give its memory back.
+        if (char* shrunk = static_cast<char*>(std::realloc(buf_.get(), kBufferSize))) {
+            buf_.release();
+            buf_.reset(shrunk);
+            capacity_ = kBufferSize;
+        }
+    }
     if (capacity_ - end_ < kBufferSize / 2) {
         char* grown = static_cast<char*>(std::realloc(buf_.get(), capacity_ * 2));
         if (!grown)
