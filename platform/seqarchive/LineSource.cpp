@@ -61,9 +61,9 @@ std::size_t LineSource::fill(char* dest, std::size_t size) {
     try {
         return in_.read(dest, size);
     } catch (const cmn::InputError& failure) {
-        // The text names the path and the reason (a corrupt or truncated compressed stream).
+        // The text is "path: reason" (a corrupt or truncated compressed stream, a read error).
         const std::string text = failure.what();
-        fail(text.substr(std::min(text.size(), path_.size() + 2)));
+        fail(std::string(msg::kCorrupt) + " (" + text.substr(std::min(text.size(), path_.size() + 2)) + ")");
     }
 }
 
