@@ -415,12 +415,16 @@ namespace {
 
 // One encoder per compression: encode() compresses `data` (all of it) and, when `last`, ends
 // the stream, handing every produced block to `sink`.
+constexpr std::size_t kOutputBlock = 128 * 1024;
+
 struct Encoder {
     virtual ~Encoder() = default;
     virtual bool encode(const char* data, std::size_t size, bool last, ReplacingFile& sink) = 0;
+    // On the heap: writers may run on threads with small stacks.
+    std::vector<unsigned char> buffer = std::vector<unsigned char>(kOutputBlock);
+    unsigned char* block() { return buffer.data(); }
+    char* chars() { return reinterpret_cast<char*>(buffer.data()); }
 };
-
-constexpr std::size_t kOutputBlock = 128 * 1024;
 
 struct GzipEncoder : Encoder {
     z_stream stream{};
@@ -431,16 +435,15 @@ struct GzipEncoder : Encoder {
             deflateEnd(&stream);
     }
     bool encode(const char* data, std::size_t size, bool last, ReplacingFile& sink) override {
-        unsigned char block[kOutputBlock];
         stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
         stream.avail_in = static_cast<uInt>(size);
         for (;;) {
-            stream.next_out = block;
-            stream.avail_out = sizeof block;
+            stream.next_out = block();
+            stream.avail_out = kOutputBlock;
             const int result = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
             if (result == Z_STREAM_ERROR)
                 return false;
-            if (!sink.write(reinterpret_cast<char*>(block), sizeof block - stream.avail_out))
+            if (!sink.write(chars(), kOutputBlock - stream.avail_out))
                 return false;
             if (last ? result == Z_STREAM_END : (stream.avail_in == 0 && stream.avail_out != 0))
                 return true;
@@ -456,16 +459,15 @@ struct Bzip2Encoder : Encoder {
             BZ2_bzCompressEnd(&stream);
     }
     bool encode(const char* data, std::size_t size, bool last, ReplacingFile& sink) override {
-        char block[kOutputBlock];
         stream.next_in = const_cast<char*>(data);
         stream.avail_in = static_cast<unsigned>(size);
         for (;;) {
-            stream.next_out = block;
-            stream.avail_out = sizeof block;
+            stream.next_out = chars();
+            stream.avail_out = kOutputBlock;
             const int result = BZ2_bzCompress(&stream, last ? BZ_FINISH : BZ_RUN);
             if (result < 0)
                 return false;
-            if (!sink.write(block, sizeof block - stream.avail_out))
+            if (!sink.write(chars(), kOutputBlock - stream.avail_out))
                 return false;
             if (last ? result == BZ_STREAM_END : stream.avail_in == 0)
                 return true;
@@ -478,16 +480,15 @@ struct XzEncoder : Encoder {
     bool live = lzma_easy_encoder(&stream, 6, LZMA_CHECK_CRC64) == LZMA_OK;
     ~XzEncoder() override { lzma_end(&stream); }
     bool encode(const char* data, std::size_t size, bool last, ReplacingFile& sink) override {
-        unsigned char block[kOutputBlock];
         stream.next_in = reinterpret_cast<const uint8_t*>(data);
         stream.avail_in = size;
         for (;;) {
-            stream.next_out = block;
-            stream.avail_out = sizeof block;
+            stream.next_out = block();
+            stream.avail_out = kOutputBlock;
             const lzma_ret result = lzma_code(&stream, last ? LZMA_FINISH : LZMA_RUN);
             if (result != LZMA_OK && result != LZMA_STREAM_END)
                 return false;
-            if (!sink.write(reinterpret_cast<char*>(block), sizeof block - stream.avail_out))
+            if (!sink.write(chars(), kOutputBlock - stream.avail_out))
                 return false;
             if (last ? result == LZMA_STREAM_END : (stream.avail_in == 0 && stream.avail_out != 0))
                 return true;
@@ -500,15 +501,14 @@ struct ZstdEncoder : Encoder {
     bool live = context != nullptr;
     ~ZstdEncoder() override { ZSTD_freeCCtx(context); }
     bool encode(const char* data, std::size_t size, bool last, ReplacingFile& sink) override {
-        char block[kOutputBlock];
         ZSTD_inBuffer input{data, size, 0};
         for (;;) {
-            ZSTD_outBuffer output{block, sizeof block, 0};
+            ZSTD_outBuffer output{block(), kOutputBlock, 0};
             const std::size_t left =
                 ZSTD_compressStream2(context, &output, &input, last ? ZSTD_e_end : ZSTD_e_continue);
             if (ZSTD_isError(left))
                 return false;
-            if (!sink.write(block, output.pos))
+            if (!sink.write(chars(), output.pos))
                 return false;
             if (last ? left == 0 : input.pos == input.size)
                 return true;
