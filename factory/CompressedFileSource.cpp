@@ -20,7 +20,8 @@ namespace {
 std::string archiveFormat(const cmn::QualifiedPath& split) {
     if (split.qualified)
         return split.format;
-    const char* ext = extensionOf(cmn::withoutCompressionExtension(split.file).c_str());
+    const std::string inner = cmn::withoutCompressionExtension(split.file); // outlives `ext`
+    const char* ext = extensionOf(inner.c_str());
     return ext && compareNoCase(ext, "sta", 3) == 0 ? "SDN" : "";
 }
 
