@@ -67,13 +67,8 @@ constexpr int NotRegularFile = -1;
 /// reader that takes a path opens it this way; standard input is a stream its caller opens itself.
 MF_API int openRegularFile(const std::string& path, int& error);
 
-/// The reason for an openRegularFile or readRegularFile error: strerror's text, or
-/// "not a regular file".
+/// The reason for an openRegularFile error: strerror's text, or "not a regular file".
 MF_API std::string openErrorText(int error);
-
-/// The whole regular file at `path` into `content`. False with `error` set as openRegularFile
-/// sets it (or to the errno of a failed read); `content` is then empty.
-MF_API bool readRegularFile(const std::string& path, std::string& content, int& error);
 
 /// Up to `maxBytes` from the start of the regular file at `path` into `head`; `complete` tells
 /// whether that is the whole file. False for a missing, unreadable or non-regular file (a pipe or

@@ -1,5 +1,7 @@
 #include "AlignmentIO.h"
 
+#include <contracts/Compression.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -16,7 +18,6 @@ namespace Ovik {
 namespace alignio {
 
 const char* const kErrCannotOpen = "cannot open the file";
-const char* const kErrNotRegular = "not a regular file";
 const char* const kErrEmptyFile = "the file is empty";
 const char* const kErrFormatNotSupported = "format not supported by this source: ";
 const char* const kErrQualifiedOther = "the path names another format: ";
@@ -35,7 +36,7 @@ const std::size_t kSniffBytes = 32 * 1024;
 // The file's first bytes, shared with the other sniffers (see cmn::peekFileHead); false when
 // the file cannot be read.
 bool peekHead(const std::string& file, std::string_view& head, bool& complete) {
-    return cmn::peekFileHead(file, kSniffBytes, head, complete);
+    return cmn::peekContentHead(file, kSniffBytes, head, complete);
 }
 
 bool namesFormat(const FormatTraits& traits, const std::string& format) {
@@ -250,12 +251,10 @@ bool retrieve(const FormatTraits& traits, const char* path, Velm::Model& model, 
         report(ctx, message(split.file, 0, kErrNotSequenceModel));
         return false;
     }
-    std::string text;
-    int error = 0;
-    if (!cmn::readRegularFile(split.file, text, error)) {
-        // A FIFO or device is refused unread: a pipe without a writer would block for ever.
-        const bool notRegular = error == cmn::NotRegularFile || error == EISDIR;
-        report(ctx, message(split.file, 0, notRegular ? kErrNotRegular : kErrCannotOpen));
+    // readWholeFile refuses a FIFO or device unread: a pipe without a writer would block for ever.
+    std::string text, failure;
+    if (!cmn::readWholeFile(split.file, text, failure)) {
+        report(ctx, message(split.file, 0, failure.empty() ? kErrCannotOpen : failure));
         return false;
     }
     if (trim(text).empty()) {
@@ -362,7 +361,7 @@ bool save(const FormatTraits& traits, const char* path, Velm::Model& model, cmn:
     std::ostringstream out;
     traits.write(out, input);
     int error = 0;
-    if (!cmn::replaceFileContents(split.file, out.str(), error)) {
+    if (!cmn::replaceFileContentsByName(split.file, out.str(), error)) {
         report(ctx, message(split.file, 0, kErrCannotWrite + std::string(std::strerror(error))));
         return false;
     }

@@ -66,7 +66,6 @@ struct FormatTraits {
 
 // ---- error texts (details; messages read "<file>, line <n>: <detail>" or "<file>: <detail>") --
 extern const char* const kErrCannotOpen;        // "cannot open the file"
-extern const char* const kErrNotRegular;        // "not a regular file" (a FIFO, device, folder)
 extern const char* const kErrEmptyFile;         // "the file is empty"
 extern const char* const kErrFormatNotSupported;// "format not supported by this source: "
 extern const char* const kErrQualifiedOther;    // "the path names another format: "

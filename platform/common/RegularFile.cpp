@@ -53,32 +53,4 @@ std::string openErrorText(int error) {
     return error == NotRegularFile ? std::string("not a regular file") : std::string(std::strerror(error));
 }
 
-bool readRegularFile(const std::string& path, std::string& content, int& error) {
-    content.clear();
-    const int fd = openRegularFile(path, error);
-    if (fd < 0)
-        return false;
-    struct stat status;
-    if (::fstat(fd, &status) == 0 && status.st_size > 0)
-        content.reserve(static_cast<std::size_t>(status.st_size));
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got > 0) {
-            content.append(buffer, static_cast<std::size_t>(got));
-            continue;
-        }
-        if (got == 0)
-            break;
-        if (errno == EINTR)
-            continue;
-        error = errno;
-        ::close(fd);
-        content.clear();
-        return false;
-    }
-    ::close(fd);
-    return true;
-}
-
 } // namespace cmn

@@ -3,6 +3,7 @@
 #include <contracts/XmlSource.h>
 
 #include <contracts/Blast.h>
+#include <contracts/Compression.h>
 
 
 #include <pugixml.hpp>
@@ -32,7 +33,6 @@ const std::size_t kSniffBytes = 16 * 1024;
 
 // Error details; messages read "<file>, line <n>: <detail>" or "<file>: <detail>".
 const char* const kErrCannotOpen = "cannot open the file";
-const char* const kErrNotRegular = "not a regular file";
 const char* const kErrNulReference = "a character reference to U+0000, which XML does not allow";
 const char* const kErrControlInResidues = "a control character in the residues: ";
 const char* const kErrEmptyFile = "the file is empty";
@@ -172,7 +172,7 @@ std::string classAttribute(const std::string& tag) {
 // the file cannot be read.
 bool peekHead(const std::string& file, std::string_view& head) {
     bool complete = false;
-    return cmn::peekFileHead(file, kSniffBytes, head, complete);
+    return cmn::peekContentHead(file, kSniffBytes, head, complete);
 }
 
 // ---- reading -----------------------------------------------------------------------------------
@@ -707,12 +707,10 @@ bool XMLModelSource::retrieve(const char* path, Model& model, cmn::OpContext* ct
         report(ctx, message(split.file, 0, kErrQualifiedOther + split.format));
         return false;
     }
-    std::string text;
-    int error = 0;
-    if (!cmn::readRegularFile(split.file, text, error)) {
-        // A FIFO or device is refused unread: a pipe without a writer would block for ever.
-        const bool notRegular = error == cmn::NotRegularFile || error == EISDIR;
-        report(ctx, message(split.file, 0, notRegular ? kErrNotRegular : kErrCannotOpen));
+    // readWholeFile refuses a FIFO or device unread: a pipe without a writer would block for ever.
+    std::string text, failure;
+    if (!cmn::readWholeFile(split.file, text, failure)) {
+        report(ctx, message(split.file, 0, failure.empty() ? kErrCannotOpen : failure));
         return false;
     }
     if (text.find_first_not_of(" \t\r\n") == std::string::npos) {
@@ -757,7 +755,7 @@ bool XMLModelSource::save(const char* path, Model& model, cmn::OpContext* ctx) {
         return false;
     }
     int error = 0;
-    if (!cmn::replaceFileContents(split.file, writeDocument(model), error)) {
+    if (!cmn::replaceFileContentsByName(split.file, writeDocument(model), error)) {
         report(ctx, message(split.file, 0, kErrCannotWrite + std::string(std::strerror(error))));
         return false;
     }
