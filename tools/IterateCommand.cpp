@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "Json.h"
 #include "Messages.h"
+#include "Printable.h"
 
 #include <factory/ModelFactory.h>
 
@@ -30,7 +31,7 @@ void printLine(std::ostream& out, std::size_t index, const Velm::Model& model) {
     }
     const Velm::Sequence& first = *sequences.front();
     char line[96];
-    std::snprintf(line, sizeof line, "%-24s %9zu  %s", first.name().c_str(), first.length(),
+    std::snprintf(line, sizeof line, "%-24s %9zu  %s", printable(first.name()).c_str(), first.length(),
                   Velm::Sequence::moleculeTypeName(first.moleculeType()));
     out << line;
     if (sequences.size() > 1)

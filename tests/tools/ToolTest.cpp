@@ -628,7 +628,8 @@ TEST_F(ToolTest, TraceFailures) {
     const std::vector<Case> cases = {
         {{"trace", fixture("seqs.fa")}, tmsg::NotAChromatogram + fixture("seqs.fa")},
         {{"trace", "FASTA@@" + trace_}, std::string(tmsg::NotAChromatogramFormat) + "FASTA"},
-        {{"trace", trace_, "--svg", dir_.file("no/such/dir.svg")}, tmsg::CannotWrite + dir_.file("no/such/dir.svg")},
+        {{"trace", trace_, "--svg", dir_.file("no/such/dir.svg")},
+         tmsg::CannotWrite + dir_.file("no/such/dir.svg") + ": No such file or directory"},
     };
     for (const Case& c : cases) {
         for (bool json : {false, true}) {
