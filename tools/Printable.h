@@ -12,6 +12,14 @@ namespace mftool {
 /// newlines pass unchanged (for text that is laid out in lines on purpose).
 std::string printable(const std::string& text, bool keepNewlines = false);
 
+/// True when every byte of `text` is printable ASCII (0x20-0x7E): printable(text) is then `text`.
+inline bool isPlainAscii(const std::string& text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7F)
+            return false;
+    return true;
+}
+
 } // namespace mftool
 
 #endif
