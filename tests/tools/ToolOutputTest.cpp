@@ -7,10 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -20,8 +17,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -34,19 +29,8 @@ std::string describe(const ToolRun& run) {
     return "status " + std::to_string(run.status) + "\n--- stdout ---\n" + run.out + "\n--- stderr ---\n" + run.err;
 }
 
-std::set<std::string> filesIn(const std::string& folder) {
-    std::set<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (dirent* entry = readdir(dir))
-            if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
-                names.insert(entry->d_name);
-        closedir(dir);
-    }
-    return names;
-}
-
 bool hasHiddenFile(const std::string& folder) {
-    for (const std::string& name : filesIn(folder))
+    for (const std::string& name : mftest::filesIn(folder))
         if (name[0] == '.')
             return true;
     return false;
@@ -151,7 +135,7 @@ TEST_F(ToolOutputTest, AFileSizeLimitIsAnErrorAndLeavesNothingBehind) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         mftest::writeFile(c.target, kOld);
-        const std::set<std::string> before = filesIn(dir_.path());
+        const std::set<std::string> before = mftest::filesIn(dir_.path());
         // The tool inherits the limit and the signal's default action (which kills the process).
         rlimit saved;
         getrlimit(RLIMIT_FSIZE, &saved);
@@ -165,39 +149,8 @@ TEST_F(ToolOutputTest, AFileSizeLimitIsAnErrorAndLeavesNothingBehind) {
         EXPECT_EQ(run.status, 1) << describe(run);
         EXPECT_NE(run.err.find("File too large"), std::string::npos) << describe(run);
         EXPECT_EQ(mftest::readFile(c.target), kOld);
-        EXPECT_EQ(filesIn(dir_.path()), before) << "a temporary file was left behind";
+        EXPECT_EQ(mftest::filesIn(dir_.path()), before) << "a temporary file was left behind";
     }
-}
-
-// Starts the tool without waiting, its streams on /dev/null, with the termination signals at
-// their default actions whatever the test runner was given.
-pid_t startTool(const std::vector<std::string>& args) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    for (int fd : {0, 1, 2})
-        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t defaults, none;
-    sigemptyset(&defaults);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-        sigaddset(&defaults, signal);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    std::vector<std::string> argv{MF_TOOL_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> pointers;
-    for (std::string& arg : argv)
-        pointers.push_back(&arg[0]);
-    pointers.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, MF_TOOL_PATH, &actions, &attributes, pointers.data(), environ) != 0)
-        pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    return pid;
 }
 
 TEST_F(ToolOutputTest, TerminationSignalsRemoveTheTemporaryFile) {
@@ -210,7 +163,7 @@ TEST_F(ToolOutputTest, TerminationSignalsRemoveTheTemporaryFile) {
             mftest::TempDir dir;
             const std::string input = mftest::writeFile(dir.file("in.fa"), fasta(entries, 100));
             const std::string target = mftest::writeFile(dir.file("out.gb"), kOld);
-            const pid_t pid = startTool({"convert", input, target});
+            const pid_t pid = mftest::startTool({"convert", input, target});
             ASSERT_GT(pid, 0);
             int status = 0;
             while (waitpid(pid, &status, WNOHANG) == 0) {
