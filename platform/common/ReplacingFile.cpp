@@ -188,6 +188,15 @@ ReplacingFile::ReplacingFile(const std::string& target) : target_(target) {
     if (exists && !S_ISREG(status.st_mode)) {
         direct_ = true;
         fd_ = ::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        struct stat opened;
+        // Swapped between the stat and the open (a link to a file planted in place of a FIFO):
+        // without O_TRUNC nothing was changed yet, and nothing will be.
+        if (fd_ >= 0 && (::fstat(fd_, &opened) != 0 || opened.st_dev != status.st_dev ||
+                         opened.st_ino != status.st_ino)) {
+            ::close(fd_);
+            fd_ = -1;
+            errno = EAGAIN;
+        }
         if (fd_ < 0 && errno == ENXIO && S_ISSOCK(status.st_mode))
             fd_ = openSocket(target, status);
         if (fd_ < 0)
