@@ -8,6 +8,7 @@
 #include "Json.h"
 #include "Messages.h"
 #include "ModelReport.h"
+#include "Printable.h"
 
 #include <contracts/Compression.h>
 #include <contracts/SeqArchive.h>
@@ -113,10 +114,13 @@ Outcome stream(const std::string& input, const std::string& output, const std::s
         progress.update(outcome.models, outcome.sequences);
     }
     progress.clear();
-    // An iteration that ended on an error leaves the target as it was: the archive is dropped
-    // unclosed, which removes its temporary file.
-    if (ctx.hasErrors())
+    // An iteration that ended on an error leaves the target as it was. (An exception does too: the
+    // archive discards its output while the stack unwinds.)
+    if (ctx.hasErrors()) {
+        if (archive)
+            archive->discard();
         return outcome;
+    }
     if (!archive) {
         ctx.error(msg::NothingToConvert + input);
         return outcome;
@@ -186,8 +190,8 @@ int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         json.endObject();
         json.finish();
     } else if (outcome.ok) {
-        out << "wrote " << output << ": " << outcome.sequences
-            << (outcome.sequences == 1 ? " sequence" : " sequences") << " from " << input;
+        out << "wrote " << printable(output) << ": " << outcome.sequences
+            << (outcome.sequences == 1 ? " sequence" : " sequences") << " from " << printable(input);
         if (outcome.streamed)
             out << " (" << outcome.format << ", streamed entry by entry)\n";
         else if (!outcome.format.empty())

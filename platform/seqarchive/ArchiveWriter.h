@@ -20,12 +20,16 @@ public:
         writeEntry(seq, count_);
         ++count_;
     }
-    /// Writes what the format keeps until the end, then puts the file in place.
-    void commit() {
-        finish();
-        out_.commit();
-    }
-    bool committed() const { return out_.committed(); }
+    /// Writes what the format keeps until the end, then puts the file in place. A failure throws
+    /// and removes the temporary file; a later commit throws it again. Committed or discarded, it
+    /// does nothing.
+    void commit();
+    /// Removes the temporary file unless the file is already in place.
+    void discard();
+    /// True until the file is committed, discarded or has failed to commit.
+    bool open() const { return state_ == State::Open; }
+    /// False once a write failed: what the file holds is incomplete.
+    bool ok() const { return out_.ok(); }
 
 protected:
     virtual void writeEntry(const Velm::Sequence& seq, std::size_t index) = 0;
@@ -33,6 +37,11 @@ protected:
 
     OutputFile out_;
     std::size_t count_ = 0;
+
+private:
+    enum class State { Open, Committed, Discarded, Failed };
+    State state_ = State::Open;
+    std::string failure_;
 };
 
 /// The writer for a writable format constant of SALSource.

@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
-#include <dirent.h>
 
 #include <algorithm>
 #include <cctype>
@@ -103,17 +102,6 @@ std::string lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
-}
-
-std::set<std::string> filesIn(const std::string& dir) {
-    std::set<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* entry = readdir(d))
-            if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
-                names.insert(entry->d_name);
-        closedir(d);
-    }
-    return names;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -478,7 +466,7 @@ TEST_F(ToolTest, AFailedConversionLeavesTheTargetUntouched) {
     const std::string target = mftest::writeFile(dir_.file("out.fa"), ">keep\nACGT\n");
     const std::string noise = mftest::writeFile(dir_.file("noise.fa"), std::string("\x01\x02\xff\xfe garbage", 12));
     const std::string empty = mftest::writeFile(dir_.file("empty.fa"), "");
-    const std::set<std::string> before = filesIn(dir_.path());
+    const std::set<std::string> before = mftest::filesIn(dir_.path());
     for (const std::string& input : {noise, empty, dir_.file("missing.fa")}) {
         const ToolRun run = runTool({"convert", input, target});
         SCOPED_TRACE(describe(run));
@@ -486,7 +474,7 @@ TEST_F(ToolTest, AFailedConversionLeavesTheTargetUntouched) {
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err.rfind(tmsg::ErrorPrefix, 0), 0u);
         EXPECT_EQ(mftest::readFile(target), ">keep\nACGT\n");
-        EXPECT_EQ(filesIn(dir_.path()), before); // no temporary file left behind
+        EXPECT_EQ(mftest::filesIn(dir_.path()), before); // no temporary file left behind
     }
     const ToolRun nothing = runTool({"convert", empty, target});
     EXPECT_EQ(linesOf(nothing.err).back(), tmsg::ErrorPrefix + std::string(tmsg::NothingToConvert) + empty);
@@ -647,7 +635,8 @@ TEST_F(ToolTest, TraceFailures) {
     const std::vector<Case> cases = {
         {{"trace", fixture("seqs.fa")}, tmsg::NotAChromatogram + fixture("seqs.fa")},
         {{"trace", "FASTA@@" + trace_}, std::string(tmsg::NotAChromatogramFormat) + "FASTA"},
-        {{"trace", trace_, "--svg", dir_.file("no/such/dir.svg")}, tmsg::CannotWrite + dir_.file("no/such/dir.svg")},
+        {{"trace", trace_, "--svg", dir_.file("no/such/dir.svg")},
+         tmsg::CannotWrite + dir_.file("no/such/dir.svg") + ": No such file or directory"},
     };
     for (const Case& c : cases) {
         for (bool json : {false, true}) {
