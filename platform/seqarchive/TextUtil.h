@@ -32,6 +32,11 @@ void appendGroupedResidues(std::string& out, const char* s, std::size_t n, std::
 /// Appends `n` bytes, dropping only whitespace (FASTA keeps every other character).
 void appendNonSpace(std::string& out, const char* s, std::size_t n);
 
+/// The residues of a sequence as the GCG formats hold them: letters, '*' and the gap characters
+/// '-', '.' and '~'. A PIR group of uncertain order ("(V,Q.K)") gives its residues in order
+/// ("VQK"); every other mark (PIR ',' and '/', frame marks such as '!') is left out and counted in
+/// `dropped`.
+std::string gcgResidues(const std::string& residues, std::size_t& dropped);
 /// The GCG checksum of a sequence (0..9999).
 unsigned gcgChecksum(const std::string& residues);
 /// The Swiss-Prot CRC64 of a sequence, as 16 upper-case hex digits.
@@ -45,7 +50,8 @@ std::vector<std::string> wrap(const std::string& value, std::size_t width, bool 
 /// Splits a text on '\n'.
 std::vector<std::string> splitLines(const std::string& value);
 
-/// A name usable as a single token: whitespace becomes '_'; an empty name becomes "seq<index>".
+/// A name usable as a single token (cmn::singleTokenName): blanks and control characters become
+/// '_'; an empty name becomes "seq<index>".
 std::string tokenName(const std::string& name, std::size_t index);
 /// Nucleotide or protein, judged from the first residues as Velm::Sequence::guessMoleculeType
 /// judges the whole sequence (a sample keeps large entries fast).
