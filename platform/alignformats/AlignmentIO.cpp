@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <set>
 #include <sstream>
 
 #include <fcntl.h>
@@ -294,20 +293,6 @@ bool retrieve(const FormatTraits& traits, const char* path, Velm::Model& model, 
     return true;
 }
 
-namespace {
-
-std::string uniqueName(std::string name, std::size_t index, std::set<std::string>& used) {
-    if (name.empty())
-        name = "seq" + std::to_string(index + 1);
-    std::string candidate = name;
-    for (std::size_t n = 2; used.count(candidate); ++n)
-        candidate = name + "_" + std::to_string(n);
-    used.insert(candidate);
-    return candidate;
-}
-
-} // namespace
-
 bool save(const FormatTraits& traits, const char* path, Velm::Model& model, cmn::OpContext* ctx) {
     const cmn::QualifiedPath split(path);
     if (split.qualified && !namesFormat(traits, split.format)) {
@@ -327,7 +312,7 @@ bool save(const FormatTraits& traits, const char* path, Velm::Model& model, cmn:
     const std::size_t length = sequences.front()->length();
     WriteInput input;
     input.fileName = baseName(split.file);
-    std::set<std::string> used;
+    cmn::UniqueNames used;
     bool allNucleotide = true;
     std::string sample;
     for (std::size_t i = 0; i < sequences.size(); ++i) {
@@ -352,7 +337,9 @@ bool save(const FormatTraits& traits, const char* path, Velm::Model& model, cmn:
         if (sample.size() < 100000)
             sample += sequence.residues();
         Row row;
-        row.name = uniqueName(traits.legalName(sequence.name()), i, used);
+        // An empty legal name means "use a generated one".
+        const std::string legal = traits.legalName(sequence.name());
+        row.name = used.claim(legal.empty() ? "seq" + std::to_string(i + 1) : legal);
         row.residues = sequence.residues();
         input.rows.push_back(std::move(row));
     }

@@ -329,11 +329,13 @@ void writePhylip(std::ostream& out, const alignio::WriteInput& input) {
         if (row.name.size() > kStrictWidth)
             strict = false;
     std::vector<std::string> names;
+    cmn::UniqueNames unique;
     for (const Row& row : input.rows) {
         std::string name = row.name;
         if (!strict) {
-            // Relaxed names end at the first blank.
+            // Relaxed names end at the first blank; "a b" and "a_b" must stay two names.
             std::replace(name.begin(), name.end(), ' ', '_');
+            name = unique.claim(name);
             width = std::max(width, name.size() + 2);
         }
         names.push_back(name);

@@ -291,6 +291,37 @@ TEST(AlignFormatsRoundTrip, NexusQuotesNamesThatNeedIt) {
     EXPECT_EQ(back.sequences()[2]->residues(), "A?GT");
 }
 
+TEST(AlignFormatsRoundTrip, NexusQuotesPunctuationAndOthersReadItBack) {
+    mftest::TempDir dir;
+    const std::string path = dir.file("punct.nex");
+    Velm::AlignModel model;
+    for (const char* name : {"X01238.1/1-183", "a+b*c", "p(q)", "x=y:z", "back\\slash", "a<b>", "tick`",
+                             "comma,name", "o'brien", "dot.ted|bar"})
+        model.addSeq(seq(name, "ACGT"));
+    ASSERT_TRUE(Ovik::NexusModelSource().save(path.c_str(), model, nullptr));
+    const std::string text = mftest::readFile(path);
+    EXPECT_NE(text.find("'X01238.1/1-183'"), std::string::npos);
+    EXPECT_NE(text.find("'o''brien'"), std::string::npos);
+    EXPECT_NE(text.find("    dot.ted|bar "), std::string::npos); // nothing to quote
+    Velm::AlignModel back;
+    ASSERT_TRUE(Ovik::NexusModelSource().retrieve(path.c_str(), back, nullptr, nullptr));
+    EXPECT_EQ(names(back), names(model));
+}
+
+TEST(AlignFormatsRoundTrip, PhylipRelaxedNamesStayUniqueOnceBlanksAreUnderscores) {
+    mftest::TempDir dir;
+    const std::string path = dir.file("long.phy");
+    Velm::AlignModel model;
+    model.addSeq(seq("a long name here", "ACGT"));
+    model.addSeq(seq("a long_name here", "AGGT"));
+    model.addSeq(seq("a_long_name_here", "TTGT"));
+    ASSERT_TRUE(Ovik::PHYModelSource().save(path.c_str(), model, nullptr));
+    Velm::AlignModel back;
+    ASSERT_TRUE(Ovik::PHYModelSource().retrieve(path.c_str(), back, nullptr, nullptr));
+    EXPECT_EQ(names(back),
+              (std::vector<std::string>{"a_long_name_here", "a_long_name_here_2", "a_long_name_here_3"}));
+}
+
 TEST(AlignFormatsRoundTrip, DuplicateAndEmptyNamesAreMadeUnique) {
     for (Fmt format : kAll) {
         SourcePtr source = makeSource(format);
