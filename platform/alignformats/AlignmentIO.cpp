@@ -313,6 +313,9 @@ bool save(const FormatTraits& traits, const char* path, Velm::Model& model, cmn:
     WriteInput input;
     input.fileName = baseName(split.file);
     cmn::UniqueNames used;
+    const std::size_t nameLength =
+        traits.nameLength ? traits.nameLength(split.qualified ? split.format : std::string(traits.name))
+                          : std::string::npos;
     bool allNucleotide = true;
     std::string sample;
     for (std::size_t i = 0; i < sequences.size(); ++i) {
@@ -339,7 +342,7 @@ bool save(const FormatTraits& traits, const char* path, Velm::Model& model, cmn:
         Row row;
         // An empty legal name means "use a generated one".
         const std::string legal = traits.legalName(sequence.name());
-        row.name = used.claim(legal.empty() ? "seq" + std::to_string(i + 1) : legal);
+        row.name = used.claim(legal.empty() ? "seq" + std::to_string(i + 1) : legal, nameLength);
         row.residues = sequence.residues();
         input.rows.push_back(std::move(row));
     }

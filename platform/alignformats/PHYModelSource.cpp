@@ -357,12 +357,19 @@ void writePhylip(std::ostream& out, const alignio::WriteInput& input) {
     }
 }
 
-const char* const kAliases[] = {"PHY", "PHYLIP-RELAXED", nullptr};
+// Written under PHYLIP-STRICT (a PHYLIP-STRICT@@FILE path), names are cut to the strict ten
+// characters and made unique within them, for readers that know no other layout.
+std::size_t phylipNameLength(const std::string& format) {
+    return alignio::equalsNoCase(format, "PHYLIP-STRICT") ? kStrictWidth : std::string::npos;
+}
+
+const char* const kAliases[] = {"PHY", "PHYLIP-RELAXED", "PHYLIP-STRICT", nullptr};
 const char* const kExtensions[] = {"phy", "phylip", nullptr};
 
 const alignio::FormatTraits kPhylip = {
     PHYModelSource::PHY_ALN_Format, "PHYLIP alignment, sequential or interleaved", kAliases,
-    kExtensions, kNotResidue, sniffPhylip, parsePhylip, legalPhylipName, writePhylip};
+    kExtensions, kNotResidue, sniffPhylip, parsePhylip, legalPhylipName, writePhylip,
+    phylipNameLength};
 
 } // namespace
 

@@ -322,6 +322,20 @@ TEST(AlignFormatsRoundTrip, PhylipRelaxedNamesStayUniqueOnceBlanksAreUnderscores
               (std::vector<std::string>{"a_long_name_here", "a_long_name_here_2", "a_long_name_here_3"}));
 }
 
+TEST(AlignFormatsRoundTrip, StrictPhylipCutsNamesToTenAndKeepsThemUnique) {
+    mftest::TempDir dir;
+    const std::string path = dir.file("strict.phy");
+    Velm::AlignModel model;
+    model.addSeq(seq("Homo sapiens", "ACGT"));
+    model.addSeq(seq("Homo sapiens neanderthalensis", "AGGT"));
+    model.addSeq(seq("Pan", "TTGT"));
+    ASSERT_TRUE(Ovik::PHYModelSource().save(("PHYLIP-STRICT@@" + path).c_str(), model, nullptr));
+    EXPECT_EQ(mftest::readFile(path).substr(0, 32), " 3 4\nHomo sapie ACGT\nHomo sap_2 ");
+    Velm::AlignModel back;
+    ASSERT_TRUE(Ovik::PHYModelSource().retrieve(path.c_str(), back, nullptr, nullptr));
+    EXPECT_EQ(names(back), (std::vector<std::string>{"Homo sapie", "Homo sap_2", "Pan"}));
+}
+
 TEST(AlignFormatsRoundTrip, DuplicateAndEmptyNamesAreMadeUnique) {
     for (Fmt format : kAll) {
         SourcePtr source = makeSource(format);
