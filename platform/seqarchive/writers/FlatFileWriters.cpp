@@ -169,10 +169,10 @@ protected:
         }
         const std::vector<Velm::Feature> features =
             featuresFor(FlatLayout::GenBank, seq, [this](const std::string& w) { warn(w); });
-        if (!features.empty()) {
-            out += "FEATURES             Location/Qualifiers\n";
-            writeFeatures(out, features, "     ");
-        }
+        // Written even when empty, as GenBank does: some readers lose the sequence of an entry
+        // whose ORGANISM block runs straight into ORIGIN.
+        out += "FEATURES             Location/Qualifiers\n";
+        writeFeatures(out, features, "     ");
         out += "ORIGIN\n";
         appendBlocks(out_, out, r, 1);
         out += "//\n";
