@@ -4,6 +4,7 @@
 #include "../FeatureTable.h"
 #include "../TextUtil.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -199,6 +200,7 @@ protected:
         Type type = text::moleculeOf(seq);
         bool aa = type == Type::Protein;
         std::string name = text::tokenName(seq.name(), index + 1);
+        std::replace(name.begin(), name.end(), ';', '_'); // ';' parts the ID line's fields
         std::string version = seq.annotation("sequence_version");
         if (!isNumber(version)) {
             // A GenBank VERSION "X56734.1" gives the sequence version.
