@@ -314,9 +314,8 @@ Sniff sniffPhylip(std::string_view head, bool complete) {
 
 std::string legalPhylipName(const std::string& name) {
     std::string legal = alignio::trim(name);
-    // Name characters that a reader could take for residues or row ends.
-    std::replace_if(legal.begin(), legal.end(),
-                    [](char c) { return !alignio::isResidueChar(c) && c != ' '; }, '_');
+    // Blanks too: relaxed readers end a name at the first blank, even in the strict layout.
+    std::replace_if(legal.begin(), legal.end(), [](char c) { return !alignio::isResidueChar(c); }, '_');
     return legal;
 }
 
@@ -329,16 +328,10 @@ void writePhylip(std::ostream& out, const alignio::WriteInput& input) {
         if (row.name.size() > kStrictWidth)
             strict = false;
     std::vector<std::string> names;
-    cmn::UniqueNames unique;
     for (const Row& row : input.rows) {
-        std::string name = row.name;
-        if (!strict) {
-            // Relaxed names end at the first blank; "a b" and "a_b" must stay two names.
-            std::replace(name.begin(), name.end(), ' ', '_');
-            name = unique.claim(name);
-            width = std::max(width, name.size() + 2);
-        }
-        names.push_back(name);
+        if (!strict)
+            width = std::max(width, row.name.size() + 2);
+        names.push_back(row.name);
     }
     const std::size_t length = input.rows.front().residues.size();
     out << ' ' << input.rows.size() << ' ' << length << '\n';

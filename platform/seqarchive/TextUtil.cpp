@@ -156,16 +156,18 @@ std::string gcgResidues(const std::string& residues, std::size_t& dropped) {
     int depth = 0;
     for (char c : residues) {
         const unsigned char u = static_cast<unsigned char>(c);
-        if (std::isalpha(u) || c == '*' || c == '-' || c == '~' || (c == '.' && depth == 0)) {
-            out += c;
-            continue;
-        }
-        // Inside a group '.' and ',' only say whether the order is known.
+        // PIR marks: groups of uncertain order "(V,Q.K)", fragment ends and breaks '/', frame
+        // marks '!'. Inside a group '.' and ',' only say whether the order is known.
+        const bool mark = c == '(' || c == ')' || c == ',' || c == '/' || c == '!' || (c == '.' && depth > 0);
         if (c == '(')
             ++depth;
         else if (c == ')' && depth > 0)
             --depth;
-        ++dropped;
+        if (mark || u <= ' ' || u == 0x7F) {
+            ++dropped;
+            continue;
+        }
+        out += c;
     }
     return out;
 }

@@ -32,10 +32,10 @@ void appendGroupedResidues(std::string& out, const char* s, std::size_t n, std::
 /// Appends `n` bytes, dropping only whitespace (FASTA keeps every other character).
 void appendNonSpace(std::string& out, const char* s, std::size_t n);
 
-/// The residues of a sequence as the GCG formats hold them: letters, '*' and the gap characters
-/// '-', '.' and '~'. A PIR group of uncertain order ("(V,Q.K)") gives its residues in order
-/// ("VQK"); every other mark (PIR ',' and '/', frame marks such as '!') is left out and counted in
-/// `dropped`.
+/// The residues of a sequence as the GCG formats hold them: one character a position. A PIR
+/// group of uncertain order ("(V,Q.K)") gives its residues in order ("VQK"); the other PIR marks
+/// that are not positions (',' '/' and frame marks '!') and blanks are left out and counted in
+/// `dropped`. Every other character (letters, '*', gaps, '?') is kept.
 std::string gcgResidues(const std::string& residues, std::size_t& dropped);
 /// The GCG checksum of a sequence (0..9999).
 unsigned gcgChecksum(const std::string& residues);

@@ -206,10 +206,10 @@ TEST(OneLineFields, ControlCharactersBecomeSpaces) {
 }
 
 TEST(GcgWriters, WriteResiduesOnlyAndAChecksumOfWhatTheyWrite) {
-    // PIR notation: a group of uncertain order, a fragment mark, a frame mark.
+    // PIR notation: a group of uncertain order, a fragment mark, a frame mark; '?' is a position.
     auto seq = boost::shared_ptr<Velm::Sequence>(
-        new Velm::Sequence("CCFG", "GDVEK(V,Q.K)KV.G/AB!C*", T::Protein));
-    const std::string expected = "GDVEKVQKKV.GABC*";
+        new Velm::Sequence("CCFG", "GDVEK(V,Q.K)KV.G/AB!C?*", T::Protein));
+    const std::string expected = "GDVEKVQKKV.GABC?*";
     for (const char* format : {"GCG", "RSF", "MSF"}) {
         SCOPED_TRACE(format);
         cmn::OpContext writing;
