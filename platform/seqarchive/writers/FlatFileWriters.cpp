@@ -14,15 +14,6 @@ namespace {
 
 using Type = Velm::Sequence::MoleculeType;
 
-bool upperKey(const std::string& key, std::size_t minSize, std::size_t maxSize) {
-    if (key.size() < minSize || key.size() > maxSize)
-        return false;
-    for (char c : key)
-        if (!std::isupper(static_cast<unsigned char>(c)) && c != '*' && c != '_')
-            return false;
-    return true;
-}
-
 /// A field of the LOCUS or ID line: the annotation when it has the field's shape, else `fallback`
 /// (a value from another format, or holding blanks or line ends, would break the line).
 std::string lineField(const Velm::Sequence& seq, const char* key, const std::string& fallback,
@@ -32,11 +23,13 @@ std::string lineField(const Velm::Sequence& seq, const char* key, const std::str
 }
 
 bool isTopology(const std::string& v) { return v == "linear" || v == "circular"; }
-bool isUpperCode(const std::string& v) { return v.size() == 3 && upperKey(v, 3, 3); }
+bool isUpperCode(const std::string& v) {
+    return v.size() == 3 && std::isupper(static_cast<unsigned char>(v[0])) &&
+           std::isupper(static_cast<unsigned char>(v[1])) && std::isupper(static_cast<unsigned char>(v[2]));
+}
 bool isNumber(const std::string& v) {
     return !v.empty() && v.size() < 10 && v.find_first_not_of("0123456789") == std::string::npos;
 }
-bool isDate(const std::string& v) { return v.size() == 11 && v[2] == '-' && v[6] == '-'; }
 
 /// The GenBank molecule word for an entry: EMBL's "genomic DNA" is GenBank's "DNA".
 std::string genbankMolecule(const Velm::Sequence& seq, Type type) {
@@ -143,7 +136,7 @@ protected:
         const std::string topology = lineField(seq, "topology", "linear", isTopology);
         const std::string division = lineField(seq, "division", "UNA", isUpperCode);
         std::string date = lastEntryDate(seq);
-        if (!isDate(date))
+        if (date.empty())
             date = text::today();
         char buf[256];
         std::string out;
@@ -184,12 +177,6 @@ private:
     bool protein_;
 };
 
-// Two-letter codes that the EMBL and Swiss-Prot writers produce themselves.
-bool ownCode(const std::string& key) {
-    return key == "ID" || key == "AC" || key == "DE" || key == "XX" || key == "FH" || key == "FT" ||
-           key == "SQ";
-}
-
 class EmblWriter : public ArchiveWriter {
 public:
     using ArchiveWriter::ArchiveWriter;
@@ -222,8 +209,6 @@ protected:
         out += "XX\n";
         char group = 0;
         for (const auto& a : headerFor(FlatLayout::Embl, seq)) {
-            if (ownCode(a.first))
-                continue;
             if (group != 0 && (a.first[0] != group || a.first == "RN"))
                 out += "XX\n";
             group = a.first[0];
@@ -278,8 +263,6 @@ protected:
         appendField(out, "AC   ", "AC   ", joinAccessions(accessions(seq, name), "; ", ";"), 75);
         appendField(out, "DE   ", "DE   ", seq.description(), 75);
         for (const auto& a : headerFor(FlatLayout::Swiss, seq)) {
-            if (ownCode(a.first))
-                continue;
             std::string head = a.first + "   ";
             appendField(out, head, head, a.second, 75);
         }
