@@ -407,8 +407,9 @@ bool swissDate(const std::string& line) {
         return false;
     return contains(line, "integrated into") || contains(line, "sequence version") ||
            contains(line, "entry version") ||
-           (contains(line, "(Rel.") && (contains(line, ", Created)") || contains(line, "Last sequence update)") ||
-                                        contains(line, "Last annotation update)")));
+           (contains(line, "(Rel.") &&
+            (contains(line, ", Created)") || contains(line, "Last sequence update)") ||
+             contains(line, "Last annotation update)")));
 }
 
 // The DT lines the target can read, translated where the meaning is the same.
@@ -566,8 +567,9 @@ Velm::Feature swissToInsdc(const Velm::Feature& f, const SwissKey& k, const std:
     const std::string insdc(k.insdcKey);
     if (insdc == "Bond") {
         const std::size_t dots = location.find("..");
-        g.location = "bond(" + (dots == std::string::npos ? location
-                                                           : location.substr(0, dots) + "," + location.substr(dots + 2)) + ")";
+        const std::string ends =
+            dots == std::string::npos ? location : location.substr(0, dots) + "," + location.substr(dots + 2);
+        g.location = "bond(" + ends + ")";
         g.qualifiers.emplace_back("bond_type", k.kind);
     } else if (insdc == "SecStr") {
         g.qualifiers.emplace_back("sec_str_type", k.kind);
@@ -739,7 +741,10 @@ bool swissToInsdcLocation(const std::string& location, std::string& out) {
     std::string to = dots == std::string::npos ? from : loc.substr(dots + 2);
     // An uncertain position ("?31") is its number; an unknown one ('?') is a partial end at
     // the other, known end: the nearest location the INSDC grammar can state.
-    auto number = [](const std::string& p) { return p.find_first_of("0123456789") == std::string::npos ? std::string() : p.substr(p.find_first_of("0123456789")); };
+    auto number = [](const std::string& p) {
+        const std::size_t digit = p.find_first_of("0123456789");
+        return digit == std::string::npos ? std::string() : p.substr(digit);
+    };
     if (from.size() > 1 && from[0] == '?')
         from.erase(0, 1);
     if (to.size() > 1 && to[0] == '?')

@@ -47,6 +47,10 @@ unsigned long proteinWeight(const std::string& residues);
 /// Splits `value` into lines of at most `width` characters, breaking at spaces where possible
 /// (the space is dropped); with `hard` set, breaks every `width` characters regardless.
 std::vector<std::string> wrap(const std::string& value, std::size_t width, bool hard = false);
+/// `s` with blanks appended up to `width` characters (a longer `s` is returned whole).
+inline std::string padded(const std::string& s, std::size_t width) {
+    return s.size() >= width ? s : s + std::string(width - s.size(), ' ');
+}
 /// Splits a text on '\n'.
 std::vector<std::string> splitLines(const std::string& value);
 

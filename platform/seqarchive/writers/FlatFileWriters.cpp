@@ -138,16 +138,12 @@ protected:
         std::string date = lastEntryDate(seq);
         if (date.empty())
             date = text::today();
-        char buf[256];
-        std::string out;
-        if (aa)
-            std::snprintf(buf, sizeof buf, "LOCUS       %-16s %11zu aa            %-8s %s %s\n",
-                          name.c_str(), r.size(), topology.c_str(), division.c_str(), date.c_str());
-        else
-            std::snprintf(buf, sizeof buf, "LOCUS       %-16s %11zu bp    %-6s  %-8s %s %s\n",
-                          name.c_str(), r.size(), genbankMolecule(seq, type).c_str(), topology.c_str(),
-                          division.c_str(), date.c_str());
-        out += buf;
+        // Built by hand, not in a fixed buffer: a long name must not cut the line short.
+        char length[32];
+        std::snprintf(length, sizeof length, " %11zu", r.size());
+        std::string out = "LOCUS       " + text::padded(name, 16) + length +
+                          (aa ? " aa            " : " bp    " + text::padded(genbankMolecule(seq, type), 6) + "  ") +
+                          text::padded(topology, 8) + " " + division + " " + date + "\n";
         const std::string indent(12, ' ');
         appendField(out, "DEFINITION  ", indent, seq.description() + ".", 67);
         appendField(out, "ACCESSION   ", indent, joinAccessions(accessions(seq, name), " ", ""), 67);
@@ -257,9 +253,8 @@ protected:
         char buf[256];
         // The name fills a field of 24 columns; a longer one is still followed by a blank, or
         // readers would take it and the status for one word.
-        std::snprintf(buf, sizeof buf, "ID   %-23s %-12s%7zu AA.\n", name.c_str(),
-                      reviewed_ ? "Reviewed;" : "Unreviewed;", r.size());
-        std::string out = buf;
+        std::snprintf(buf, sizeof buf, "%-12s%7zu AA.\n", reviewed_ ? "Reviewed;" : "Unreviewed;", r.size());
+        std::string out = "ID   " + text::padded(name, 23) + " " + buf;
         appendField(out, "AC   ", "AC   ", joinAccessions(accessions(seq, name), "; ", ";"), 75);
         appendField(out, "DE   ", "DE   ", seq.description(), 75);
         for (const auto& a : headerFor(FlatLayout::Swiss, seq)) {

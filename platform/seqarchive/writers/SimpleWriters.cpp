@@ -239,21 +239,19 @@ protected:
         }
         char buf[256];
         std::string out = protein_ ? "!!AA_MULTIPLE_ALIGNMENT 1.0\n\n" : "!!NA_MULTIPLE_ALIGNMENT 1.0\n\n";
-        std::snprintf(buf, sizeof buf, "  %s  MSF: %zu  Type: %s  %s  Check: %u  ..\n\n",
-                      (text::baseName(path_) + ".msf").c_str(), length, protein_ ? "P" : "N",
-                      text::today().c_str(), total);
-        out += buf;
+        // Names go in by hand, not through a fixed buffer: a long one must not cut a line short.
+        std::snprintf(buf, sizeof buf, "  MSF: %zu  Type: %s  %s  Check: %u  ..\n\n", length,
+                      protein_ ? "P" : "N", text::today().c_str(), total);
+        out += "  " + text::tokenName(text::baseName(path_) + ".msf", 0) + buf;
         for (std::size_t i = 0; i < rows_.size(); ++i) {
-            std::snprintf(buf, sizeof buf, " Name: %-*s  Len: %6zu  Check: %5u  Weight:  1.00\n",
-                          static_cast<int>(width), rows_[i].first.c_str(), length, checks[i]);
-            out += buf;
+            std::snprintf(buf, sizeof buf, "  Len: %6zu  Check: %5u  Weight:  1.00\n", length, checks[i]);
+            out += " Name: " + text::padded(rows_[i].first, width) + buf;
         }
         out += "\n//\n";
         for (std::size_t pos = 0; pos < length; pos += 50) {
             out += '\n';
             for (const auto& row : rows_) {
-                std::snprintf(buf, sizeof buf, "%-*s  ", static_cast<int>(width), row.first.c_str());
-                out += buf;
+                out += text::padded(row.first, width) + "  ";
                 for (std::size_t b = pos; b < pos + 50 && b < length; b += 10) {
                     if (b > pos)
                         out += ' ';

@@ -205,6 +205,20 @@ TEST(OneLineFields, ControlCharactersBecomeSpaces) {
     EXPECT_EQ(gb.find("CDS"), std::string::npos); // its location is not a location
 }
 
+TEST(Writers, LongNamesAreWrittenWholeAndReadBack) {
+    const std::string name(300, 'n');
+    auto seq = boost::shared_ptr<Velm::Sequence>(new Velm::Sequence(name, "ACGTACGT", T::DNA));
+    for (const char* format : {"FASTA", "GenBank", "EMBL", "Swiss", "NBRF", "GCG", "RSF", "MSF"}) {
+        SCOPED_TRACE(format);
+        mftest::TempDir dir;
+        mftest::writeFile(dir.file("f"), written(format, seq));
+        Sequences back = readAll(dir.file("f"), format);
+        ASSERT_EQ(back.size(), 1u);
+        EXPECT_EQ(back[0]->name(), name);
+        EXPECT_EQ(back[0]->residues(), "ACGTACGT");
+    }
+}
+
 TEST(GcgWriters, WriteResiduesOnlyAndAChecksumOfWhatTheyWrite) {
     // PIR notation: a group of uncertain order, a fragment mark, a frame mark; '?' is a position.
     auto seq = boost::shared_ptr<Velm::Sequence>(
