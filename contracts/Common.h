@@ -159,6 +159,32 @@ private:
 /// of a known name tests whether a text begins with that name, ignoring case.
 MF_API int compareNoCase(const char* a, const char* b, unsigned n);
 
+/// `text` fit for a field that a text format keeps on one line (a name, a description, a
+/// location, a qualifier value): every control character (below 0x20, and DEL) becomes a space, so
+/// that a field can never start a line or a record of its own.
+MF_API std::string oneLineText(std::string_view text);
+
+/// A name usable as one word in every text format: trimmed, with each blank and control character
+/// turned into '_'; an empty name becomes "seq<index>". The one rule for every writer of names.
+MF_API std::string singleTokenName(std::string_view name, std::size_t index);
+
+/// Hands out names that are unique within one file: a name already given comes back with "_2",
+/// "_3", ... appended (the first free number). With `maxLength` the base name is cut so that the
+/// result fits. Each call costs about one hash lookup, however often a name repeats.
+class MF_API UniqueNames {
+public:
+    UniqueNames();
+    ~UniqueNames();
+    UniqueNames(const UniqueNames&) = delete;
+    UniqueNames& operator=(const UniqueNames&) = delete;
+
+    std::string claim(const std::string& name, std::size_t maxLength = std::string::npos);
+
+private:
+    struct State;
+    State* state_;
+};
+
 } // namespace cmn
 
 namespace Common {

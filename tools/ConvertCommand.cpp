@@ -107,6 +107,7 @@ Outcome stream(const std::string& input, const std::string& output, const std::s
                 if (outcome.format == Ovik::SALSource::GB && sequence->isProtein())
                     outcome.format = Ovik::SALSource::GENPEPT;
                 archive.reset(new Ovik::OSeqArchive(output, outcome.format, ""));
+                archive->setContext(&ctx);
             }
             Ovik::saveSequence(*sequence, *archive);
             ++outcome.sequences;

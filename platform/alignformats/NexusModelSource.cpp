@@ -576,11 +576,13 @@ std::string legalNexusName(const std::string& name) {
     return legal;
 }
 
-// Names that read back unchanged without quotes: no blanks, underscores or punctuation.
+// Names that read back unchanged without quotes: no blanks, no underscores (read as blanks) and
+// none of the NEXUS punctuation ( ) [ ] { } / \ , ; : = * ' " ` + - < > (which ends a word).
+// Any other name is quoted, an inner quote doubled.
 std::string nexusName(const std::string& name) {
     bool plain = !name.empty();
     for (char c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && !std::strchr(".|-+*/!#$%&@^~?", c))
+        if (!std::isalnum(static_cast<unsigned char>(c)) && !std::strchr(".|!#$%&@^~?", c))
             plain = false;
     if (plain)
         return name;

@@ -3,6 +3,7 @@
 
 #include "OutputFile.h"
 
+#include <contracts/Common.h>
 #include <contracts/Sequence.h>
 
 #include <memory>
@@ -13,7 +14,7 @@ namespace Ovik {
 /// Writes the entries of one format into an OutputFile.
 class ArchiveWriter {
 public:
-    explicit ArchiveWriter(const std::string& path) : out_(path) {}
+    explicit ArchiveWriter(const std::string& path) : out_(path), path_(path) {}
     virtual ~ArchiveWriter() = default;
 
     void write(const Velm::Sequence& seq) {
@@ -30,13 +31,22 @@ public:
     bool open() const { return state_ == State::Open; }
     /// False once a write failed: what the file holds is incomplete.
     bool ok() const { return out_.ok(); }
+    /// Where the writer's warnings go (something of an entry that the format cannot hold was
+    /// left out); null drops them.
+    void setContext(cmn::OpContext* ctx) { ctx_ = ctx; }
 
 protected:
     virtual void writeEntry(const Velm::Sequence& seq, std::size_t index) = 0;
     virtual void finish() {}
+    void warn(const std::string& text) const {
+        if (ctx_)
+            ctx_->warning(path_ + ": " + text);
+    }
 
     OutputFile out_;
+    std::string path_;
     std::size_t count_ = 0;
+    cmn::OpContext* ctx_ = nullptr;
 
 private:
     enum class State { Open, Committed, Discarded, Failed };

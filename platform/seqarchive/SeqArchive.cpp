@@ -177,6 +177,7 @@ void saveSequence(Velm::Sequence& sequence, OSeqArchive& archive) {
         throw SeqArchiveError(std::string(msg::kReadOnlyArchive) + archive.path());
     if (!archive.writer_->open())
         throw SeqArchiveError(std::string(msg::kClosedArchive) + archive.path());
+    archive.writer_->setContext(archive.ctx_);
     archive.writer_->write(sequence);
 }
 
