@@ -4,6 +4,7 @@
 // How the binding turns paths into text and the library's reports into Python warnings and
 // exceptions.
 #include <contracts/Common.h>
+#include <tools/Messages.h>
 
 #include <pybind11/pybind11.h>
 
@@ -19,13 +20,10 @@ namespace py = pybind11;
 
 using OptionalText = std::optional<std::string>;
 
-// The binding's own texts, for failures the library leaves unreported (an empty answer).
+// Failures the library leaves unreported (an empty answer) are worded as the command-line tool
+// words them (mftool::msg), plus the binding's own.
 namespace msg {
-constexpr const char* CannotClassify = "cannot tell what kind of model this file holds: ";
-constexpr const char* NothingRead = "nothing could be read from ";
-constexpr const char* CannotWrite = "cannot write ";
-constexpr const char* CannotIterate = "cannot iterate over ";
-constexpr const char* NotAChromatogram = "not a readable chromatogram: ";
+using namespace mftool::msg;
 constexpr const char* ProteinQualities = "a protein sequence carries no qualities";
 } // namespace msg
 

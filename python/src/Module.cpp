@@ -91,7 +91,7 @@ ModelPtr open(py::handle pathArg, const OptionalText& typeArg, const OptionalTex
     if (type.empty())
         reports.ctx.error(msg::CannotClassify + path);
     else if ((!model || model->empty()) && !reports.ctx.hasErrors())
-        reports.ctx.error(msg::NothingRead + path);
+        reports.ctx.error(msg::NothingOpened + path);
     reports.deliver();
     return model;
 }
@@ -130,7 +130,7 @@ public:
             });
         }
         if (!iterator_ && !reports_.ctx.hasErrors())
-            reports_.ctx.error(msg::CannotIterate + file);
+            reports_.ctx.error(msg::NoModels + file);
         reports_.deliver();
     }
 
