@@ -2,15 +2,18 @@
 #define MODELFACTORY_PLATFORM_SEQARCHIVE_OUTPUTFILE_H
 
 #include <contracts/Common.h>
+#include <contracts/Compression.h>
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 namespace Ovik {
 
 /// A file written beside its target under a temporary name and renamed over the target only by
 /// commit(). Destroyed without a successful commit(), it removes the temporary file, so the old
-/// target survives any failure. Write errors throw SeqArchiveError naming the target.
+/// target survives any failure. Write errors throw SeqArchiveError naming the target. A target
+/// named ".gz", ".bz2", ".xz" or ".zst" is written compressed that way.
 class OutputFile {
 public:
     explicit OutputFile(const std::string& target);
@@ -28,6 +31,7 @@ private:
     [[noreturn]] void fail();
 
     cmn::ReplacingFile file_;
+    std::unique_ptr<cmn::OutputCompressor> packer_; // null for a plain target
 };
 
 } // namespace Ovik
