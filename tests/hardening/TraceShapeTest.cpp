@@ -203,8 +203,8 @@ ShapeFault abi(const std::string& bytes) {
 }
 
 std::string abifEntry(const std::string& name, std::uint16_t elementSize, std::uint32_t count,
-                      std::uint32_t size, std::uint32_t offset) {
-    return name + be32(1) + std::string("\0\x04", 2) +
+                      std::uint32_t size, std::uint32_t offset, std::uint32_t number = 1) {
+    return name + be32(number) + std::string("\0\x04", 2) +
            std::string{char(elementSize >> 8), char(elementSize)} + be32(count) + be32(size) +
            be32(offset) + be32(0);
 }
@@ -224,6 +224,78 @@ TEST(TraceShape, AbiDirectoryAndDataMustFitTheFile) {
     EXPECT_EQ(abi(file(3000, 184, 10)), ShapeFault::SectionOutside);
     EXPECT_EQ(abi(std::string(128, '\0') + file(2, 184, 10)), ShapeFault::None); // behind MacBinary
     EXPECT_EQ(abi("ABIF\x00\x65"), ShapeFault::TruncatedHeader);
+}
+
+// A decodable ABI file: four channels of 10 samples, 6 calls with their positions and
+// confidences. `replacement` takes the place of the directory entry `name` `number`.
+std::string decodableAbi(const std::string& name = "", std::uint32_t number = 0, const std::string& replacement = "") {
+    struct Entry {
+        const char* name;
+        std::uint32_t number;
+        std::uint16_t elementSize;
+        std::uint32_t count;
+    };
+    const Entry entries[] = {{"DATA", 9, 2, 10}, {"DATA", 10, 2, 10}, {"DATA", 11, 2, 10}, {"DATA", 12, 2, 10},
+                             {"FWO_", 1, 1, 4},  {"PBAS", 1, 1, 6},   {"PBAS", 2, 1, 6},   {"PLOC", 1, 2, 6},
+                             {"PLOC", 2, 2, 6},  {"PCON", 1, 1, 6},   {"PCON", 2, 1, 6}};
+    const std::uint32_t count = sizeof entries / sizeof entries[0];
+    const std::uint32_t samplesAt = 128 + count * 28;
+    const std::uint32_t positionsAt = samplesAt + 20;
+    const std::uint32_t basesAt = positionsAt + 12;
+    const std::uint32_t confidencesAt = basesAt + 6;
+    std::string directory;
+    for (const Entry& e : entries) {
+        const std::string kind = e.name;
+        std::uint32_t offset = kind == "DATA" ? samplesAt : kind == "PLOC" ? positionsAt
+                             : kind == "PBAS" ? basesAt : kind == "PCON" ? confidencesAt : 0x47415443; // "GATC"
+        directory += kind == name && e.number == number
+                         ? replacement
+                         : abifEntry(kind, e.elementSize, e.count, e.elementSize * e.count, offset, e.number);
+    }
+    std::string bytes = "ABIF" + std::string("\x00\x65", 2) + abifEntry("tdir", 28, count, count * 28, 128);
+    bytes.resize(128, '\0');
+    bytes += directory;
+    for (int i = 0; i < 10; ++i)
+        bytes += std::string{char(0), char(i * 50)};
+    for (int i = 0; i < 6; ++i)
+        bytes += std::string{char(0), char(1 + i)};
+    return bytes + "ACGTAC" + std::string("\x0a\x14\x1e\x28\x32\x3c", 6);
+}
+
+// An element size of 0 lets any count pass a check of count times size against the stored size;
+// the decoder then allocates and walks by the count alone. Each entry is judged on its own.
+TEST(TraceShape, AbiCountsNeedElementsOfTheirOwn) {
+    mftest::TempDir dir;
+    Ovik::TraceFile reader;
+    const std::string good = mftest::writeFile(dir.file("good.ab1"), decodableAbi());
+    EXPECT_EQ(abi(decodableAbi()), ShapeFault::None);
+    const auto trace = reader.read(good.c_str(), nullptr);
+    ASSERT_TRUE(trace);
+    EXPECT_EQ(trace->bases(), "ACGTAC");
+    EXPECT_EQ(trace->numPoints(), 10u);
+    struct Case {
+        const char* name;
+        std::uint32_t number;
+        std::uint16_t elementSize;
+        std::uint32_t count;
+        std::uint32_t size;
+    };
+    const Case cases[] = {
+        {"DATA", 9, 0, 0xFFFF2662u, 0},  {"PBAS", 1, 0, 0xFFFF2662u, 0}, {"PLOC", 2, 0, 0x7FFFFFFFu, 20},
+        {"PCON", 1, 0, 1, 0},            {"DATA", 10, 0xFFFF, 0xFFFFFFFFu, 0xFFFFFFFFu}, // a product past 32 bits
+        {"PBAS", 2, 2, 6, 6},            // twice the bytes stored
+    };
+    for (const Case& c : cases) {
+        const std::string bytes = decodableAbi(c.name, c.number,
+                                               abifEntry(c.name, c.elementSize, c.count, c.size, 200, c.number));
+        SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.number));
+        EXPECT_EQ(abi(bytes), ShapeFault::BadCount);
+        const std::string path = mftest::writeFile(dir.file("crafted.ab1"), bytes);
+        EXPECT_EQ(Ovik::TraceFile::getFormat(path.c_str()), Ovik::TraceFile::ABI);
+        EXPECT_FALSE(reader.read(path.c_str(), nullptr));
+    }
+    // A count of 0 needs no elements, whatever their size.
+    EXPECT_EQ(abi(decodableAbi("PCON", 2, abifEntry("PCON", 0, 0, 0, 0, 2))), ShapeFault::None);
 }
 
 // The reader itself: a decodable chromatogram whose one length field is corrupted is refused
