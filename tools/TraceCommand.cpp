@@ -16,6 +16,10 @@
 
 namespace mftool {
 
+bool isFormatWithoutSamples(const std::string& format) {
+    return cmn::compareNoCase(format.c_str(), "PLN", 3) == 0;
+}
+
 namespace {
 
 double meanConfidence(const std::vector<unsigned char>& values) {
@@ -51,9 +55,13 @@ int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     if (!format.empty() && !Ovik::TraceFile::supports(format.c_str())) {
         ctx.error(msg::NotAChromatogramFormat + format);
     } else {
-        Ovik::TraceFile reader;
-        trace = reader.read(file.c_str(), &ctx);
-        if (!trace)
+        // Plain sequence text (PLN) is listed among the chromatogram formats, yet has no samples.
+        const bool plainFormat = isFormatWithoutSamples(format);
+        if (!plainFormat)
+            trace = Ovik::TraceFile().read(file.c_str(), &ctx);
+        if (!trace && (plainFormat || Ovik::holdsTextWithoutSamples(file.c_str())))
+            ctx.error(msg::PlainTextHasNoSamples + path + msg::ReadItWithOpen + file + "'");
+        else if (!trace)
             ctx.error(msg::NotAChromatogram + path);
     }
 
@@ -130,9 +138,10 @@ int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
 
 const Command kTraceCommand = {
     {"trace", "PATH", "Show a chromatogram's record; draw it with --svg.",
-     "Reads the chromatogram (SCF, ABI, ZTR, experiment file, ...) and prints its format, name,\n"
-     "number of bases and samples, clip points (left: bases clipped at the start; right: the first\n"
-     "base clipped at the end; 0 for none), maximum value, mean confidence and the called bases.\n"
+     "Reads the chromatogram (SCF, ABI, ZTR, experiment file, ...; gzip-compressed ones too) and\n"
+     "prints its format, name, number of bases and samples, clip points (left: bases clipped at the\n"
+     "start; right: the first base clipped at the end; 0 for none), maximum value, mean confidence\n"
+     "and the called bases. Plain sequence text (PLN) has no samples: read it with 'open'.\n"
      "With --svg it also draws the four channels (A green, C blue, G black, T red) with the called\n"
      "bases, their confidences and the clipped ends shaded, as a scalable SVG picture.\n",
      {{"svg", "OUT.svg", "also write a picture of the chromatogram to this file"}},

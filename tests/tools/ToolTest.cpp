@@ -507,6 +507,11 @@ TEST(ToolFormats, ListsTheFactorysFormatsInGroups) {
     ASSERT_EQ(names[2].size(), 11u);
     EXPECT_EQ(names[2].front(), "SCF");
     EXPECT_EQ(names[2].back(), "BIO");
+    // Of the chromatogram formats only PLN (plain sequence text) holds no samples, and says so.
+    for (const JsonValue& format : doc["groups"][2]["formats"].items)
+        EXPECT_EQ(format["samples"].boolean, format["name"].text != "PLN") << format["name"].text;
+    EXPECT_TRUE(contains(text.out, "PLN Sequence File Format" + std::string(tmsg::NoSamplesNote) + "\n"));
+    EXPECT_EQ(text.out.find(tmsg::NoSamplesNote), text.out.rfind(tmsg::NoSamplesNote));
     // Every listed name appears on a line of the text listing too.
     for (const auto& group : names)
         for (const std::string& name : group)
@@ -632,8 +637,18 @@ TEST_F(ToolTest, TraceFailures) {
         std::vector<std::string> args;
         std::string error;
     };
+    const std::string pln = mftest::writeFile(dir_.file("read.pln"), "ACGTTGCAACGGTACCATGGACGTTGCA\nACGTAC\n");
+    const std::string binary = mftest::writeFile(dir_.file("noise.bin"), std::string("\x01\x00\x7f\x00", 4) + std::string(300, '\x02'));
+    auto plainText = [](const std::string& path, const std::string& file) {
+        return tmsg::PlainTextHasNoSamples + path + tmsg::ReadItWithOpen + file + "'";
+    };
     const std::vector<Case> cases = {
         {{"trace", fixture("seqs.fa")}, tmsg::NotAChromatogram + fixture("seqs.fa")},
+        // Bare sequence text is PLN to the decoder: it holds no samples, and the message says so.
+        {{"trace", pln}, plainText(pln, pln)},
+        {{"trace", "PLN@@" + pln}, plainText("PLN@@" + pln, pln)},
+        {{"trace", "pln@@" + trace_}, plainText("pln@@" + trace_, trace_)},
+        {{"trace", binary}, tmsg::NotAChromatogram + binary},
         {{"trace", "FASTA@@" + trace_}, std::string(tmsg::NotAChromatogramFormat) + "FASTA"},
         {{"trace", trace_, "--svg", dir_.file("no/such/dir.svg")},
          tmsg::CannotWrite + dir_.file("no/such/dir.svg") + ": No such file or directory"},
@@ -652,8 +667,13 @@ TEST_F(ToolTest, TraceFailures) {
             }
         }
     }
-    // A chromatogram format in front of the path is accepted.
+    // A chromatogram format in front of the path is accepted, and a gzip chromatogram is read.
     EXPECT_EQ(runTool({"trace", "SCF@@" + trace_}).status, 0);
+    const std::string packed = mftest::writeFile(dir_.file("read.scf.gz"), mftest::gzipped(mftest::readFile(trace_)));
+    const ToolRun run = runTool({"trace", packed});
+    EXPECT_EQ(run.status, 0) << describe(run);
+    EXPECT_TRUE(contains(run.out, "format       scf\n")) << run.out;
+    EXPECT_EQ(runTool({"open", pln}).status, 0); // where the message points
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -754,6 +774,18 @@ TEST(ToolOnTestdata, ConvertsRoundTrip) {
     ASSERT_EQ(run.status, 0) << describe(run);
     EXPECT_EQ(openedSequences(nexus, {"--type", "AlignModel", "--format", "NEXUS"}),
               openedSequences(alignment, {"--type", "AlignModel", "--format", "CLUSTAL"}));
+}
+
+TEST(ToolOnTestdata, APlnFileHasNoSamplesAndOpensAsASequence) {
+    MF_REQUIRE_TESTDATA();
+    const std::string pln = mftest::testdataFile("traces/310.pln");
+    const ToolRun trace = runTool({"trace", pln});
+    EXPECT_EQ(trace.status, 1);
+    EXPECT_EQ(linesOf(trace.err).back(),
+              tmsg::ErrorPrefix + std::string(tmsg::PlainTextHasNoSamples) + pln + tmsg::ReadItWithOpen + pln + "'");
+    const ToolRun open = runTool({"open", pln, "--json"});
+    ASSERT_EQ(open.status, 0) << describe(open);
+    EXPECT_EQ(jsonOf(open)["sequences"].size(), 1u);
 }
 
 TEST(ToolOnTestdata, BrokenFilesFailCleanly) {
