@@ -89,26 +89,28 @@ bool holdsAlignments(const char* format) {
 }
 
 // Appends sequences to the output archive, which is opened at the first one: GenBank output of
-// protein entries is written as GenPept, as the factory's own archive writer does. Dropped without
-// close(), it leaves the target as it was.
+// protein entries is written as GenPept, as the factory's own archive writer does. The writer's
+// warnings go to the tool's context. Dropped without close(), it leaves the target as it was.
 class ArchiveOutput {
 public:
-    ArchiveOutput(const std::string& path, Outcome& outcome) : path_(path), outcome_(outcome) {}
+    ArchiveOutput(const std::string& path, Outcome& outcome, ToolContext& ctx)
+        : path_(path), outcome_(outcome), ctx_(ctx) {}
 
     void append(Velm::Sequence& sequence) {
         if (!archive_) {
             if (outcome_.format == Ovik::SALSource::GB && sequence.isProtein())
                 outcome_.format = Ovik::SALSource::GENPEPT;
             archive_.reset(new Ovik::OSeqArchive(path_, outcome_.format, ""));
+            archive_->setContext(&ctx_);
         }
         Ovik::saveSequence(sequence, *archive_);
         ++outcome_.sequences;
     }
 
     /// Puts the output in place; false (with an error) when no sequence was written.
-    bool close(const std::string& input, ToolContext& ctx) {
+    bool close(const std::string& input) {
         if (!archive_) {
-            ctx.error(msg::NothingToConvert + input);
+            ctx_.error(msg::NothingToConvert + input);
             return false;
         }
         archive_->close();
@@ -118,6 +120,7 @@ public:
 private:
     std::string path_;
     Outcome& outcome_;
+    ToolContext& ctx_;
     std::unique_ptr<Ovik::OSeqArchive> archive_;
 };
 
@@ -131,7 +134,7 @@ Outcome stream(const std::string& input, const std::string& output, const std::s
     if (!iterator)
         return outcome;
 
-    ArchiveOutput archive(output, outcome);
+    ArchiveOutput archive(output, outcome, ctx);
     Progress progress;
     while (boost::shared_ptr<Velm::Model> model = iterator->next()) {
         ++outcome.models;
@@ -147,7 +150,7 @@ Outcome stream(const std::string& input, const std::string& output, const std::s
     // unclosed, which removes its temporary file.
     if (ctx.hasErrors())
         return outcome;
-    outcome.ok = archive.close(input, ctx);
+    outcome.ok = archive.close(input);
     return outcome;
 }
 
@@ -168,10 +171,10 @@ Outcome saveWhole(const std::string& input, const std::string& output, const std
     auto* bio = dynamic_cast<Velm::BioModel*>(model.get());
     if (bio && !bio->sequences().empty() && archiveFormat && !holdsAlignments(archiveFormat)) {
         outcome.format = archiveFormat;
-        ArchiveOutput archive(output, outcome);
+        ArchiveOutput archive(output, outcome, ctx);
         for (const auto& sequence : bio->sequences())
             archive.append(*sequence);
-        outcome.ok = archive.close(input, ctx);
+        outcome.ok = archive.close(input);
         return outcome;
     }
     if (bio)
