@@ -595,6 +595,18 @@ std::string nexusName(const std::string& name) {
     return quoted + "'";
 }
 
+// The rows' letters choose between DNA and RNA: nucleotide databases spell mRNA with T, and a
+// reader told RNA rejects T (one told DNA rejects U).
+const char* nucleotideDataType(const alignio::WriteInput& input) {
+    bool t = false, u = false;
+    for (const Row& row : input.rows)
+        for (char c : row.residues) {
+            t = t || c == 'T' || c == 't';
+            u = u || c == 'U' || c == 'u';
+        }
+    return u && !t ? "RNA" : "DNA";
+}
+
 void writeNexus(std::ostream& out, const alignio::WriteInput& input) {
     std::vector<std::string> names;
     std::size_t width = 0;
@@ -607,8 +619,8 @@ void writeNexus(std::ostream& out, const alignio::WriteInput& input) {
         << " NCHAR=" << input.rows.front().residues.size() << ";\n";
     out << "  FORMAT";
     switch (input.type) {
-    case Velm::Sequence::MoleculeType::DNA: out << " DATATYPE=DNA"; break;
-    case Velm::Sequence::MoleculeType::RNA: out << " DATATYPE=RNA"; break;
+    case Velm::Sequence::MoleculeType::DNA:
+    case Velm::Sequence::MoleculeType::RNA: out << " DATATYPE=" << nucleotideDataType(input); break;
     case Velm::Sequence::MoleculeType::Protein: out << " DATATYPE=PROTEIN"; break;
     case Velm::Sequence::MoleculeType::Unknown: break;
     }

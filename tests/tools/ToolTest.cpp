@@ -443,8 +443,42 @@ TEST_F(ToolTest, ConvertAnAlignmentThroughTheFactory) {
     const ToolRun byExtension = runTool({"convert", fixture("align.nex"), fasta});
     ASSERT_EQ(byExtension.status, 0) << describe(byExtension);
     EXPECT_EQ(byExtension.out, "wrote " + fasta + ": 3 sequences from " + fixture("align.nex") +
-                                   " (AlignModel saved by the output's extension)\n");
+                                   " (AlignModel saved as FASTA)\n");
     EXPECT_EQ(openedSequences(fasta), openedSequences(fixture("align.nex")));
+}
+
+TEST_F(ToolTest, ConvertAnAlignmentOrAChromatogramToEveryArchiveFormat) {
+    // The factory's save has no writer for NBRF; the tool writes the rows, gaps kept, through the
+    // archive writer, and does so for the other archive formats that hold no alignment as such.
+    const auto rows = openedSequences(fixture("align.nex"));
+    ASSERT_EQ(rows.size(), 3u);
+    const auto read = openedSequences(trace_);
+    for (const char* format : {"NBRF", "FASTA", "GenBank", "EMBL", "GCG"}) {
+        for (const std::string& input : {fixture("align.nex"), trace_}) {
+            const std::string out = dir_.file(std::string("out.") + format);
+            const ToolRun run = runTool({"convert", input, out, "--to", format, "--json"});
+            SCOPED_TRACE(describe(run));
+            ASSERT_EQ(run.status, 0);
+            EXPECT_EQ(jsonOf(run)["format"].text, format);
+            EXPECT_FALSE(jsonOf(run)["streamed"].boolean);
+            const auto written = openedSequences(std::string(format) + "@@" + out);
+            const auto& expected = input == trace_ ? read : rows;
+            ASSERT_EQ(written.size(), expected.size());
+            for (std::size_t i = 0; i < expected.size(); ++i) {
+                EXPECT_EQ(written[i].first, expected[i].first);
+                EXPECT_EQ(lower(written[i].second), lower(expected[i].second));
+            }
+        }
+    }
+    const ToolRun text = runTool({"convert", fixture("align.nex"), dir_.file("align.pir")});
+    EXPECT_EQ(text.out, "wrote " + dir_.file("align.pir") + ": 3 sequences from " +
+                            fixture("align.nex") + " (AlignModel saved as NBRF)\n");
+
+    // MSF holds an alignment as such: the factory's alignment source writes it.
+    const ToolRun msf = runTool({"convert", fixture("align.nex"), dir_.file("align.msf"), "--json"});
+    ASSERT_EQ(msf.status, 0) << describe(msf);
+    EXPECT_EQ(jsonOf(msf)["format"].kind, JsonValue::Kind::Null);
+    EXPECT_EQ(openedSequences(dir_.file("align.msf")), rows);
 }
 
 TEST_F(ToolTest, ConvertAChromatogramAndProteins) {

@@ -336,6 +336,30 @@ TEST(AlignFormatsRoundTrip, StrictPhylipCutsNamesToTenAndKeepsThemUnique) {
     EXPECT_EQ(names(back), (std::vector<std::string>{"Homo_sapie", "Homo_sap_2", "Pan"}));
 }
 
+TEST(AlignFormatsSave, NexusDataTypeFollowsTheLetters) {
+    // Nucleotide databases spell mRNA with T; a NEXUS reader told RNA rejects T.
+    using Type = Velm::Sequence::MoleculeType;
+    const struct {
+        Type type;
+        const char* residues;
+        const char* datatype;
+    } kCases[] = {
+        {Type::RNA, "ACGT-", "DATATYPE=DNA"},     {Type::DNA, "ACGU-", "DATATYPE=RNA"},
+        {Type::RNA, "ACGU-", "DATATYPE=RNA"},     {Type::DNA, "ACGN-", "DATATYPE=DNA"},
+        {Type::Protein, "MKVL-", "DATATYPE=PROTEIN"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.residues);
+        mftest::TempDir dir;
+        const std::string path = dir.file("type.nex");
+        Velm::AlignModel model;
+        model.addSeq(boost::make_shared<Velm::Sequence>("a", c.residues, c.type));
+        ASSERT_TRUE(Ovik::NexusModelSource().save(path.c_str(), model, nullptr));
+        EXPECT_NE(mftest::readFile(path).find(std::string("FORMAT ") + c.datatype + " "),
+                  std::string::npos);
+    }
+}
+
 TEST(AlignFormatsRoundTrip, DuplicateAndEmptyNamesAreMadeUnique) {
     for (Fmt format : kAll) {
         SourcePtr source = makeSource(format);
