@@ -5,6 +5,7 @@
 #      for the gzip library comparison);
 #   2. builds the benchmarks and the modelfactory tool in a Release build folder;
 #   3. writes the data set once (scripts/gen_bench_data.py: seeded, no downloads);
+#      (and the Python package, when it is configured there);
 #   4. runs every workload for us and for the peers (scripts/bench_run.py) and prints the table,
 #      also kept in <build>/bench-results.md.
 #
@@ -27,7 +28,8 @@ mkdir -p "$build"
 echo "bench: building in $build (log: $log)" >&2
 if ! { cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMF_BUILD_BENCH=ON -DMF_BUILD_TOOLS=ON &&
        cmake --build "$build" -j "$jobs" --target mf_bench_driver mf_bench_seqarchive mf_bench_trace mf_bench_inflate \
-             modelfactory-tool; } >"$log" 2>&1; then
+             modelfactory-tool &&
+       { [ ! -d "$build/python" ] || cmake --build "$build" -j "$jobs" --target mf_python; }; } >"$log" 2>&1; then
   tail -n 40 "$log" >&2
   echo "bench: the build failed; see $log" >&2
   exit 1

@@ -32,6 +32,7 @@ SCRATCH = tempfile.mkdtemp(prefix="mf-bench-", dir="/dev/shm" if os.path.isdir("
 
 LONG = os.path.join(DATA, "long.fa")
 READS = os.path.join(DATA, "reads.fa")
+READS_FQ = os.path.join(DATA, "reads.fq")
 READS_GZ = os.path.join(DATA, "reads.fa.gz")
 GB = os.path.join(DATA, "records.gb")
 EMBL = os.path.join(DATA, "records.embl")
@@ -96,6 +97,45 @@ BIO_CONVERT = ("t = time.perf_counter()\n"
 BIO_ABI = ("import glob\nfiles = sorted(glob.glob(%r + '/*'))\nt = time.perf_counter()\n"
            "for p in files:\n    SeqIO.read(p, 'abi')\n"
            "print('seconds=%%f files=%%d' %% (time.perf_counter() - t, len(files)))\n")
+
+
+# The binding's loops touch what Biopython's parse builds: each sequence (its length, as the
+# Biopython loop asks of Seq) and, for FASTQ, its qualities.
+MF_ITERATE = ("import modelfactory as mf\n"
+              "t = time.perf_counter(); n = 0; q = 0\n"
+              "for m in mf.iterate(%r):\n"
+              "    for s in m:\n"
+              "        n += len(s)\n"
+              "        if %r: q += len(s.qualities)\n"
+              "print('seconds=%%f residues=%%d qualities=%%d' %% (time.perf_counter() - t, n, q))\n")
+MF_TRACES = ("import glob, modelfactory as mf\nfiles = sorted(glob.glob(%r + '/*'))\n"
+             "t = time.perf_counter()\n"
+             "for p in files:\n    mf.TraceFile.read(p)\n"
+             "print('seconds=%%f files=%%d' %% (time.perf_counter() - t, len(files)))\n")
+
+
+def pymf(code):
+    """The binding from the bench build's package folder, timed inside the interpreter as Biopython is."""
+    return ["env", "PYTHONPATH=" + os.path.join(BUILD, "python"), PY, "-c", "import time\n" + code]
+
+
+def python_rows():
+    """The Python package against Biopython, and against the C++ it wraps (the binding's overhead)."""
+    fastq = subprocess.run([TOOL, "formats"], capture_output=True, text=True).stdout.find("FASTQ") >= 0
+    inputs = [("200 MB FASTA (long)", LONG, "fasta", False)]
+    if fastq and os.path.exists(READS_FQ):
+        inputs.append(("1M FASTQ reads", READS_FQ, "fastq", True))
+    inputs.append(("1M short reads (FASTA)", READS, "fasta", False))
+    for name, path, fmt, quals in inputs:
+        measure("Python: iterate " + name, [
+            Program("ours (modelfactory.iterate)", pymf(MF_ITERATE % (path, quals)), mb(path)),
+            Program("Biopython SeqIO.parse", py(BIO_PARSE % (path, fmt)), mb(path)),
+            Program("C++ iterator (modelfactory iterate)", [TOOL, "iterate", path], mb(path), os.devnull)])
+    abi = TRACES[0]
+    measure("Python: %d ABI chromatograms" % len(os.listdir(abi)), [
+        Program("ours (modelfactory.TraceFile.read)", pymf(MF_TRACES % abi)),
+        Program("Biopython SeqIO.read(.., 'abi')", py(BIO_ABI % abi)),
+        Program("C++ TraceFile::read", [DRIVER, "traces", abi])], INTERLEAVED_REPS)
 
 
 def mb(path):
@@ -232,6 +272,9 @@ def main():
         Program("ours (modelfactory iterate)", [TOOL, "iterate", READS_GZ], mb(READS), nul),
         Program("seqtk seq", ["seqtk", "seq", READS_GZ], mb(READS), nul)])
 
+    if os.path.isdir(os.path.join(BUILD, "python", "modelfactory")):
+        python_rows()
+
     report(time.time() - started)
 
 
@@ -246,6 +289,8 @@ TARGETS = {
     "100 MB GenBank -> FASTA": [("seqret -feature", 1.0), ("seqret (drops features)", 1.0)],
     "50 MB EMBL -> FASTA": [("seqret -feature", 1.0), ("seqret (drops features)", 1.0)],
     "2,000 chromatograms (ABI+SCF+ZTR)": [("io_lib read_reading (floor)", 1 / 1.10)],
+    "Python: iterate 200 MB FASTA (long)": [("Biopython SeqIO.parse", 3.0)],
+    "Python: iterate 1M FASTQ reads": [("Biopython SeqIO.parse", 3.0)],
 }
 
 
@@ -261,7 +306,10 @@ def report(elapsed):
         ratio, target = "", ""
         if not tool.startswith("ours") and w in ours:
             ratio = "%.2f" % (ours[w] / fig)
-            for t, minimum in TARGETS.get(w, []):
+            targets = TARGETS.get(w, [])
+            if w.startswith("Python:") and w.endswith("ABI chromatograms"):
+                targets = [("Biopython SeqIO.read(.., 'abi')", 5.0)]
+            for t, minimum in targets:
                 if t == tool:
                     target = ("&ge; %.2f: %s" % (minimum, "met" if ours[w] / fig >= minimum else "MISSED"))
         if tool.startswith("ours"):

@@ -4,7 +4,8 @@ set -euo pipefail
 
 packages=(cmake g++ make pkg-config libstaden-read-dev zlib1g-dev libbz2-dev liblzma-dev libzstd-dev
           libisal-dev libboost-dev libpugixml-dev
-          libgtest-dev libgmock-dev libbenchmark-dev "$@")
+          libgtest-dev libgmock-dev libbenchmark-dev
+          pybind11-dev python3-dev python3-numpy python3-pytest python3-matplotlib "$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -5,6 +5,7 @@
 #include "ToolContext.h"
 
 #include <ostream>
+#include <string>
 
 namespace mftool {
 
@@ -21,6 +22,10 @@ extern const Command kIterateCommand;
 extern const Command kConvertCommand;
 extern const Command kFormatsCommand;
 extern const Command kTraceCommand;
+
+/// True when `format` names the chromatogram format whose files hold no samples ("PLN": plain
+/// sequence text, which opens as a sequence and has nothing for `trace` to show).
+bool isFormatWithoutSamples(const std::string& format);
 
 } // namespace mftool
 

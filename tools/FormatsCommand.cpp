@@ -1,6 +1,7 @@
 // modelfactory formats: every format the factory knows, grouped as the factory lists them.
 #include "Commands.h"
 #include "Json.h"
+#include "Messages.h"
 
 #include <contracts/SeqArchive.h>
 #include <factory/ModelFactory.h>
@@ -16,6 +17,7 @@ struct Group {
     const char* key;
     const char* title;
     Velm::FormatList formats;
+    bool traces; ///< the chromatogram formats, each marked by whether its files hold samples
 };
 
 // True when `list` ends with `tail`, element by element.
@@ -40,9 +42,9 @@ std::vector<Group> groupFormats(const Velm::FormatList& all) {
         end -= archiveList.size();
     }
     std::vector<Group> groups;
-    groups.push_back({"sources", "Format sources", Velm::FormatList(all.begin(), all.begin() + end)});
-    groups.push_back({"archives", "Sequence archives", archives});
-    groups.push_back({"chromatograms", "Chromatograms", traces});
+    groups.push_back({"sources", "Format sources", Velm::FormatList(all.begin(), all.begin() + end), false});
+    groups.push_back({"archives", "Sequence archives", archives, false});
+    groups.push_back({"chromatograms", "Chromatograms", traces, true});
     return groups;
 }
 
@@ -66,6 +68,8 @@ int runFormats(const Arguments& args, ToolContext& ctx, std::ostream& out) {
                 json.beginObject();
                 json.field("name", format.first);
                 json.field("description", format.second);
+                if (group.traces)
+                    json.field("samples", !isFormatWithoutSamples(format.first));
                 json.endObject();
             }
             json.endArray();
@@ -89,7 +93,8 @@ int runFormats(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         first = false;
         for (const auto& format : group.formats)
             out << "  " << format.first << std::string(width - format.first.size() + 2, ' ')
-                << format.second << '\n';
+                << format.second << (group.traces && isFormatWithoutSamples(format.first) ? msg::NoSamplesNote : "")
+                << '\n';
     }
     return ExitOk;
 }
@@ -100,7 +105,8 @@ const Command kFormatsCommand = {
     {"formats", "", "List every format the factory reads or writes.",
      "The list is the factory's own, in its order: the formats of the registered sources, then\n"
      "the sequence-archive formats, then the chromatogram formats. Names are what --format,\n"
-     "--from, --to and FORMAT@@FILE paths accept.\n",
+     "--from, --to and FORMAT@@FILE paths accept. PLN, plain sequence text, is marked: its files\n"
+     "hold no samples and are read with 'open', not 'trace'.\n",
      {},
      0,
      0},

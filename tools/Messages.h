@@ -28,6 +28,11 @@ constexpr const char* NothingOpened = "nothing could be read from ";
 constexpr const char* NothingToConvert = "no sequences to convert in ";
 constexpr const char* NotAChromatogram = "not a readable chromatogram: ";
 constexpr const char* NotAChromatogramFormat = "not a chromatogram format: ";
+// "plain text has no samples: x.pln; read its sequence with 'modelfactory open x.pln'"
+constexpr const char* PlainTextHasNoSamples = "plain text has no samples: ";
+constexpr const char* ReadItWithOpen = "; read its sequence with 'modelfactory open ";
+// The note of the chromatogram formats that carry no samples in the format list.
+constexpr const char* NoSamplesNote = " (plain text, no samples: read it with 'open')";
 constexpr const char* CannotWrite = "cannot write ";
 constexpr const char* NoModels = "no models in ";
 

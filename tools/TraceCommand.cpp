@@ -2,16 +2,23 @@
 #include "Commands.h"
 #include "Json.h"
 #include "Messages.h"
+#include "Printable.h"
 #include "TraceSvg.h"
 
+#include <contracts/Common.h>
 #include <contracts/SeqArchive.h>
 #include <trace/TraceFile.h>
 
 #include <cstdio>
-#include <fstream>
+#include <cstring>
+#include <sstream>
 #include <string>
 
 namespace mftool {
+
+bool isFormatWithoutSamples(const std::string& format) {
+    return cmn::compareNoCase(format.c_str(), "PLN", 3) == 0;
+}
 
 namespace {
 
@@ -24,25 +31,14 @@ double meanConfidence(const std::vector<unsigned char>& values) {
     return sum / static_cast<double>(values.size());
 }
 
-bool writeSvg(const std::string& path, const Velm::TraceData& trace, const std::string& title) {
-    // Written beside the target and renamed over it, so a failed write leaves no half picture.
-    const std::string temporary = path + ".part";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!file)
-            return false;
-        writeTraceSvg(file, trace, title);
-        file.close();
-        if (!file) {
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+// The picture takes the place of an existing file only when complete, through the library's
+// replacing file: its temporary file is created exclusively under a random name, so a link planted
+// beside the target is never followed. 0, or the errno of the failure.
+int writeSvg(const std::string& path, const Velm::TraceData& trace, const std::string& title) {
+    std::ostringstream picture;
+    writeTraceSvg(picture, trace, title);
+    int error = 0;
+    return cmn::replaceFileContents(path, picture.str(), error) ? 0 : error;
 }
 
 int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
@@ -59,9 +55,13 @@ int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     if (!format.empty() && !Ovik::TraceFile::supports(format.c_str())) {
         ctx.error(msg::NotAChromatogramFormat + format);
     } else {
-        Ovik::TraceFile reader;
-        trace = reader.read(file.c_str(), &ctx);
-        if (!trace)
+        // Plain sequence text (PLN) is listed among the chromatogram formats, yet has no samples.
+        const bool plainFormat = isFormatWithoutSamples(format);
+        if (!plainFormat)
+            trace = Ovik::TraceFile().read(file.c_str(), &ctx);
+        if (!trace && (plainFormat || Ovik::holdsTextWithoutSamples(file.c_str())))
+            ctx.error(msg::PlainTextHasNoSamples + path + msg::ReadItWithOpen + file + "'");
+        else if (!trace)
             ctx.error(msg::NotAChromatogram + path);
     }
 
@@ -72,9 +72,10 @@ int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         name = Velm::NASequence::create(trace)->name();
         confidences = trace->calledConfidences();
         if (!svg.empty()) {
-            svgWritten = writeSvg(svg, *trace, name + " (" + trace->formatName() + ")");
+            const int error = writeSvg(svg, *trace, name + " (" + trace->formatName() + ")");
+            svgWritten = error == 0;
             if (!svgWritten)
-                ctx.error(msg::CannotWrite + svg);
+                ctx.error(msg::CannotWrite + svg + ": " + std::strerror(error));
         }
     }
     const bool ok = trace && (svg.empty() || svgWritten);
@@ -112,9 +113,9 @@ int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     } else if (trace) {
         char mean[32];
         std::snprintf(mean, sizeof mean, "%.1f", meanConfidence(confidences));
-        out << "path         " << path << '\n'
+        out << "path         " << printable(path) << '\n'
             << "format       " << trace->formatName() << '\n'
-            << "name         " << name << '\n'
+            << "name         " << printable(name) << '\n'
             << "bases        " << trace->numBases() << '\n'
             << "samples      " << trace->numPoints() << '\n'
             << "left clip    " << trace->leftCutoff << '\n'
@@ -125,10 +126,10 @@ int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         for (std::size_t i = 0; i < bases.size(); i += 60) {
             char number[32];
             std::snprintf(number, sizeof number, "%6zu  ", i + 1);
-            out << (i == 0 ? "calls" : "     ") << number << bases.substr(i, 60) << '\n';
+            out << (i == 0 ? "calls" : "     ") << number << printable(bases.substr(i, 60)) << '\n';
         }
         if (svgWritten)
-            out << "svg          " << svg << '\n';
+            out << "svg          " << printable(svg) << '\n';
     }
     return ok ? ExitOk : ExitFailed;
 }
@@ -137,9 +138,10 @@ int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
 
 const Command kTraceCommand = {
     {"trace", "PATH", "Show a chromatogram's record; draw it with --svg.",
-     "Reads the chromatogram (SCF, ABI, ZTR, experiment file, ...) and prints its format, name,\n"
-     "number of bases and samples, clip points (left: bases clipped at the start; right: the first\n"
-     "base clipped at the end; 0 for none), maximum value, mean confidence and the called bases.\n"
+     "Reads the chromatogram (SCF, ABI, ZTR, experiment file, ...; gzip-compressed ones too) and\n"
+     "prints its format, name, number of bases and samples, clip points (left: bases clipped at the\n"
+     "start; right: the first base clipped at the end; 0 for none), maximum value, mean confidence\n"
+     "and the called bases. Plain sequence text (PLN) has no samples: read it with 'open'.\n"
      "With --svg it also draws the four channels (A green, C blue, G black, T red) with the called\n"
      "bases, their confidences and the clipped ends shaded, as a scalable SVG picture.\n",
      {{"svg", "OUT.svg", "also write a picture of the chromatogram to this file"}},

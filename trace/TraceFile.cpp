@@ -7,8 +7,10 @@
 
 #include <contracts/Common.h>
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -17,7 +19,6 @@
 // The decoder's headers come last: they define macros of their own.
 #include <io_lib/Read.h>
 #include <io_lib/expFileIO.h>
-#include <io_lib/open_trace_file.h>
 #include <io_lib/traceType.h>
 #include <io_lib/ztr.h>
 
@@ -36,11 +37,9 @@ namespace {
 
 using detail::ioLibMutex;
 
-/// Longest file the decoder's in-memory files can hold (their size is an int).
+/// Longest content the decoder's in-memory files can hold (their size is an int); a compressed
+/// file is inflated no further.
 constexpr std::size_t maxTraceFileBytes = static_cast<std::size_t>(INT_MAX);
-/// The decoder copies linked trace names into fixed buffers of about these sizes.
-constexpr std::size_t maxLinkNameLength = 1000;
-constexpr std::size_t maxLinkPathLength = 4000;
 
 struct MFileDestroy {
     void operator()(mFILE* file) const { mfdestroy(file); }
@@ -71,7 +70,8 @@ MFilePtr memoryFileLocked(std::string_view bytes) {
 }
 
 /// Compressed content would be unpacked by the decoder, for most methods by running an external
-/// program. Chromatograms are never stored that way, so such files are simply not chromatograms.
+/// program. A gzip file is inflated here (see TraceFileBytes); what is still compressed after that
+/// (another method, or gzip within gzip) is simply not a chromatogram.
 bool looksCompressed(std::string_view prefix) {
     static const char* const magics[] = {"BZ0", "\037\213", "\037\235", "BZh", "SZ\n"};
     for (const char* magic : magics)
@@ -108,15 +108,19 @@ int plausibleCode(int code, std::string_view signature, bool linked) {
     return code == TT_UNK || holdsNul(signature) ? code : TT_UNK;
 }
 
-/// The decoder's verdict on a file's first bytes; 0 for plain text, unknown and compressed
-/// content. Lock held.
-int classifySignatureLocked(std::string_view prefix) {
+/// The decoder's own verdict on a file's first bytes (plain text included); 0 for unknown and
+/// compressed content. Lock held.
+int decoderVerdictLocked(std::string_view prefix) {
     if (prefix.empty() || looksCompressed(prefix))
         return TT_UNK;
     MFilePtr file = memoryFileLocked(prefix);
-    if (!file)
-        return TT_UNK;
-    const int code = fdetermine_trace_type(file.get());
+    return file ? fdetermine_trace_type(file.get()) : TT_UNK;
+}
+
+/// The decoder's verdict on a file's first bytes; 0 for plain text, unknown and compressed
+/// content. Lock held.
+int classifySignatureLocked(std::string_view prefix) {
+    const int code = decoderVerdictLocked(prefix);
     // Only the chromatogram kinds this reader lists: the decoder also recognises other kinds
     // (flowgram archives) whose readers it does not guard against malformed input.
     return code <= TT_UNK || code == TT_PLN || code > detail::lastTraceFormatCode ? TT_UNK : code;
@@ -230,109 +234,18 @@ ZtrPtr readCheckedZtrLocked(mFILE* file) {
     return ztr;
 }
 
-/// The same checks on a file the decoder will read by itself (an experiment file's linked
-/// trace), made on a copy. Lock held.
-bool ztrBytesAgreeLocked(const char* bytes, std::size_t size) {
-    MFilePtr copy = memoryFileLocked(std::string_view(bytes, size));
-    return copy && readCheckedZtrLocked(copy.get());
+/// The trace-type code of a whole content whose first bytes are `prefix`: what classifyFile
+/// gives, for an experiment file's linked trace (which must not be an experiment file itself: a
+/// file linking to itself would recurse without end).
+int classifyLinkedSignature(std::string_view signature) {
+    int code;
+    {
+        std::lock_guard<std::mutex> lock(ioLibMutex());
+        code = classifySignatureLocked(signature);
+    }
+    code = plausibleCode(code, signature, false);
+    return code == TT_EXP ? TT_UNK : code;
 }
-
-/// The folder of `path` as the decoder's search-path element needs it; "" when it cannot be
-/// expressed (a "%s" in it would be expanded as a pattern).
-std::string searchElementForFolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    std::string folder;
-    if (slash == std::string::npos)
-        folder = ".";
-    else if (slash == 0)
-        folder = "/";
-    else
-        folder = path.substr(0, slash);
-    for (std::size_t at = folder.find('%'); at != std::string::npos; at = folder.find('%', at + 1)) {
-        std::size_t next = at + 1;
-        while (next < folder.size() && std::isdigit(static_cast<unsigned char>(folder[next])))
-            ++next;
-        if (next < folder.size() && folder[next] == 's')
-            return std::string();
-    }
-    if (folder[0] != '/' && folder != ".")
-        folder = "./" + folder; // never read as a "URL=", "TAR=" ... element
-    // "|": no compressed variants; "::" is how the search path spells a literal colon.
-    std::string element = "|";
-    for (char c : folder) {
-        element += c;
-        if (c == ':')
-            element += ':';
-    }
-    return element;
-}
-
-/// For an experiment file: checks that its trace link names a usable chromatogram beside it (or at
-/// an absolute path) and returns the only search-path element the decoder may then use, so that
-/// it never looks in $TRACE_PATH, $RAWDATA, URLs or the current folder. "" to refuse. Lock held.
-std::string linkedTraceSearchPathLocked(mFILE* experiment, const std::string& path) {
-    ExpInfoPtr info(exp_mfread_info(experiment));
-    mrewind(experiment);
-    if (!info || exp_Nentries(info.get(), EFLT_LN) == 0)
-        return std::string();
-    const char* linkEntry = exp_get_entry(info.get(), EFLT_LN);
-    const std::string link = linkEntry ? linkEntry : "";
-    if (link.empty() || link.size() >= maxLinkNameLength || path.size() >= maxLinkPathLength)
-        return std::string();
-
-    const bool absolute = link[0] == '/';
-    const std::size_t slash = path.rfind('/');
-    const std::string linkedPath =
-        absolute ? link : (slash == std::string::npos ? link : path.substr(0, slash + 1) + link);
-    if (linkedPath.size() >= maxLinkPathLength || !cmn::isRegularFile(linkedPath))
-        return std::string();
-
-    // The linked file is decoded by type, so it must be a chromatogram itself (never another
-    // experiment file: a file linking to itself would recurse without end).
-    detail::TraceFileBytes linked(linkedPath.c_str());
-    const std::string linkedPrefix = linked.readNext(detail::traceSignatureBytes);
-    const int linkedCode = classifySignatureLocked(linkedPrefix);
-    if (linkedCode == TT_UNK || linkedCode == TT_EXP)
-        return std::string();
-    // The decoder reads the linked file itself: its layout is checked as the file's own would be.
-    std::size_t linkedSize = 0;
-    detail::MallocBuffer linkedBytes = linked.readAll(linkedPrefix, maxTraceFileBytes, linkedSize);
-    if (!linkedBytes || !layoutFits(linkedCode, linkedBytes.get(), linkedSize) ||
-        (isZtrCode(linkedCode) && !ztrBytesAgreeLocked(linkedBytes.get(), linkedSize)))
-        return std::string();
-    if (exp_Nentries(info.get(), EFLT_LT) != 0) {
-        const char* typeEntry = exp_get_entry(info.get(), EFLT_LT);
-        std::vector<char> type(typeEntry, typeEntry + std::strlen(typeEntry) + 1);
-        const int declared = trace_type_str2int(type.data());
-        const bool agrees = declared == TT_UNK || declared == TT_ANYTR || declared == linkedCode ||
-                            (isZtrCode(declared) && isZtrCode(linkedCode));
-        if (!agrees)
-            return std::string();
-    }
-    return absolute ? std::string("|/") : searchElementForFolderOf(path);
-}
-
-/// Points the decoder's trace search path at one element while it decodes, then puts back what
-/// was there. Lock held throughout.
-class TracePathOverride {
-public:
-    explicit TracePathOverride(std::string* element) : active_(element != nullptr) {
-        if (active_) {
-            previous_ = iolib_get_trace_path();
-            iolib_set_trace_path(&(*element)[0]);
-        }
-    }
-    ~TracePathOverride() {
-        if (active_)
-            iolib_set_trace_path(previous_);
-    }
-    TracePathOverride(const TracePathOverride&) = delete;
-    TracePathOverride& operator=(const TracePathOverride&) = delete;
-
-private:
-    bool active_;
-    char* previous_ = nullptr;
-};
 
 /// Takes the file's bytes back from the in-memory file once decoding is over (on every way out)
 /// and offers them as the thread's spare buffer for the next file. Lock held while it ends.
@@ -357,62 +270,230 @@ private:
     std::size_t capacity_;
 };
 
+/// Decodes a chromatogram of kind `code` (never an experiment file) from `bytes`, its whole
+/// content of `size` bytes in a buffer of `capacity` bytes from detail::takeBuffer. The decoder
+/// is told the kind and gets no file name: it reads nothing but these bytes. Null when the layout
+/// does not fit or decoding fails.
+ReadPtr decodeChromatogram(detail::MallocBuffer bytes, std::size_t size, std::size_t capacity, int code) {
+    if (!bytes || !layoutFits(code, bytes.get(), size))
+        return ReadPtr();
+    std::lock_guard<std::mutex> lock(ioLibMutex());
+    char* const data = bytes.get();
+    MFilePtr memory(mfcreate(bytes.release(), static_cast<int>(size)));
+    if (!memory) {
+        std::free(data);
+        return ReadPtr();
+    }
+    SpareBufferReturn spareReturn(memory, data, capacity);
+    if (isZtrCode(code)) {
+        // Checked and converted from the one uncompressed copy: decoding it a second time
+        // would double the cost of every ZTR read.
+        ZtrPtr ztr = readCheckedZtrLocked(memory.get());
+        Read* read = ztr ? ztr2read(ztr.get()) : nullptr;
+        if (read)
+            read->format = code;
+        return ReadPtr(read);
+    }
+    return ReadPtr(mfread_reading(memory.get(), nullptr, code));
+}
+
+/// What an experiment file adds to the record of its linked trace, copied out of the decoder's
+/// parse of the file: each line's last entry, and whether the line is there at all.
+struct ExperimentLines {
+    struct Line {
+        bool present = false;
+        std::string text;
+    };
+    Line link, type, qualityLeft, qualityRight, sequenceLeft, sequenceRight, sequence, confidences;
+};
+
+/// The lines of the experiment file held in `bytes`; false when it cannot be parsed.
+bool parseExperiment(std::string_view bytes, ExperimentLines& lines) {
+    std::lock_guard<std::mutex> lock(ioLibMutex());
+    MFilePtr memory = memoryFileLocked(bytes);
+    if (!memory)
+        return false;
+    ExpInfoPtr info(exp_mfread_info(memory.get()));
+    if (!info)
+        return false;
+    const std::pair<int, ExperimentLines::Line*> wanted[] = {
+        {EFLT_LN, &lines.link},         {EFLT_LT, &lines.type},
+        {EFLT_QL, &lines.qualityLeft},  {EFLT_QR, &lines.qualityRight},
+        {EFLT_SL, &lines.sequenceLeft}, {EFLT_SR, &lines.sequenceRight},
+        {EFLT_SQ, &lines.sequence},     {EFLT_AV, &lines.confidences}};
+    for (const auto& line : wanted) {
+        if (exp_Nentries(info.get(), line.first) == 0)
+            continue;
+        const char* entry = exp_get_entry(info.get(), line.first);
+        line.second->present = entry != nullptr;
+        line.second->text = entry ? entry : "";
+    }
+    return true;
+}
+
+/// The record of the trace an experiment file links to: its bytes are read once, from the file
+/// beside the experiment file (or at an absolute link), checked as a file of its own would be, and
+/// decoded from memory. Null when the link leads to no usable chromatogram or the file's declared
+/// trace type ("LT") names another kind.
+ReadPtr readLinkedTrace(const ExperimentLines& lines, const std::string& path) {
+    const std::string& link = lines.link.text;
+    if (!lines.link.present || link.empty())
+        return ReadPtr();
+    const std::size_t slash = path.rfind('/');
+    const std::string linkedPath =
+        link[0] == '/' || slash == std::string::npos ? link : path.substr(0, slash + 1) + link;
+    detail::TraceFileBytes linked(linkedPath.c_str());
+    if (!linked.isOpen())
+        return ReadPtr();
+    const std::string prefix = linked.readNext(detail::traceSignatureBytes);
+    const int code = classifyLinkedSignature(prefix);
+    if (code == TT_UNK)
+        return ReadPtr();
+    if (lines.type.present) {
+        std::vector<char> type(lines.type.text.begin(), lines.type.text.end());
+        type.push_back('\0');
+        int declared;
+        {
+            std::lock_guard<std::mutex> lock(ioLibMutex());
+            declared = trace_type_str2int(type.data());
+        }
+        const bool agrees = declared == TT_UNK || declared == TT_ANYTR || declared == code ||
+                            (isZtrCode(declared) && isZtrCode(code));
+        if (!agrees)
+            return ReadPtr();
+    }
+    std::size_t size = 0;
+    detail::MallocBuffer bytes = linked.readAll(prefix, maxTraceFileBytes, size);
+    return decodeChromatogram(std::move(bytes), size, linked.bufferCapacity(), code);
+}
+
+/// A clip point as the decoder reads it (atoi).
+int clipValue(const std::string& text) { return static_cast<int>(std::strtol(text.c_str(), nullptr, 10)); }
+
+/// Replaces `array` (malloc'ed, as the record's arrays are) by `count` zeroed bytes.
+bool reallocZeroed(char*& array, std::size_t count) {
+    char* grown = static_cast<char*>(std::realloc(array, count));
+    if (!grown)
+        return false;
+    array = grown;
+    std::memset(array, 0, count);
+    return true;
+}
+
+/// Lays an experiment file's lines over its linked trace's record, as the decoder does: the clip
+/// points from the quality and sequence clips (the inner of each pair), and the edited sequence
+/// ("SQ", with its confidences "AV" credited to the called base, or to all four for another
+/// code) in place of the calls, whose sample positions then no longer apply. False when memory
+/// runs out.
+bool applyExperiment(const ExperimentLines& lines, Read& read) {
+    const int noLeft = -1;
+    const int noRight = INT_MAX;
+    const int qualityLeft = lines.qualityLeft.present ? clipValue(lines.qualityLeft.text) : noLeft;
+    const int sequenceLeft = lines.sequenceLeft.present ? clipValue(lines.sequenceLeft.text) : noLeft;
+    if (qualityLeft != noLeft || sequenceLeft != noLeft)
+        read.leftCutoff = std::max(qualityLeft, sequenceLeft);
+    const int qualityRight = lines.qualityRight.present ? clipValue(lines.qualityRight.text) : noRight;
+    const int sequenceRight = lines.sequenceRight.present ? clipValue(lines.sequenceRight.text) : noRight;
+    if (qualityRight != noRight || sequenceRight != noRight)
+        read.rightCutoff = std::min(qualityRight, sequenceRight);
+    if (read.rightCutoff != 0 && read.rightCutoff <= read.leftCutoff)
+        read.rightCutoff = read.leftCutoff == INT_MAX ? INT_MAX : read.leftCutoff + 1;
+
+    if (lines.sequence.present) {
+        const std::string& sequence = lines.sequence.text;
+        const std::size_t count = sequence.size();
+        if (count > static_cast<std::size_t>(INT_MAX) - 1)
+            return false;
+        for (char** array : {&read.base, &read.prob_A, &read.prob_C, &read.prob_G, &read.prob_T})
+            if (!reallocZeroed(*array, count + 1))
+                return false;
+        std::memcpy(read.base, sequence.c_str(), count + 1);
+        read.NBases = static_cast<int>(count);
+        std::free(read.basePos);
+        read.basePos = nullptr;
+        // Confidences: numbers separated by anything else, one a base; missing ones stay 0.
+        static const char calls[] = "AaCcGgTt";
+        const char* at = lines.confidences.present ? lines.confidences.text.c_str() : "";
+        for (std::size_t i = 0; i < count && *at; ++i) {
+            char* end = nullptr;
+            const long value = std::strtol(at, &end, 10);
+            if (end == at || *end == ',')
+                break; // not a number, or the four-values-a-base form the decoder does not take
+            at = end;
+            const char confidence = static_cast<char>(static_cast<unsigned char>(value));
+            char* probs[4] = {read.prob_A, read.prob_C, read.prob_G, read.prob_T};
+            const char* called = std::strchr(calls, read.base[i]);
+            if (read.base[i] != '\0' && called) {
+                probs[(called - calls) / 2][i] = confidence;
+            } else {
+                for (char* prob : probs)
+                    prob[i] = confidence;
+            }
+        }
+    }
+    read.format = TT_EXP;
+    return true;
+}
+
+/// An experiment file held in `bytes`: its linked trace decoded from that file's own bytes, with
+/// the experiment file's lines laid over it. The decoder never opens a file by name here.
+ReadPtr decodeExperiment(const std::string& path, std::string_view bytes) {
+    ExperimentLines lines;
+    if (!parseExperiment(bytes, lines))
+        return ReadPtr();
+    ReadPtr read = readLinkedTrace(lines, path);
+    if (!read || !applyExperiment(lines, *read))
+        return ReadPtr();
+    return read;
+}
+
 /// Decodes the whole file (already known by its first bytes to be a chromatogram of kind `code`)
-/// from memory. Null when it cannot be read or decoded.
+/// from memory; the record is named by `path`. Null when it cannot be read or decoded.
 ReadPtr decode(const char* path, detail::TraceFileBytes& file, const std::string& prefix, int code) {
     std::size_t size = 0;
     detail::MallocBuffer bytes = file.readAll(prefix, maxTraceFileBytes, size);
-    if (!bytes || !layoutFits(code, bytes.get(), size))
+    if (!bytes)
         return ReadPtr();
-    const std::string pathText(path);
-    std::vector<char> name(pathText.begin(), pathText.end());
-    name.push_back('\0');
-
-    Read* read = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(ioLibMutex());
-        char* const data = bytes.get();
-        MFilePtr memory(mfcreate(bytes.release(), static_cast<int>(size)));
-        if (!memory) {
-            std::free(data);
-            return ReadPtr();
-        }
-        SpareBufferReturn spareReturn(memory, data, file.bufferCapacity());
-        if (isZtrCode(code)) {
-            // Checked and converted from the one uncompressed copy: decoding it a second time
-            // would double the cost of every ZTR read.
-            ZtrPtr ztr = readCheckedZtrLocked(memory.get());
-            if (!ztr)
-                return ReadPtr();
-            read = ztr2read(ztr.get());
-            if (read) {
-                read->format = code;
-                read->trace_name = static_cast<char*>(std::malloc(name.size()));
-                if (read->trace_name)
-                    std::memcpy(read->trace_name, name.data(), name.size());
-            }
-            return ReadPtr(read);
-        }
-        std::string searchPath;
-        if (code == TT_EXP) {
-            searchPath = linkedTraceSearchPathLocked(memory.get(), pathText);
-            if (searchPath.empty())
-                return ReadPtr();
-        }
-        TracePathOverride override(code == TT_EXP ? &searchPath : nullptr);
-        read = mfread_reading(memory.get(), name.data(), TT_ANY);
+    ReadPtr read;
+    if (code == TT_EXP) {
+        read = decodeExperiment(path, std::string_view(bytes.get(), size));
+        detail::keepBuffer(std::move(bytes), file.bufferCapacity());
+    } else {
+        read = decodeChromatogram(std::move(bytes), size, file.bufferCapacity(), code);
     }
-    return ReadPtr(read);
+    if (!read)
+        return read;
+    char* name = static_cast<char*>(std::malloc(std::strlen(path) + 1));
+    if (!name)
+        return ReadPtr();
+    std::strcpy(name, path);
+    std::free(read->trace_name);
+    read->trace_name = name;
+    return read;
+}
+
+/// The first bytes of the file's content as far as detection looks (see detail::tracePrefixBytes):
+/// from the record the other sniffers of the same file share, or inflated here for a gzip file.
+/// `storage` holds inflated bytes. False when the file cannot be read.
+bool contentHead(const char* path, std::string& storage, std::string_view& head) {
+    bool complete = false;
+    if (!path || !cmn::peekFileHead(path, detail::tracePrefixBytes, head, complete))
+        return false;
+    if (!detail::startsGzip(head))
+        return true;
+    detail::TraceFileBytes file(path);
+    storage = file.readNext(detail::tracePrefixBytes);
+    head = storage;
+    return file.isCompressed();
 }
 
 } // namespace
 
 TraceFile::FormatType TraceFile::getFormat(const char* path) {
-    // The first bytes come from the record that the other sniffers of the same file share; the
-    // verdict is the one classifyFile gives when it reads them itself.
+    // The verdict is the one classifyFile gives when it reads the first bytes itself.
+    std::string inflated;
     std::string_view head;
-    bool complete = false;
-    if (!path || !cmn::peekFileHead(path, detail::tracePrefixBytes, head, complete))
+    if (!contentHead(path, inflated, head))
         return Unknown;
     const std::string_view signature = head.substr(0, detail::traceSignatureBytes);
     // Detection over many files asks this mostly of text files without a trace link, which can
@@ -427,6 +508,19 @@ TraceFile::FormatType TraceFile::getFormat(const char* path) {
         code = classifySignatureLocked(signature);
     }
     return static_cast<FormatType>(plausibleCode(code, signature, linked));
+}
+
+bool holdsTextWithoutSamples(const char* path) {
+    std::string inflated;
+    std::string_view head;
+    if (!contentHead(path, inflated, head))
+        return false;
+    int code;
+    {
+        std::lock_guard<std::mutex> lock(ioLibMutex());
+        code = decoderVerdictLocked(head.substr(0, detail::traceSignatureBytes));
+    }
+    return code == TT_PLN || (code == TT_EXP && !hasTraceLink(head));
 }
 
 bool TraceFile::supports(const char* format) {

@@ -11,9 +11,11 @@
 namespace Ovik {
 
 /// Reads DNA sequencing chromatograms (SCF, ABI, ZTR, experiment files, ...). Stateless.
-/// Only the file at the path given is read (an experiment file's trace is taken from beside it):
-/// no search-path variables, compressed variants, network or helper programs. Safe to call from
-/// several threads; the calls into the decoder are serialised inside.
+/// Only the file at the path given is read (an experiment file's trace is taken from beside it),
+/// each file once, and decoded from memory: no search-path variables, compressed variants, network
+/// or helper programs. A gzip-compressed file (known by its first bytes, whatever its name) is
+/// inflated in memory and taken for the chromatogram inside, within the size limit of a plain
+/// file. Safe to call from several threads; the calls into the decoder are serialised inside.
 class MF_API TraceFile {
 public:
     /// Chromatogram kinds; the values are the trace-type codes of the decoder.
@@ -35,9 +37,10 @@ public:
     TraceFile() {}
     TraceFile& operator=(const TraceFile&) { return *this; }
 
-    /// The chromatogram kind of the file, judged from its first bytes only (never the whole file);
-    /// 0 when it is not a chromatogram (plain sequence text, compressed content, an experiment
-    /// file without a trace link) or is not a regular file that can be opened.
+    /// The chromatogram kind of the file, judged from its first bytes only (never the whole file;
+    /// of a gzip file, the first bytes it inflates to); 0 when it is not a chromatogram (plain
+    /// sequence text, content compressed by other means, an experiment file without a trace link)
+    /// or is not a regular file that can be opened.
     static FormatType getFormat(const char* path);
     /// True when `format` begins, ignoring case, with a chromatogram format name ("scf" ... "bio").
     static bool supports(const char* format);
@@ -48,6 +51,12 @@ public:
     /// chromatogram signature are refused without being read in full. Reports nothing through `ctx`.
     boost::shared_ptr<Velm::TraceData> read(const char* path, cmn::OpContext* ctx);
 };
+
+/// True when the file holds text that carries a sequence but no samples: what the decoder calls
+/// plain sequence text (the "PLN" format: bare bases, such as a base caller's output), or an
+/// experiment file without a trace link. Such a file never reads as a chromatogram; it opens as a
+/// sequence. Judged from the first bytes, as getFormat judges them.
+MF_API bool holdsTextWithoutSamples(const char* path);
 
 } // namespace Ovik
 

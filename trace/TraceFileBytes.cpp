@@ -1,11 +1,15 @@
 #include "trace/TraceFileBytes.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace Ovik {
 namespace detail {
@@ -43,7 +47,92 @@ struct Spare {
 };
 thread_local Spare spare;
 
+constexpr unsigned char gzipMagic[2] = {0x1F, 0x8B};
+
 } // namespace
+
+bool startsGzip(std::string_view bytes) {
+    return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == gzipMagic[0] &&
+           static_cast<unsigned char>(bytes[1]) == gzipMagic[1];
+}
+
+/// Inflates a gzip file as its content is asked for, reading the compressed bytes in blocks.
+class GzipReader {
+public:
+    explicit GzipReader(int fd) : fd_(fd), input_(inputBlockBytes) {
+        std::memset(&stream_, 0, sizeof stream_);
+        // 16 + window bits: a gzip wrapper, never a bare zlib stream.
+        ready_ = inflateInit2(&stream_, 16 + MAX_WBITS) == Z_OK;
+    }
+    ~GzipReader() {
+        if (ready_)
+            inflateEnd(&stream_);
+    }
+    GzipReader(const GzipReader&) = delete;
+    GzipReader& operator=(const GzipReader&) = delete;
+
+    long read(char* target, std::size_t count) {
+        if (!ready_ || failed_)
+            return -1;
+        std::size_t produced = 0;
+        while (produced < count && !finished_) {
+            if (stream_.avail_in == 0 && !refill())
+                return fail();
+            if (memberEnded_) {
+                // Another member may follow; anything else after a whole stream ends the content,
+                // as it does for gzip itself.
+                if (stream_.avail_in == 0 || stream_.next_in[0] != gzipMagic[0]) {
+                    finished_ = true;
+                    break;
+                }
+                if (inflateReset(&stream_) != Z_OK)
+                    return fail();
+                memberEnded_ = false;
+            }
+            if (stream_.avail_in == 0)
+                return fail(); // the stream is cut short
+            const std::size_t room = std::min<std::size_t>(count - produced, UINT_MAX);
+            stream_.next_out = reinterpret_cast<Bytef*>(target + produced);
+            stream_.avail_out = static_cast<uInt>(room);
+            const int status = inflate(&stream_, Z_NO_FLUSH);
+            produced += room - stream_.avail_out;
+            if (status == Z_STREAM_END)
+                memberEnded_ = true;
+            else if (status != Z_OK && status != Z_BUF_ERROR)
+                return fail();
+        }
+        return static_cast<long>(produced);
+    }
+
+private:
+    static constexpr std::size_t inputBlockBytes = 64u * 1024u;
+
+    // Reads the next block of compressed bytes when none are left; false on a read error.
+    bool refill() {
+        if (stream_.avail_in != 0 || atEnd_)
+            return true;
+        const long got = readFully(fd_, input_.data(), input_.size());
+        if (got < 0)
+            return false;
+        atEnd_ = static_cast<std::size_t>(got) < input_.size();
+        stream_.next_in = reinterpret_cast<Bytef*>(input_.data());
+        stream_.avail_in = static_cast<uInt>(got);
+        return true;
+    }
+    long fail() {
+        failed_ = true;
+        return -1;
+    }
+
+    int fd_;
+    std::vector<char> input_;
+    z_stream stream_;
+    bool ready_ = false;
+    bool atEnd_ = false;
+    bool memberEnded_ = false;
+    bool finished_ = false;
+    bool failed_ = false;
+};
 
 MallocBuffer takeBuffer(std::size_t bytes, std::size_t& capacity) {
     if (spare.data && spare.capacity >= bytes) {
@@ -81,18 +170,28 @@ TraceFileBytes::TraceFileBytes(const char* path) {
     }
     fd_ = fd;
     size_ = static_cast<std::size_t>(st.st_size);
+    // The signature is looked at where it is, leaving the read position at the start.
+    unsigned char magic[2];
+    if (::pread(fd_, magic, sizeof magic, 0) == static_cast<ssize_t>(sizeof magic) &&
+        startsGzip(std::string_view(reinterpret_cast<const char*>(magic), sizeof magic)))
+        gzip_.reset(new GzipReader(fd_));
 }
 
 TraceFileBytes::~TraceFileBytes() {
+    gzip_.reset();
     if (fd_ >= 0)
         ::close(fd_);
+}
+
+long TraceFileBytes::readContent(char* target, std::size_t count) {
+    return gzip_ ? gzip_->read(target, count) : readFully(fd_, target, count);
 }
 
 std::string TraceFileBytes::readNext(std::size_t limit) {
     if (fd_ < 0)
         return std::string();
     std::string prefix(limit, '\0');
-    const long got = readFully(fd_, &prefix[0], limit);
+    const long got = readContent(&prefix[0], limit);
     prefix.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
     return prefix;
 }
@@ -102,7 +201,8 @@ MallocBuffer TraceFileBytes::readAll(const std::string& prefix, std::size_t maxB
     sizeOut = 0;
     if (fd_ < 0 || prefix.size() > maxBytes)
         return MallocBuffer();
-    // The size seen at open time is only a hint: the file may have changed since.
+    // The size seen at open time is only a hint: the file may have changed since, and a
+    // compressed file's content is larger (by how much, only inflating it tells).
     std::size_t capacity = size_ > prefix.size() ? size_ : prefix.size();
     if (capacity > maxBytes)
         return MallocBuffer();
@@ -125,7 +225,7 @@ MallocBuffer TraceFileBytes::readAll(const std::string& prefix, std::size_t maxB
             buffer.reset(grown);
             capacity = larger;
         }
-        const long got = readFully(fd_, buffer.get() + used, capacity - used);
+        const long got = readContent(buffer.get() + used, capacity - used);
         if (got < 0)
             return MallocBuffer();
         used += static_cast<std::size_t>(got);

@@ -2,12 +2,13 @@
 #define MODELFACTORY_TRACE_TRACEFILEBYTES_H
 
 // Internal to the chromatogram reader: reading a file at exactly the path given, with no search
-// paths, no compressed variants and no helper programs.
+// paths, no compressed variants and no helper programs. A gzip file is inflated here, in memory.
 
 #include <cstddef>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace Ovik {
 namespace detail {
@@ -31,8 +32,15 @@ MallocBuffer takeBuffer(std::size_t bytes, std::size_t& capacity);
 /// otherwise.
 void keepBuffer(MallocBuffer buffer, std::size_t capacity);
 
+/// True when `bytes` begin with the gzip signature.
+bool startsGzip(std::string_view bytes);
+
+class GzipReader;
+
 /// An open regular file. Anything else (missing, a folder, a pipe, a device) is not "open", so a
-/// FIFO can never block detection.
+/// FIFO can never block detection. The content of a file that starts with the gzip signature is
+/// what it inflates to (one layer; members written one after another count as one stream):
+/// everything read from it is inflated bytes, and a damaged or cut stream is a read failure.
 class TraceFileBytes {
 public:
     explicit TraceFileBytes(const char* path);
@@ -41,23 +49,27 @@ public:
     TraceFileBytes& operator=(const TraceFileBytes&) = delete;
 
     bool isOpen() const { return fd_ >= 0; }
-    /// Size reported when the file was opened.
-    std::size_t size() const { return size_; }
+    /// Whether the file is gzip-compressed (its content then is what it inflates to).
+    bool isCompressed() const { return gzip_ != nullptr; }
 
-    /// The next `limit` bytes of the file, from its start on the first call (fewer at its end;
+    /// The next `limit` bytes of the content, from its start on the first call (fewer at its end;
     /// "" on failure).
     std::string readNext(std::size_t limit);
-    /// The whole file in a malloc'ed buffer, `prefix` (all read so far by readNext) included;
-    /// empty on a read failure or when the file is larger than `maxBytes`. `sizeOut` receives
-    /// the number of bytes.
+    /// The whole content in a malloc'ed buffer, `prefix` (all read so far by readNext) included;
+    /// empty on a read failure or when the content is larger than `maxBytes` (a compressed file
+    /// is inflated no further than that). `sizeOut` receives the number of bytes.
     /// The buffer comes from takeBuffer; bufferCapacity() gives its size for keepBuffer.
     MallocBuffer readAll(const std::string& prefix, std::size_t maxBytes, std::size_t& sizeOut);
     std::size_t bufferCapacity() const { return capacity_; }
 
 private:
+    /// Up to `count` bytes of content into `target`: fewer only at its end; -1 on a failure.
+    long readContent(char* target, std::size_t count);
+
     int fd_ = -1;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;
+    std::unique_ptr<GzipReader> gzip_;
 };
 
 } // namespace detail

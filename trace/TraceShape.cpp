@@ -155,9 +155,11 @@ ShapeFault checkAbifAt(const unsigned char* data, std::size_t size, std::size_t 
         const std::uint64_t count = be32(entry + 12);
         const std::uint64_t dataSize = be32(entry + 16);
         const std::uint64_t offset = be32(entry + 20);
-        // The decoder sizes what it reads by count and element size, so both must agree with the
-        // stored size; data of four bytes or fewer is held in the offset field itself.
-        if (count * elementBytes > dataSize)
+        // The decoder sizes what it allocates and reads by the count alone, so each entry's count
+        // must be backed by its own elements: an element size of 0 would let any count through.
+        // The product cannot wrap (16 by 32 bits in 64). Data of four bytes or fewer is held in
+        // the offset field itself.
+        if ((count != 0 && elementBytes == 0) || count * elementBytes > dataSize)
             return ShapeFault::BadCount;
         if (dataSize > 4 && !inside(offset, dataSize, abifSize))
             return ShapeFault::SectionOutside;

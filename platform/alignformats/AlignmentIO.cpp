@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <set>
 #include <sstream>
 
 #include <fcntl.h>
@@ -284,20 +283,6 @@ bool retrieve(const FormatTraits& traits, const char* path, Velm::Model& model, 
     return true;
 }
 
-namespace {
-
-std::string uniqueName(std::string name, std::size_t index, std::set<std::string>& used) {
-    if (name.empty())
-        name = "seq" + std::to_string(index + 1);
-    std::string candidate = name;
-    for (std::size_t n = 2; used.count(candidate); ++n)
-        candidate = name + "_" + std::to_string(n);
-    used.insert(candidate);
-    return candidate;
-}
-
-} // namespace
-
 bool save(const FormatTraits& traits, const char* path, Velm::Model& model, cmn::OpContext* ctx) {
     const cmn::QualifiedPath split(path);
     if (split.qualified && !namesFormat(traits, split.format)) {
@@ -317,7 +302,10 @@ bool save(const FormatTraits& traits, const char* path, Velm::Model& model, cmn:
     const std::size_t length = sequences.front()->length();
     WriteInput input;
     input.fileName = baseName(split.file);
-    std::set<std::string> used;
+    cmn::UniqueNames used;
+    const std::size_t nameLength =
+        traits.nameLength ? traits.nameLength(split.qualified ? split.format : std::string(traits.name))
+                          : std::string::npos;
     bool allNucleotide = true;
     std::string sample;
     for (std::size_t i = 0; i < sequences.size(); ++i) {
@@ -342,7 +330,9 @@ bool save(const FormatTraits& traits, const char* path, Velm::Model& model, cmn:
         if (sample.size() < 100000)
             sample += sequence.residues();
         Row row;
-        row.name = uniqueName(traits.legalName(sequence.name()), i, used);
+        // An empty legal name means "use a generated one".
+        const std::string legal = traits.legalName(sequence.name());
+        row.name = used.claim(legal.empty() ? "seq" + std::to_string(i + 1) : legal, nameLength);
         row.residues = sequence.residues();
         input.rows.push_back(std::move(row));
     }

@@ -211,6 +211,31 @@ TEST_F(Readers, AnExperimentFileReadsTheSameBasesWithOrWithoutItsTrace) {
     EXPECT_EQ(traced, inline_);
 }
 
+// A gzip chromatogram opens as the chromatogram inside, whatever its name; detection by path
+// keeps the extension table's answer for a ".gz" name and judges any other name by content.
+TEST_F(Readers, AGzipChromatogramOpensAsTheChromatogramInside) {
+    mftest::writeTrace(dir_.file("read.scf"), mftest::TraceKind::SCF);
+    const std::string packed = mftest::gzipped(mftest::readFile(dir_.file("read.scf")));
+    const std::string gz = mftest::writeFile(dir_.file("read.scf.gz"), packed);
+    const std::string unnamed = mftest::writeFile(dir_.file("read"), packed);
+    EXPECT_EQ(factory().getType(gz.c_str()), "");
+    EXPECT_EQ(factory().getType(unnamed.c_str()), Velm::TraceModel::className);
+    for (const std::string& path : {gz, unnamed}) {
+        for (const char* format : {static_cast<const char*>(nullptr), "SCF"}) {
+            cmn::OpContext ctx;
+            const auto model = format ? factory().open(path.c_str(), Velm::SeqModel::className, format, &ctx)
+                                      : factory().open(path.c_str(), Velm::SeqModel::className, &ctx);
+            SCOPED_TRACE(path + (format ? " as SCF" : ""));
+            const auto* bio = dynamic_cast<const Velm::BioModel*>(model.get());
+            ASSERT_TRUE(bio);
+            ASSERT_EQ(bio->sequences().size(), 1u);
+            EXPECT_EQ(bio->sequences()[0]->residues(), "ACGTNACGTA");
+            EXPECT_EQ(bio->encoding(), "trace");
+            EXPECT_TRUE(ctx.reports().empty());
+        }
+    }
+}
+
 TEST_F(Readers, RealChromatogramsAndArchives) {
     MF_REQUIRE_TESTDATA();
     Velm::SeqModel trace;

@@ -203,8 +203,8 @@ ShapeFault abi(const std::string& bytes) {
 }
 
 std::string abifEntry(const std::string& name, std::uint16_t elementSize, std::uint32_t count,
-                      std::uint32_t size, std::uint32_t offset) {
-    return name + be32(1) + std::string("\0\x04", 2) +
+                      std::uint32_t size, std::uint32_t offset, std::uint32_t number = 1) {
+    return name + be32(number) + std::string("\0\x04", 2) +
            std::string{char(elementSize >> 8), char(elementSize)} + be32(count) + be32(size) +
            be32(offset) + be32(0);
 }
@@ -224,6 +224,44 @@ TEST(TraceShape, AbiDirectoryAndDataMustFitTheFile) {
     EXPECT_EQ(abi(file(3000, 184, 10)), ShapeFault::SectionOutside);
     EXPECT_EQ(abi(std::string(128, '\0') + file(2, 184, 10)), ShapeFault::None); // behind MacBinary
     EXPECT_EQ(abi("ABIF\x00\x65"), ShapeFault::TruncatedHeader);
+}
+
+// A decodable ABI file: four channels of 10 samples at 128 + 6 * 28, then 6 positions and 6 calls;
+// `replacement` takes the place of the directory entry `name` 1 (or DATA 9).
+std::string decodableAbi(const std::string& name = "", const std::string& replacement = "") {
+    std::string directory;
+    for (std::uint32_t channel = 9; channel <= 12; ++channel)
+        directory += name == "DATA" && channel == 9 ? replacement : abifEntry("DATA", 2, 10, 20, 296, channel);
+    directory += name == "PLOC" ? replacement : abifEntry("PLOC", 2, 6, 12, 316);
+    directory += name == "PBAS" ? replacement : abifEntry("PBAS", 1, 6, 6, 328);
+    std::string bytes = "ABIF" + std::string("\x00\x65", 2) + abifEntry("tdir", 28, 6, 6 * 28, 128);
+    bytes.resize(128, '\0');
+    bytes += directory;
+    for (int i = 0; i < 16; ++i) // samples, then positions
+        bytes += std::string{char(0), char(i < 10 ? i * 50 : i - 9)};
+    return bytes + "ACGTAC";
+}
+
+// An element size of 0 lets any count pass a check of count times size against the stored size;
+// the decoder then allocates and walks by the count alone. Each entry is judged on its own.
+TEST(TraceShape, AbiCountsNeedElementsOfTheirOwn) {
+    mftest::TempDir dir;
+    Ovik::TraceFile reader;
+    const std::string good = mftest::writeFile(dir.file("good.ab1"), decodableAbi());
+    const auto trace = reader.read(good.c_str(), nullptr);
+    ASSERT_TRUE(trace);
+    EXPECT_EQ(trace->bases(), "ACGTAC");
+    const std::pair<const char*, std::string> cases[] = {
+        {"DATA", abifEntry("DATA", 0, 0xFFFF2662u, 0, 200, 9)}, {"PBAS", abifEntry("PBAS", 0, 0xFFFF2662u, 0, 200)},
+        {"PLOC", abifEntry("PLOC", 0, 0x7FFFFFFFu, 20, 200)},   {"PBAS", abifEntry("PBAS", 2, 6, 6, 328)}};
+    for (const auto& c : cases) {
+        const std::string bytes = decodableAbi(c.first, c.second);
+        EXPECT_EQ(abi(bytes), ShapeFault::BadCount) << c.first;
+        const std::string path = mftest::writeFile(dir.file("crafted.ab1"), bytes);
+        EXPECT_FALSE(reader.read(path.c_str(), nullptr)) << c.first;
+    }
+    // A count of 0 needs no elements, whatever their size.
+    EXPECT_EQ(abi(decodableAbi("PLOC", abifEntry("PLOC", 0, 0, 0, 0))), ShapeFault::None);
 }
 
 // The reader itself: a decodable chromatogram whose one length field is corrupted is refused

@@ -1,6 +1,7 @@
 #include "TraceWriter.h"
 
 #include <io_lib/Read.h>
+#include <zlib.h>
 
 #include <cstring>
 #include <stdexcept>
@@ -42,6 +43,33 @@ void writeTrace(const std::string& path, TraceKind kind, const TraceSample& samp
     read_deallocate(read);
     if (rc != 0)
         throw std::runtime_error("io_lib could not write " + path);
+}
+
+std::string gzipped(const std::string& bytes, unsigned members) {
+    std::string out;
+    const std::size_t step = members ? (bytes.size() + members - 1) / members : bytes.size();
+    for (std::size_t at = 0; at < bytes.size() || out.empty(); at += step) {
+        const std::string part = bytes.substr(at, step);
+        z_stream stream;
+        std::memset(&stream, 0, sizeof stream);
+        // 16 + window bits: a gzip wrapper around the stream.
+        if (deflateInit2(&stream, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+            throw std::runtime_error("deflateInit2 failed");
+        std::string packed(deflateBound(&stream, part.size()), '\0');
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(part.data()));
+        stream.avail_in = static_cast<uInt>(part.size());
+        stream.next_out = reinterpret_cast<Bytef*>(&packed[0]);
+        stream.avail_out = static_cast<uInt>(packed.size());
+        const int status = deflate(&stream, Z_FINISH);
+        packed.resize(stream.total_out);
+        deflateEnd(&stream);
+        if (status != Z_STREAM_END)
+            throw std::runtime_error("deflate failed");
+        out += packed;
+        if (step == 0)
+            break;
+    }
+    return out;
 }
 
 } // namespace mftest

@@ -21,6 +21,10 @@ enum class TraceKind { SCF = 1, EXP = 5, ZTR = 7 };
 /// channel at position 5 + 10 * index. Throws std::runtime_error when io_lib cannot write it.
 void writeTrace(const std::string& path, TraceKind kind, const TraceSample& sample = TraceSample());
 
+/// `bytes` compressed as gzip does, split into `members` streams written one after another (as
+/// `cat a.gz b.gz` makes them). Throws std::runtime_error when zlib fails.
+std::string gzipped(const std::string& bytes, unsigned members = 1);
+
 } // namespace mftest
 
 #endif

@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
-#include <dirent.h>
 
 #include <algorithm>
 #include <cctype>
@@ -103,17 +102,6 @@ std::string lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
-}
-
-std::set<std::string> filesIn(const std::string& dir) {
-    std::set<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* entry = readdir(d))
-            if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
-                names.insert(entry->d_name);
-        closedir(d);
-    }
-    return names;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -455,8 +443,42 @@ TEST_F(ToolTest, ConvertAnAlignmentThroughTheFactory) {
     const ToolRun byExtension = runTool({"convert", fixture("align.nex"), fasta});
     ASSERT_EQ(byExtension.status, 0) << describe(byExtension);
     EXPECT_EQ(byExtension.out, "wrote " + fasta + ": 3 sequences from " + fixture("align.nex") +
-                                   " (AlignModel saved by the output's extension)\n");
+                                   " (AlignModel saved as FASTA)\n");
     EXPECT_EQ(openedSequences(fasta), openedSequences(fixture("align.nex")));
+}
+
+TEST_F(ToolTest, ConvertAnAlignmentOrAChromatogramToEveryArchiveFormat) {
+    // The factory's save has no writer for NBRF; the tool writes the rows, gaps kept, through the
+    // archive writer, and does so for the other archive formats that hold no alignment as such.
+    const auto rows = openedSequences(fixture("align.nex"));
+    ASSERT_EQ(rows.size(), 3u);
+    const auto read = openedSequences(trace_);
+    for (const char* format : {"NBRF", "FASTA", "GenBank", "EMBL", "GCG"}) {
+        for (const std::string& input : {fixture("align.nex"), trace_}) {
+            const std::string out = dir_.file(std::string("out.") + format);
+            const ToolRun run = runTool({"convert", input, out, "--to", format, "--json"});
+            SCOPED_TRACE(describe(run));
+            ASSERT_EQ(run.status, 0);
+            EXPECT_EQ(jsonOf(run)["format"].text, format);
+            EXPECT_FALSE(jsonOf(run)["streamed"].boolean);
+            const auto written = openedSequences(std::string(format) + "@@" + out);
+            const auto& expected = input == trace_ ? read : rows;
+            ASSERT_EQ(written.size(), expected.size());
+            for (std::size_t i = 0; i < expected.size(); ++i) {
+                EXPECT_EQ(written[i].first, expected[i].first);
+                EXPECT_EQ(lower(written[i].second), lower(expected[i].second));
+            }
+        }
+    }
+    const ToolRun text = runTool({"convert", fixture("align.nex"), dir_.file("align.pir")});
+    EXPECT_EQ(text.out, "wrote " + dir_.file("align.pir") + ": 3 sequences from " +
+                            fixture("align.nex") + " (AlignModel saved as NBRF)\n");
+
+    // MSF holds an alignment as such: the factory's alignment source writes it.
+    const ToolRun msf = runTool({"convert", fixture("align.nex"), dir_.file("align.msf"), "--json"});
+    ASSERT_EQ(msf.status, 0) << describe(msf);
+    EXPECT_EQ(jsonOf(msf)["format"].kind, JsonValue::Kind::Null);
+    EXPECT_EQ(openedSequences(dir_.file("align.msf")), rows);
 }
 
 TEST_F(ToolTest, ConvertAChromatogramAndProteins) {
@@ -478,7 +500,7 @@ TEST_F(ToolTest, AFailedConversionLeavesTheTargetUntouched) {
     const std::string target = mftest::writeFile(dir_.file("out.fa"), ">keep\nACGT\n");
     const std::string noise = mftest::writeFile(dir_.file("noise.fa"), std::string("\x01\x02\xff\xfe garbage", 12));
     const std::string empty = mftest::writeFile(dir_.file("empty.fa"), "");
-    const std::set<std::string> before = filesIn(dir_.path());
+    const std::set<std::string> before = mftest::filesIn(dir_.path());
     for (const std::string& input : {noise, empty, dir_.file("missing.fa")}) {
         const ToolRun run = runTool({"convert", input, target});
         SCOPED_TRACE(describe(run));
@@ -486,7 +508,7 @@ TEST_F(ToolTest, AFailedConversionLeavesTheTargetUntouched) {
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err.rfind(tmsg::ErrorPrefix, 0), 0u);
         EXPECT_EQ(mftest::readFile(target), ">keep\nACGT\n");
-        EXPECT_EQ(filesIn(dir_.path()), before); // no temporary file left behind
+        EXPECT_EQ(mftest::filesIn(dir_.path()), before); // no temporary file left behind
     }
     const ToolRun nothing = runTool({"convert", empty, target});
     EXPECT_EQ(linesOf(nothing.err).back(), tmsg::ErrorPrefix + std::string(tmsg::NothingToConvert) + empty);
@@ -519,6 +541,11 @@ TEST(ToolFormats, ListsTheFactorysFormatsInGroups) {
     ASSERT_EQ(names[2].size(), 11u);
     EXPECT_EQ(names[2].front(), "SCF");
     EXPECT_EQ(names[2].back(), "BIO");
+    // Of the chromatogram formats only PLN (plain sequence text) holds no samples, and says so.
+    for (const JsonValue& format : doc["groups"][2]["formats"].items)
+        EXPECT_EQ(format["samples"].boolean, format["name"].text != "PLN") << format["name"].text;
+    EXPECT_TRUE(contains(text.out, "PLN Sequence File Format" + std::string(tmsg::NoSamplesNote) + "\n"));
+    EXPECT_EQ(text.out.find(tmsg::NoSamplesNote), text.out.rfind(tmsg::NoSamplesNote));
     // Every listed name appears on a line of the text listing too.
     for (const auto& group : names)
         for (const std::string& name : group)
@@ -644,10 +671,21 @@ TEST_F(ToolTest, TraceFailures) {
         std::vector<std::string> args;
         std::string error;
     };
+    const std::string pln = mftest::writeFile(dir_.file("read.pln"), "ACGTTGCAACGGTACCATGGACGTTGCA\nACGTAC\n");
+    const std::string binary = mftest::writeFile(dir_.file("noise.bin"), std::string("\x01\x00\x7f\x00", 4) + std::string(300, '\x02'));
+    auto plainText = [](const std::string& path, const std::string& file) {
+        return tmsg::PlainTextHasNoSamples + path + tmsg::ReadItWithOpen + file + "'";
+    };
     const std::vector<Case> cases = {
         {{"trace", fixture("seqs.fa")}, tmsg::NotAChromatogram + fixture("seqs.fa")},
+        // Bare sequence text is PLN to the decoder: it holds no samples, and the message says so.
+        {{"trace", pln}, plainText(pln, pln)},
+        {{"trace", "PLN@@" + pln}, plainText("PLN@@" + pln, pln)},
+        {{"trace", "pln@@" + trace_}, plainText("pln@@" + trace_, trace_)},
+        {{"trace", binary}, tmsg::NotAChromatogram + binary},
         {{"trace", "FASTA@@" + trace_}, std::string(tmsg::NotAChromatogramFormat) + "FASTA"},
-        {{"trace", trace_, "--svg", dir_.file("no/such/dir.svg")}, tmsg::CannotWrite + dir_.file("no/such/dir.svg")},
+        {{"trace", trace_, "--svg", dir_.file("no/such/dir.svg")},
+         tmsg::CannotWrite + dir_.file("no/such/dir.svg") + ": No such file or directory"},
     };
     for (const Case& c : cases) {
         for (bool json : {false, true}) {
@@ -663,8 +701,13 @@ TEST_F(ToolTest, TraceFailures) {
             }
         }
     }
-    // A chromatogram format in front of the path is accepted.
+    // A chromatogram format in front of the path is accepted, and a gzip chromatogram is read.
     EXPECT_EQ(runTool({"trace", "SCF@@" + trace_}).status, 0);
+    const std::string packed = mftest::writeFile(dir_.file("read.scf.gz"), mftest::gzipped(mftest::readFile(trace_)));
+    const ToolRun run = runTool({"trace", packed});
+    EXPECT_EQ(run.status, 0) << describe(run);
+    EXPECT_TRUE(contains(run.out, "format       scf\n")) << run.out;
+    EXPECT_EQ(runTool({"open", pln}).status, 0); // where the message points
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -765,6 +808,18 @@ TEST(ToolOnTestdata, ConvertsRoundTrip) {
     ASSERT_EQ(run.status, 0) << describe(run);
     EXPECT_EQ(openedSequences(nexus, {"--type", "AlignModel", "--format", "NEXUS"}),
               openedSequences(alignment, {"--type", "AlignModel", "--format", "CLUSTAL"}));
+}
+
+TEST(ToolOnTestdata, APlnFileHasNoSamplesAndOpensAsASequence) {
+    MF_REQUIRE_TESTDATA();
+    const std::string pln = mftest::testdataFile("traces/310.pln");
+    const ToolRun trace = runTool({"trace", pln});
+    EXPECT_EQ(trace.status, 1);
+    EXPECT_EQ(linesOf(trace.err).back(),
+              tmsg::ErrorPrefix + std::string(tmsg::PlainTextHasNoSamples) + pln + tmsg::ReadItWithOpen + pln + "'");
+    const ToolRun open = runTool({"open", pln, "--json"});
+    ASSERT_EQ(open.status, 0) << describe(open);
+    EXPECT_EQ(jsonOf(open)["sequences"].size(), 1u);
 }
 
 TEST(ToolOnTestdata, BrokenFilesFailCleanly) {

@@ -10,12 +10,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using Ovik::TraceFile;
 using tracetest::ReadPtr;
@@ -179,6 +184,81 @@ TEST(TraceFileExperimentLinks, ThatCannotGiveATraceAreRefused) {
     mftest::writeFile(dir.file("relative.exp"), "ID   r\nLN   sub/deep.scf\n");
     EXPECT_TRUE(TraceFile().read(dir.file("absolute.exp").c_str(), nullptr));
     EXPECT_TRUE(TraceFile().read(dir.file("relative.exp").c_str(), nullptr));
+}
+
+// The record of an experiment file is its linked trace's with the file's own lines laid over it
+// (clip points, the edited sequence and its confidences): what the decoder itself makes of it.
+TEST(TraceFileExperimentLinks, GiveWhatTheDecoderGives) {
+    mftest::TempDir dir;
+    ReadPtr written = tracetest::makeRead(200, 14);
+    ASSERT_TRUE(tracetest::writeRead(*written, dir.file("linked.scf"), TT_SCF));
+    ASSERT_TRUE(tracetest::writeRead(*written, dir.file("linked.ztr"), TT_ZTR));
+    const std::string edited = "SQ\n     ACGTNacgtR YACG\n//\n";
+    const std::string cases[] = {
+        "ID   plain\nLN   linked.scf\n",
+        "ID   typed\nLN   linked.ztr\nLT   ZTR1\nQL   3\nQR   9\n",
+        "ID   clips\nLN   linked.scf\nQL   2\nSL   4\nQR   10\nSR   8\n", // the inner of each pair
+        "ID   crossed\nLN   linked.scf\nQL   6\nSR   3\n",               // right moves past left
+        "ID   edited\nLN   linked.scf\nQL   1\n" + edited,
+        "ID   rated\nLN   linked.scf\nAV   10 20 30 40 50 11 21 31 41 51 12 22 32 42\n" + edited,
+    };
+    for (const std::string& text : cases) {
+        const std::string path = mftest::writeFile(dir.file("reading.exp"), text);
+        const auto data = TraceFile().read(path.c_str(), nullptr);
+        ReadPtr direct = tracetest::decodeDirectly(path);
+        ASSERT_TRUE(direct && data) << text;
+        EXPECT_EQ("exp", data->formatName());
+        tracetest::expectSameRecord(*direct, *data);
+    }
+    // Confidences that run out leave the remaining bases at 0 (the decoder leaves them undefined).
+    const std::string shortAv = mftest::writeFile(dir.file("short.exp"), "ID   s\nLN   linked.scf\nAV   7 8\n" + edited);
+    const auto data = TraceFile().read(shortAv.c_str(), nullptr);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(std::vector<unsigned char>({7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), data->probs(0));
+    EXPECT_EQ(std::vector<unsigned char>({0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), data->probs(1));
+}
+
+// The linked trace is read once, checked, and decoded from those bytes: a file swapped in after
+// the check can never reach the decoder, because nothing opens it again.
+TEST(TraceFileExperimentLinks, TheLinkedTraceIsOpenedOnce) {
+    mftest::TempDir dir;
+    mftest::writeTrace(dir.file("linked.scf"), mftest::TraceKind::SCF);
+    const std::string exp = mftest::writeFile(dir.file("reading.exp"), "ID   r\nLN   linked.scf\n");
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    // Closes are watched too: the kernel folds an event into an identical one still unread.
+    ASSERT_GE(::inotify_add_watch(watch, dir.path().c_str(), IN_OPEN | IN_CLOSE_NOWRITE), 0);
+    ASSERT_TRUE(TraceFile().read(exp.c_str(), nullptr));
+    std::map<std::string, int> opened;
+    alignas(inotify_event) char buffer[16384];
+    for (ssize_t got; (got = ::read(watch, buffer, sizeof buffer)) > 0;)
+        for (char* at = buffer; at < buffer + got; at += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(at)->len) {
+            const inotify_event* event = reinterpret_cast<const inotify_event*>(at);
+            opened[event->len ? event->name : ""] += (event->mask & IN_OPEN) ? 1 : 0;
+        }
+    ::close(watch);
+    EXPECT_EQ(1, opened["linked.scf"]);
+    EXPECT_EQ(1, opened["reading.exp"]);
+}
+
+// Reading experiment files leaves no open file or mapping behind (the linked trace is large
+// enough that a leaked copy of it would be a mapping of its own).
+TEST(TraceFileExperimentLinks, LeaveNoDescriptorOrMappingBehind) {
+    mftest::TempDir dir;
+    mftest::TraceSample sample;
+    sample.points = 30000;
+    sample.bases = std::string(600, 'A');
+    mftest::writeTrace(dir.file("large.scf"), mftest::TraceKind::SCF, sample);
+    const std::string exp = mftest::writeFile(dir.file("large.exp"), "ID   r\nLN   large.scf\nLT   SCF\n");
+    auto descriptors = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+    auto mappings = [] { const std::string maps = mftest::readFile("/proc/self/maps"); return std::count(maps.begin(), maps.end(), '\n'); };
+    ASSERT_TRUE(TraceFile().read(exp.c_str(), nullptr));
+    const auto descriptorsBefore = descriptors();
+    const auto mappingsBefore = mappings();
+    for (int i = 0; i < 2000; ++i)
+        ASSERT_TRUE(TraceFile().read(exp.c_str(), nullptr)) << i;
+    EXPECT_EQ(descriptorsBefore, descriptors());
+    EXPECT_LE(mappings(), mappingsBefore + 8); // an arena or two of the allocator's own; a leak adds one a read
 }
 
 TEST(TraceFileSpecialFiles, AreNotWaitedOn) {

@@ -6,10 +6,9 @@
 #include <trace/TraceFile.h>
 
 #include <TestSupport.h>
+#include <TraceWriter.h>
 
 #include <gtest/gtest.h>
-
-#include <zlib.h>
 
 #include <cstring>
 #include <string>
@@ -156,19 +155,12 @@ TEST(TraceFileNotAChromatogram, GivesZeroAndNothing) {
     std::string bases;
     for (int i = 0; i < 40; ++i)
         bases += "ACGTTGCAACGGTACCATGGACGTTGCAACGGTACCATGGACGTTGCAACGGTACCATGG\n";
-    std::string gzipped(1024, '\0');
-    {
-        // A chromatogram packed with gzip is never unpacked (for other methods that would run a
-        // program).
-        ReadPtr written = tracetest::makeRead(200, 20);
-        const std::string scf = dir.file("packed.scf");
-        ASSERT_TRUE(tracetest::writeRead(*written, scf, TT_SCF));
-        const std::string raw = mftest::readFile(scf);
-        gzFile out = gzopen(dir.file("packed.scf.gz").c_str(), "wb");
-        ASSERT_TRUE(out);
-        gzwrite(out, raw.data(), static_cast<unsigned>(raw.size()));
-        gzclose(out);
-    }
+    // A gzip chromatogram is inflated, but only once: packed twice (or packed by another
+    // method, which the decoder would unpack by running a program) it is no chromatogram.
+    ReadPtr written = tracetest::makeRead(200, 20);
+    const std::string scf = dir.file("packed.scf");
+    ASSERT_TRUE(tracetest::writeRead(*written, scf, TT_SCF));
+    const std::string packedTwice = mftest::gzipped(mftest::gzipped(mftest::readFile(scf)));
     const std::vector<std::pair<std::string, std::string>> files = {
         {"bases.txt", bases},
         {"bases.fasta", ">seq1 a test\n" + bases},
@@ -178,10 +170,13 @@ TEST(TraceFileNotAChromatogram, GivesZeroAndNothing) {
         {"swiss.txt", "ID   CYS3_YEAST              Reviewed;         394 AA.\nAC   P31373;\n//\n"},
         {"short.bin", std::string("\x01\x02\x03\x04", 4)},
         {"bzip.bin", "BZh91AY&SY" + std::string(600, 'x')},
+        {"packed.scf.gz.gz", packedTwice},
+        {"bases.txt.gz", mftest::gzipped(bases)},
+        {"compress.Z", "\037\235" + std::string(600, '\0')},
     };
     for (const auto& f : files)
         mftest::writeFile(dir.file(f.first), f.second);
-    std::vector<std::string> paths = {dir.file("packed.scf.gz"), dir.file("missing.scf"), dir.path(),
+    std::vector<std::string> paths = {dir.file("missing.scf"), dir.path(),
                                       "", "/dev/null"};
     for (const auto& f : files)
         paths.push_back(dir.file(f.first));
