@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 # The build's own progress lines are what matter; not every sub-make's folder changes.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all bootstrap configure build demo test test-asan test-tsan fuzz fuzz-ci bench install clean
+.PHONY: all bootstrap configure build demo test test-interop test-asan test-tsan fuzz fuzz-ci bench install clean
 
 all: build
 
@@ -26,6 +26,14 @@ demo: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Other programs read what the tool writes as it was meant, and it reads theirs: every sample in
+# tests/data against Biopython, EMBOSS seqret and io_lib's own tools (Debian's, installed when
+# missing, so Debian's python3 runs the check).
+INTEROP_PACKAGES = python3 python3-biopython emboss staden-io-lib-utils
+test-interop: build
+	@scripts/bootstrap.sh $(INTEROP_PACKAGES)
+	/usr/bin/python3 tests/interop/interop.py $(BUILD)/tools/modelfactory
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 SAN_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \

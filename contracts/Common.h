@@ -23,10 +23,19 @@ struct MF_API QualifiedPath {
 };
 
 /// An output file that takes the place of its target only when complete. Bytes go, buffered, to a
-/// temporary file beside the target (same folder, so the final rename is atomic); commit() flushes,
-/// syncs and renames it over the target, keeping the replaced file's permissions. Destroyed
-/// without a successful commit, it removes the temporary file: an existing target is never
-/// truncated or left half-written. No operation throws; the first failure's errno is kept.
+/// temporary file beside the target (same folder, so the final rename is atomic; a hidden name of
+/// at most 48 bytes with a random part, created exclusively, so a planted file or link is never
+/// followed); commit() flushes, syncs and renames it over the target. A target that is a symbolic
+/// link is followed when the file is opened, and the file it points to is replaced: the link stays.
+/// The replaced file's permissions are kept, less its setuid and setgid bits (its owner too, when
+/// the process may set it). Destroyed without a successful commit, it removes the temporary file:
+/// an existing target is never truncated or left half-written.
+///
+/// A target that exists and is not a regular file (a character or block device, a FIFO, a socket,
+/// or /proc/self/fd/N naming one) is written straight through: no temporary file, no rename, and
+/// what was written before a failure cannot be taken back. A folder is refused (EISDIR).
+///
+/// No operation throws; the first failure's errno is kept.
 class MF_API ReplacingFile {
 public:
     explicit ReplacingFile(const std::string& target);
@@ -34,28 +43,45 @@ public:
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-    /// False once anything failed (opening included); error() then tells why.
+    /// False once anything failed (opening included) or the file was discarded; error() tells why.
     bool ok() const { return error_ == 0; }
     int error() const { return error_; }
+    /// The path given to the constructor.
     const std::string& target() const { return target_; }
+    /// True when the target is written straight through rather than replaced.
+    bool direct() const { return direct_; }
 
     bool write(const char* data, std::size_t size);
     bool write(const std::string& text) { return write(text.data(), text.size()); }
-    /// Puts the finished file in place of the target. True when it is there.
+    /// Puts the finished file in place of the target (or sends the last bytes to a target written
+    /// straight through). True when it is there.
     bool commit();
     bool committed() const { return committed_; }
+    /// Gives the file up now, as the destructor would: the temporary file is removed and the
+    /// target stays as it was. Later writes and commits fail with ECANCELED.
+    void discard();
 
 private:
     bool flush();
     void fail(int error);
+    void release();
 
     std::string target_;
+    std::string replaced_; ///< the file the rename replaces: the target with its links followed
     std::string temp_;
     std::string buffer_;
     int fd_ = -1;
     int error_ = 0;
+    int slot_ = -1; ///< where temp_ is registered for removeTemporaryFiles
+    bool direct_ = false;
     bool committed_ = false;
 };
+
+/// Removes the temporary file of every ReplacingFile alive in the process. Async-signal-safe: made
+/// for a program's handler of termination signals (SIGINT, SIGTERM), which should then end the
+/// process (re-raising the signal), as the objects it leaves behind no longer own their files.
+/// The library installs no signal handler itself.
+MF_API void removeTemporaryFiles() noexcept;
 
 /// Up to `maxBytes` from the start of the regular file at `path` into `head`; `complete` tells
 /// whether that is the whole file. False for a missing, unreadable or non-regular file (a pipe or
@@ -132,6 +158,32 @@ private:
 /// 0 when all `n` agree or both texts end at the same position first. Comparing over the length
 /// of a known name tests whether a text begins with that name, ignoring case.
 MF_API int compareNoCase(const char* a, const char* b, unsigned n);
+
+/// `text` fit for a field that a text format keeps on one line (a name, a description, a
+/// location, a qualifier value): every control character (below 0x20, and DEL) becomes a space, so
+/// that a field can never start a line or a record of its own.
+MF_API std::string oneLineText(std::string_view text);
+
+/// A name usable as one word in every text format: trimmed, with each blank and control character
+/// turned into '_'; an empty name becomes "seq<index>". The one rule for every writer of names.
+MF_API std::string singleTokenName(std::string_view name, std::size_t index);
+
+/// Hands out names that are unique within one file: a name already given comes back with "_2",
+/// "_3", ... appended (the first free number). With `maxLength` the base name is cut so that the
+/// result fits. Each call costs about one hash lookup, however often a name repeats.
+class MF_API UniqueNames {
+public:
+    UniqueNames();
+    ~UniqueNames();
+    UniqueNames(const UniqueNames&) = delete;
+    UniqueNames& operator=(const UniqueNames&) = delete;
+
+    std::string claim(const std::string& name, std::size_t maxLength = std::string::npos);
+
+private:
+    struct State;
+    State* state_;
+};
 
 } // namespace cmn
 

@@ -65,9 +65,15 @@ class OSeqArchive;
 /// Opening throws SeqArchiveError, whose what() names the path and the reason, when the file
 /// cannot be opened or its format is not known.
 ///
-/// Write mode: output goes to a temporary file beside the target; close() puts it in place of the
-/// target. An archive destroyed without a successful close() removes the temporary file and leaves
-/// any existing target untouched.
+/// Write mode: output goes to a temporary file beside the target (a device, FIFO or socket is
+/// written straight through; a symbolic link keeps pointing to the file it names, which is
+/// replaced). close() puts the file in place of the target and throws when it cannot. The
+/// destructor closes an archive that is still open, except while an exception thrown after the
+/// archive was opened is unwinding the stack, or after a write already failed: then, and after
+/// discard(), the temporary file is removed and any existing target is left untouched. A
+/// destructor cannot throw: when its close fails, the failure goes to the archive's context
+/// (setContext) as an error, and without a context it is lost; the target is left as it was
+/// either way. Call close() to learn of a failure by exception.
 class MF_API SeqArchive {
 public:
     SeqArchive(const std::string& path, const std::string& format, SALSource::OpenMode mode,
@@ -95,9 +101,12 @@ public:
     cmn::OpContext* context() const { return ctx_; }
 
     /// Writers: writes what is pending and puts the file in place of the target; throws
-    /// SeqArchiveError on a write error (the target is then left as it was). Readers: releases
-    /// the file. Calling it again does nothing.
+    /// SeqArchiveError on a write error (the target is then left as it was, and a later close()
+    /// throws the same error again). Readers: releases the file. Calling it again does nothing.
     void close();
+    /// Writers: gives the output up; the temporary file is removed, the target is left as it was
+    /// and later entries are refused. After close() it does nothing. Readers: as close().
+    void discard();
 
 protected:
     friend boost::shared_ptr<Velm::Sequence> createSequence(ISeqArchive& archive);
@@ -110,6 +119,7 @@ private:
     cmn::OpContext* ctx_ = nullptr;
     std::unique_ptr<ArchiveReader> reader_;
     std::unique_ptr<ArchiveWriter> writer_;
+    int uncaughtAtOpen_; ///< std::uncaught_exceptions() when the archive was opened
 };
 
 /// An archive opened for reading.

@@ -136,7 +136,9 @@ public:
     bool isFlush() const;
     void clear() { rows_.clear(); }
 
-    /// Writes the rows as FASTA text, 60 residues a line. When `gap` is not null its first character
+    /// Writes the rows as FASTA text, 60 residues a line; names become single words and
+    /// descriptions one line, as the archive writers make them (cmn::singleTokenName,
+    /// cmn::oneLineText). When `gap` is not null its first character
     /// replaces '-' in the output (some tools want '.'); null keeps the residues as they are.
     /// Returns the stream, whose state tells whether writing succeeded.
     std::ostream& writeFastA(std::ostream& out, const char* gap) const;

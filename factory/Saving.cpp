@@ -97,6 +97,7 @@ bool ModelFactory::saveSAL(const char* path, const char* format, Velm::Model& mo
         written = SALSource::GENPEPT;
 
     OSeqArchive archive(path, written, "");
+    archive.setContext(ctx); // what the format cannot hold is left out with a warning
     for (const auto& sequence : bio->sequences())
         saveSequence(*sequence, archive);
     // Closing puts the finished file in place of the target and throws when it cannot; without

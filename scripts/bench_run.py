@@ -26,11 +26,14 @@ REPS = int(os.environ.get("MF_BENCH_REPS", "3"))
 INTERLEAVED_REPS = max(REPS, 7)
 DRIVER = os.path.join(BUILD, "bench", "mf_bench_driver")
 TOOL = os.path.join(BUILD, "tools", "modelfactory")
+INFLATE = os.path.join(BUILD, "bench", "mf_bench_inflate")
 PY = "/usr/bin/python3"  # the interpreter python3-biopython is installed for
 SCRATCH = tempfile.mkdtemp(prefix="mf-bench-", dir="/dev/shm" if os.path.isdir("/dev/shm") else None)
 
 LONG = os.path.join(DATA, "long.fa")
 READS = os.path.join(DATA, "reads.fa")
+READS_FQ = os.path.join(DATA, "reads.fq")
+READS_GZ = os.path.join(DATA, "reads.fa.gz")
 GB = os.path.join(DATA, "records.gb")
 EMBL = os.path.join(DATA, "records.embl")
 TRACES = [os.path.join(DATA, "traces", d) for d in ("abi", "scf", "ztr")]
@@ -96,6 +99,45 @@ BIO_ABI = ("import glob\nfiles = sorted(glob.glob(%r + '/*'))\nt = time.perf_cou
            "print('seconds=%%f files=%%d' %% (time.perf_counter() - t, len(files)))\n")
 
 
+# The binding's loops touch what Biopython's parse builds: each sequence (its length, as the
+# Biopython loop asks of Seq) and, for FASTQ, its qualities.
+MF_ITERATE = ("import modelfactory as mf\n"
+              "t = time.perf_counter(); n = 0; q = 0\n"
+              "for m in mf.iterate(%r):\n"
+              "    for s in m:\n"
+              "        n += len(s)\n"
+              "        if %r: q += len(s.qualities)\n"
+              "print('seconds=%%f residues=%%d qualities=%%d' %% (time.perf_counter() - t, n, q))\n")
+MF_TRACES = ("import glob, modelfactory as mf\nfiles = sorted(glob.glob(%r + '/*'))\n"
+             "t = time.perf_counter()\n"
+             "for p in files:\n    mf.TraceFile.read(p)\n"
+             "print('seconds=%%f files=%%d' %% (time.perf_counter() - t, len(files)))\n")
+
+
+def pymf(code):
+    """The binding from the bench build's package folder, timed inside the interpreter as Biopython is."""
+    return ["env", "PYTHONPATH=" + os.path.join(BUILD, "python"), PY, "-c", "import time\n" + code]
+
+
+def python_rows():
+    """The Python package against Biopython, and against the C++ it wraps (the binding's overhead)."""
+    fastq = subprocess.run([TOOL, "formats"], capture_output=True, text=True).stdout.find("FASTQ") >= 0
+    inputs = [("200 MB FASTA (long)", LONG, "fasta", False)]
+    if fastq and os.path.exists(READS_FQ):
+        inputs.append(("1M FASTQ reads", READS_FQ, "fastq", True))
+    inputs.append(("1M short reads (FASTA)", READS, "fasta", False))
+    for name, path, fmt, quals in inputs:
+        measure("Python: iterate " + name, [
+            Program("ours (modelfactory.iterate)", pymf(MF_ITERATE % (path, quals)), mb(path)),
+            Program("Biopython SeqIO.parse", py(BIO_PARSE % (path, fmt)), mb(path)),
+            Program("C++ iterator (modelfactory iterate)", [TOOL, "iterate", path], mb(path), os.devnull)])
+    abi = TRACES[0]
+    measure("Python: %d ABI chromatograms" % len(os.listdir(abi)), [
+        Program("ours (modelfactory.TraceFile.read)", pymf(MF_TRACES % abi)),
+        Program("Biopython SeqIO.read(.., 'abi')", py(BIO_ABI % abi)),
+        Program("C++ TraceFile::read", [DRIVER, "traces", abi])], INTERLEAVED_REPS)
+
+
 def mb(path):
     return os.path.getsize(path) / 1e6
 
@@ -150,7 +192,7 @@ def out(name):
 
 
 def main():
-    for tool in (DRIVER, TOOL):
+    for tool in (DRIVER, TOOL, INFLATE):
         if not os.access(tool, os.X_OK):
             sys.exit("bench_run: %s is missing; build it first" % tool)
     started = time.time()
@@ -178,6 +220,18 @@ def main():
     measure("1M short reads (100 MB), loaded whole", [
         Program("ours (factory open)", [DRIVER, "load", READS], mb(READS), note_key="ratio"),
         Program("Biopython SeqIO.to_dict", py(BIO_LOAD % READS), mb(READS), note_key="ratio")])
+
+    # Compressed input: speeds are over the decompressed content (reads.fa), so they compare with
+    # the plain rows above.
+    measure("1M short reads, gzip (100 MB in 30 MB), read", [
+        Program("ours", [DRIVER, "read", READS_GZ], mb(READS)),
+        Program("zcat > /dev/null (inflate floor)", ["zcat", READS_GZ], mb(READS), nul),
+        Program("seqtk seq", ["seqtk", "seq", READS_GZ], mb(READS), nul)])
+    # The gzip library the readers use, against the others Debian offers.
+    measure("inflating reads.fa.gz, library alone", [
+        Program("ours: ISA-L igzip, streaming", [INFLATE, "isal", READS_GZ], mb(READS)),
+        Program("zlib, streaming", [INFLATE, "zlib", READS_GZ], mb(READS)),
+        Program("libdeflate, whole file in memory", [INFLATE, "libdeflate", READS_GZ], mb(READS))])
 
     for W, path, fmt in (("100 MB GenBank, features kept", GB, "genbank"),
                          ("50 MB EMBL, features kept", EMBL, "embl")):
@@ -214,6 +268,12 @@ def main():
 
     for name, path in (("200 MB FASTA", LONG), ("1M reads", READS), ("100 MB GenBank", GB), ("50 MB EMBL", EMBL)):
         measure("iterate, " + name, [Program("ours (modelfactory iterate)", [TOOL, "iterate", path], mb(path), nul)])
+    measure("iterate, 1M reads, gzip", [
+        Program("ours (modelfactory iterate)", [TOOL, "iterate", READS_GZ], mb(READS), nul),
+        Program("seqtk seq", ["seqtk", "seq", READS_GZ], mb(READS), nul)])
+
+    if os.path.isdir(os.path.join(BUILD, "python", "modelfactory")):
+        python_rows()
 
     report(time.time() - started)
 
@@ -222,11 +282,15 @@ def main():
 TARGETS = {
     "200 MB FASTA (long), read": [("seqtk seq", 1.0)],
     "1M short reads (100 MB), read": [("seqtk seq", 1.0)],
+    "1M short reads, gzip (100 MB in 30 MB), read": [("seqtk seq", 2.0)],
+    "iterate, 1M reads, gzip": [("seqtk seq", 2.0)],
     "100 MB GenBank, features kept: read": [("Biopython SeqIO.parse", 10.0)],
     "50 MB EMBL, features kept: read": [("Biopython SeqIO.parse", 10.0)],
     "100 MB GenBank -> FASTA": [("seqret -feature", 1.0), ("seqret (drops features)", 1.0)],
     "50 MB EMBL -> FASTA": [("seqret -feature", 1.0), ("seqret (drops features)", 1.0)],
     "2,000 chromatograms (ABI+SCF+ZTR)": [("io_lib read_reading (floor)", 1 / 1.10)],
+    "Python: iterate 200 MB FASTA (long)": [("Biopython SeqIO.parse", 3.0)],
+    "Python: iterate 1M FASTQ reads": [("Biopython SeqIO.parse", 3.0)],
 }
 
 
@@ -242,7 +306,10 @@ def report(elapsed):
         ratio, target = "", ""
         if not tool.startswith("ours") and w in ours:
             ratio = "%.2f" % (ours[w] / fig)
-            for t, minimum in TARGETS.get(w, []):
+            targets = TARGETS.get(w, [])
+            if w.startswith("Python:") and w.endswith("ABI chromatograms"):
+                targets = [("Biopython SeqIO.read(.., 'abi')", 5.0)]
+            for t, minimum in targets:
                 if t == tool:
                     target = ("&ge; %.2f: %s" % (minimum, "met" if ours[w] / fig >= minimum else "MISSED"))
         if tool.startswith("ours"):

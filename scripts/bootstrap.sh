@@ -2,8 +2,10 @@
 # Installs the Debian packages the build needs, when any is missing. Usage: bootstrap.sh [extra packages...]
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libstaden-read-dev zlib1g-dev libboost-dev libpugixml-dev
-          libgtest-dev libgmock-dev libbenchmark-dev "$@")
+packages=(cmake g++ make pkg-config libstaden-read-dev zlib1g-dev libbz2-dev liblzma-dev libzstd-dev
+          libisal-dev libboost-dev libpugixml-dev
+          libgtest-dev libgmock-dev libbenchmark-dev
+          pybind11-dev python3-dev python3-numpy python3-pytest python3-matplotlib "$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -5,6 +5,8 @@ Usage: gen_bench_data.py OUTDIR [TESTDATA]
 
   long.fa        200 MB multi-FASTA, entries of 1 to 5 Mbp, 60 residues a line
   reads.fa       1,000,000 short reads (60-110 bp, one line each), about 100 MB
+  reads.fq       the same reads as FASTQ with Phred+33 qualities, about 190 MB
+  reads.fa.gz    reads.fa compressed by gzip -6 (single member), about 30 MB
   records.gb     100 MB multi-record GenBank, every record with a feature table
   records.embl   50 MB multi-record EMBL, every entry with a feature table
   traces/{abi,scf,ztr}/   2,000 chromatograms: copies of the real ABI, SCF and ZTR samples
@@ -94,7 +96,39 @@ def gen_reads(path):
     write_atomic(path, writer)
 
 
+def gen_reads_fastq(path):
+    count = int(1_000_000 * SCALE)
+    bases = Bases(21)
+    rng = random.Random(22)
+    # Qualities cut from a fixed pool, as residues are: Phred 2 to 41, mostly high.
+    quals = "".join(chr(33 + min(41, max(2, int(rng.gauss(34, 6))))) for _ in range(1 << 16))
+
+    def writer(out):
+        chunk = []
+        for i in range(count):
+            length = rng.randrange(60, 111)
+            start = rng.randrange(0, len(quals) - length)
+            chunk.append("@read%07d/1 lane=%d\n%s\n+\n%s\n" % (i, i % 8 + 1, bases.take(length),
+                                                                quals[start:start + length]))
+            if len(chunk) == 10000:
+                out.write("".join(chunk))
+                chunk = []
+        out.write("".join(chunk))
+
+    write_atomic(path, writer)
+
+
 PROTEIN = "MKVLAWGHSTREDQNPYFCI"
+
+
+def gen_gzip(path):
+    """The file named without its .gz, compressed at gzip's default level."""
+    import gzip
+    tmp = path + ".part"
+    with open(path[:-3], "rb") as src, open(tmp, "wb") as raw:
+        with gzip.GzipFile(fileobj=raw, mode="wb", compresslevel=6, mtime=0) as out:
+            shutil.copyfileobj(src, out, 1 << 20)
+    os.replace(tmp, path)
 
 
 def features(rng, length, prefix_key, prefix_cont):
@@ -260,7 +294,8 @@ def main():
     testdata = sys.argv[2] if len(sys.argv) > 2 else os.path.join(
         os.path.dirname(os.path.abspath(__file__)), "..", "tests", "data")
     os.makedirs(outdir, exist_ok=True)
-    for name, gen in (("long.fa", gen_long_fasta), ("reads.fa", gen_reads),
+    for name, gen in (("long.fa", gen_long_fasta), ("reads.fa", gen_reads), ("reads.fq", gen_reads_fastq),
+                      ("reads.fa.gz", gen_gzip),
                       ("records.gb", gen_genbank), ("records.embl", gen_embl)):
         path = os.path.join(outdir, name)
         if not done(path):

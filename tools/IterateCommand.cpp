@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "Json.h"
 #include "Messages.h"
+#include "Printable.h"
 
 #include <factory/ModelFactory.h>
 
@@ -54,8 +55,14 @@ void printLine(std::string& line, std::size_t index, const Velm::Model& model) {
         line += "(empty)\n";
     } else {
         const Velm::Sequence& first = *sequences->front();
+        // Names are escaped only when they hold something to escape: the common case stays a copy.
         const std::string& name = first.name();
-        appendPadded(line, name.data(), name.size(), 24, false);
+        if (isPlainAscii(name)) {
+            appendPadded(line, name.data(), name.size(), 24, false);
+        } else {
+            const std::string shown = printable(name);
+            appendPadded(line, shown.data(), shown.size(), 24, false);
+        }
         line += ' ';
         appendNumber(line, first.length(), 9);
         line += "  ";

@@ -1,6 +1,7 @@
 #include "ModelReport.h"
 
 #include "Json.h"
+#include "Printable.h"
 
 #include <contracts/SeqArchive.h>
 #include <contracts/Sequence.h>
@@ -25,7 +26,7 @@ const Velm::BioModel* asBio(const Velm::Model& model) {
 
 void printResidues(std::ostream& out, const std::string& residues) {
     for (std::size_t i = 0; i < residues.size(); i += 60)
-        out << "    " << residues.substr(i, 60) << '\n';
+        out << "    " << printable(residues.substr(i, 60)) << '\n';
 }
 
 // Models without sequences describe themselves.
@@ -45,14 +46,14 @@ std::string residuePreview(const std::string& residues, std::size_t length) {
 
 void printModel(std::ostream& out, const Velm::Model& model, bool allResidues) {
     out << "class      " << model.getType() << '\n';
-    out << "url        " << model.url() << '\n';
-    out << "encoding   " << (model.encoding().empty() ? "-" : model.encoding()) << '\n';
+    out << "url        " << printable(model.url()) << '\n';
+    out << "encoding   " << (model.encoding().empty() ? "-" : printable(model.encoding())) << '\n';
     if (!model.title().empty())
-        out << "title      " << model.title() << '\n';
+        out << "title      " << printable(model.title()) << '\n';
 
     const Velm::BioModel* bio = asBio(model);
     if (!bio) {
-        out << '\n' << dumpText(model);
+        out << '\n' << printable(dumpText(model), true);
         return;
     }
     if (auto* blast = dynamic_cast<const Velm::XBlastModel*>(&model))
@@ -65,11 +66,14 @@ void printModel(std::ostream& out, const Velm::Model& model, bool allResidues) {
     if (sequences.empty())
         return;
 
-    // Column widths from the content, so names of any length line up.
+    // Column widths from the content, so names of any length line up. Names are shown escaped.
+    std::vector<std::string> names;
+    names.reserve(sequences.size());
     std::size_t indexWidth = std::to_string(sequences.size()).size();
     std::size_t nameWidth = 4, lengthWidth = 6;
     for (const auto& sequence : sequences) {
-        nameWidth = std::max(nameWidth, sequence->name().size());
+        names.push_back(printable(sequence->name()));
+        nameWidth = std::max(nameWidth, names.back().size());
         lengthWidth = std::max(lengthWidth, std::to_string(sequence->length()).size());
     }
     nameWidth = std::min<std::size_t>(nameWidth, 40);
@@ -80,20 +84,22 @@ void printModel(std::ostream& out, const Velm::Model& model, bool allResidues) {
         << std::setw(8) << "molecule" << (allResidues ? "" : "  residues") << std::right << '\n';
     std::size_t index = 0;
     for (const auto& sequence : sequences) {
-        out << "  " << std::setw(static_cast<int>(indexWidth)) << ++index << "  " << std::left
-            << std::setw(static_cast<int>(nameWidth)) << sequence->name() << "  " << std::right
+        out << "  " << std::setw(static_cast<int>(indexWidth)) << index + 1 << "  " << std::left
+            << std::setw(static_cast<int>(nameWidth)) << names[index] << "  " << std::right
             << std::setw(static_cast<int>(lengthWidth)) << sequence->length() << "  ";
         if (allResidues)
             out << moleculeOf(*sequence) << '\n';
         else
             out << std::left << std::setw(8) << moleculeOf(*sequence) << std::right << "  "
-                << residuePreview(sequence->residues()) << '\n';
+                << printable(residuePreview(sequence->residues())) << '\n';
+        ++index;
     }
     if (!allResidues)
         return;
     index = 0;
     for (const auto& sequence : sequences) {
-        out << "\n  " << ++index << ' ' << sequence->name() << " (" << sequence->length() << ")\n";
+        out << "\n  " << index + 1 << ' ' << names[index] << " (" << sequence->length() << ")\n";
+        ++index;
         printResidues(out, sequence->residues());
     }
 }

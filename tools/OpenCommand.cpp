@@ -3,6 +3,7 @@
 #include "Json.h"
 #include "Messages.h"
 #include "ModelReport.h"
+#include "Printable.h"
 
 #include <cstdint>
 
@@ -42,7 +43,7 @@ int runOpen(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         writer.endObject();
         writer.finish();
     } else if (ok) {
-        out << "path       " << path << '\n';
+        out << "path       " << printable(path) << '\n';
         printModel(out, *model, all);
     }
     return ok ? ExitOk : ExitFailed;

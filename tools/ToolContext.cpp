@@ -2,17 +2,18 @@
 
 #include "Json.h"
 #include "Messages.h"
+#include "Printable.h"
 
 namespace mftool {
 
 void ToolContext::warning(const std::string& text) {
     cmn::OpContext::warning(text);
-    err_ << msg::WarningPrefix << text << std::endl;
+    err_ << msg::WarningPrefix << printable(text) << std::endl;
 }
 
 void ToolContext::error(const std::string& text) {
     cmn::OpContext::error(text);
-    err_ << msg::ErrorPrefix << text << std::endl;
+    err_ << msg::ErrorPrefix << printable(text) << std::endl;
 }
 
 void ToolContext::writeJson(JsonWriter& json) const {

@@ -11,7 +11,8 @@ namespace mftool {
 class JsonWriter;
 
 /// The operation context the tool hands to the library: every report is kept (so --json can
-/// repeat it) and printed at once as "warning: ..." or "error: ..." on the error stream. The
+/// repeat it) and printed at once as "warning: ..." or "error: ..." on the error stream, its
+/// control characters escaped (a report may quote a file's content). The
 /// tool's own failures go through it too, so both kinds look alike.
 class ToolContext : public cmn::OpContext {
 public:

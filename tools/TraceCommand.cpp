@@ -2,13 +2,16 @@
 #include "Commands.h"
 #include "Json.h"
 #include "Messages.h"
+#include "Printable.h"
 #include "TraceSvg.h"
 
+#include <contracts/Common.h>
 #include <contracts/SeqArchive.h>
 #include <trace/TraceFile.h>
 
 #include <cstdio>
-#include <fstream>
+#include <cstring>
+#include <sstream>
 #include <string>
 
 namespace mftool {
@@ -28,25 +31,14 @@ double meanConfidence(const std::vector<unsigned char>& values) {
     return sum / static_cast<double>(values.size());
 }
 
-bool writeSvg(const std::string& path, const Velm::TraceData& trace, const std::string& title) {
-    // Written beside the target and renamed over it, so a failed write leaves no half picture.
-    const std::string temporary = path + ".part";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!file)
-            return false;
-        writeTraceSvg(file, trace, title);
-        file.close();
-        if (!file) {
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+// The picture takes the place of an existing file only when complete, through the library's
+// replacing file: its temporary file is created exclusively under a random name, so a link planted
+// beside the target is never followed. 0, or the errno of the failure.
+int writeSvg(const std::string& path, const Velm::TraceData& trace, const std::string& title) {
+    std::ostringstream picture;
+    writeTraceSvg(picture, trace, title);
+    int error = 0;
+    return cmn::replaceFileContents(path, picture.str(), error) ? 0 : error;
 }
 
 int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
@@ -80,9 +72,10 @@ int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         name = Velm::NASequence::create(trace)->name();
         confidences = trace->calledConfidences();
         if (!svg.empty()) {
-            svgWritten = writeSvg(svg, *trace, name + " (" + trace->formatName() + ")");
+            const int error = writeSvg(svg, *trace, name + " (" + trace->formatName() + ")");
+            svgWritten = error == 0;
             if (!svgWritten)
-                ctx.error(msg::CannotWrite + svg);
+                ctx.error(msg::CannotWrite + svg + ": " + std::strerror(error));
         }
     }
     const bool ok = trace && (svg.empty() || svgWritten);
@@ -120,9 +113,9 @@ int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     } else if (trace) {
         char mean[32];
         std::snprintf(mean, sizeof mean, "%.1f", meanConfidence(confidences));
-        out << "path         " << path << '\n'
+        out << "path         " << printable(path) << '\n'
             << "format       " << trace->formatName() << '\n'
-            << "name         " << name << '\n'
+            << "name         " << printable(name) << '\n'
             << "bases        " << trace->numBases() << '\n'
             << "samples      " << trace->numPoints() << '\n'
             << "left clip    " << trace->leftCutoff << '\n'
@@ -133,10 +126,10 @@ int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         for (std::size_t i = 0; i < bases.size(); i += 60) {
             char number[32];
             std::snprintf(number, sizeof number, "%6zu  ", i + 1);
-            out << (i == 0 ? "calls" : "     ") << number << bases.substr(i, 60) << '\n';
+            out << (i == 0 ? "calls" : "     ") << number << printable(bases.substr(i, 60)) << '\n';
         }
         if (svgWritten)
-            out << "svg          " << svg << '\n';
+            out << "svg          " << printable(svg) << '\n';
     }
     return ok ? ExitOk : ExitFailed;
 }

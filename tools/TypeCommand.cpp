@@ -2,6 +2,7 @@
 #include "Commands.h"
 #include "Json.h"
 #include "Messages.h"
+#include "Printable.h"
 
 #include <factory/ModelFactory.h>
 
@@ -47,12 +48,15 @@ int runType(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         json.endObject();
         json.finish();
     } else {
+        std::vector<std::string> shown;
         std::size_t width = 0;
-        for (const auto& answer : answers)
-            width = std::max(width, answer.first.size());
-        for (const auto& answer : answers)
-            out << answer.first << std::string(width - answer.first.size() + 2, ' ')
-                << (answer.second.empty() ? msg::Unclassified : answer.second) << '\n';
+        for (const auto& answer : answers) {
+            shown.push_back(printable(answer.first));
+            width = std::max(width, shown.back().size());
+        }
+        for (std::size_t i = 0; i < answers.size(); ++i)
+            out << shown[i] << std::string(width - shown[i].size() + 2, ' ')
+                << (answers[i].second.empty() ? msg::Unclassified : answers[i].second) << '\n';
     }
     return allClassified ? ExitOk : ExitFailed;
 }

@@ -3,8 +3,12 @@
 #include "Commands.h"
 #include "Json.h"
 #include "Messages.h"
+#include "Printable.h"
 #include "ToolContext.h"
 
+#include <contracts/Common.h>
+
+#include <csignal>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -31,7 +35,7 @@ void printUsage(std::ostream& out) {
 }
 
 int usageError(const std::string& text, const char* command) {
-    std::cerr << msg::ErrorPrefix << text << '\n';
+    std::cerr << msg::ErrorPrefix << printable(text) << '\n';
     if (command)
         std::cerr << "Run 'modelfactory " << command << " --help' for usage.\n";
     else
@@ -39,9 +43,37 @@ int usageError(const std::string& text, const char* command) {
     return ExitUsage;
 }
 
+// A conversion stopped by Ctrl-C, `kill` or a closed terminal leaves no temporary file: the
+// handler removes them (async-signal-safe), then the signal, back at its default action since the
+// handler was entered, ends the process as it would have without the handler.
+void removeTemporariesAndStop(int signal) {
+    cmn::removeTemporaryFiles();
+    std::raise(signal); // delivered once the handler returns
+}
+
+void installSignalHandlers() {
+    // Past a file-size limit (ulimit -f) a write then fails with EFBIG and is reported, instead of
+    // the signal killing the tool with its temporary file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct sigaction action = {};
+    action.sa_handler = removeTemporariesAndStop;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    const int stops[] = {SIGINT, SIGTERM, SIGHUP};
+    for (int signal : stops)
+        sigaddset(&action.sa_mask, signal);
+    for (int signal : stops) {
+        struct sigaction previous = {};
+        // A signal ignored by whoever started the tool (nohup, a background job) stays ignored.
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN)
+            sigaction(signal, &action, nullptr);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    installSignalHandlers();
     if (argc < 2)
         return usageError(msg::NoCommand, nullptr);
     const std::string name = argv[1];

@@ -1,12 +1,13 @@
 #include "AlignmentIO.h"
 
+#include <contracts/Compression.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <set>
 #include <sstream>
 
 #include <fcntl.h>
@@ -35,19 +36,7 @@ const std::size_t kSniffBytes = 32 * 1024;
 // The file's first bytes, shared with the other sniffers (see cmn::peekFileHead); false when
 // the file cannot be read.
 bool peekHead(const std::string& file, std::string_view& head, bool& complete) {
-    return cmn::peekFileHead(file, kSniffBytes, head, complete);
-}
-
-bool readAll(const std::string& file, std::string& text) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad())
-        return false;
-    text = buffer.str();
-    return true;
+    return cmn::peekContentHead(file, kSniffBytes, head, complete);
 }
 
 bool namesFormat(const FormatTraits& traits, const std::string& format) {
@@ -262,9 +251,9 @@ bool retrieve(const FormatTraits& traits, const char* path, Velm::Model& model, 
         report(ctx, message(split.file, 0, kErrNotSequenceModel));
         return false;
     }
-    std::string text;
-    if (!cmn::isRegularFile(split.file) || !readAll(split.file, text)) {
-        report(ctx, message(split.file, 0, kErrCannotOpen));
+    std::string text, failure;
+    if (!cmn::isRegularFile(split.file) || !cmn::readWholeFile(split.file, text, failure)) {
+        report(ctx, message(split.file, 0, failure.empty() ? kErrCannotOpen : failure));
         return false;
     }
     if (trim(text).empty()) {
@@ -294,20 +283,6 @@ bool retrieve(const FormatTraits& traits, const char* path, Velm::Model& model, 
     return true;
 }
 
-namespace {
-
-std::string uniqueName(std::string name, std::size_t index, std::set<std::string>& used) {
-    if (name.empty())
-        name = "seq" + std::to_string(index + 1);
-    std::string candidate = name;
-    for (std::size_t n = 2; used.count(candidate); ++n)
-        candidate = name + "_" + std::to_string(n);
-    used.insert(candidate);
-    return candidate;
-}
-
-} // namespace
-
 bool save(const FormatTraits& traits, const char* path, Velm::Model& model, cmn::OpContext* ctx) {
     const cmn::QualifiedPath split(path);
     if (split.qualified && !namesFormat(traits, split.format)) {
@@ -327,7 +302,10 @@ bool save(const FormatTraits& traits, const char* path, Velm::Model& model, cmn:
     const std::size_t length = sequences.front()->length();
     WriteInput input;
     input.fileName = baseName(split.file);
-    std::set<std::string> used;
+    cmn::UniqueNames used;
+    const std::size_t nameLength =
+        traits.nameLength ? traits.nameLength(split.qualified ? split.format : std::string(traits.name))
+                          : std::string::npos;
     bool allNucleotide = true;
     std::string sample;
     for (std::size_t i = 0; i < sequences.size(); ++i) {
@@ -352,7 +330,9 @@ bool save(const FormatTraits& traits, const char* path, Velm::Model& model, cmn:
         if (sample.size() < 100000)
             sample += sequence.residues();
         Row row;
-        row.name = uniqueName(traits.legalName(sequence.name()), i, used);
+        // An empty legal name means "use a generated one".
+        const std::string legal = traits.legalName(sequence.name());
+        row.name = used.claim(legal.empty() ? "seq" + std::to_string(i + 1) : legal, nameLength);
         row.residues = sequence.residues();
         input.rows.push_back(std::move(row));
     }
@@ -371,7 +351,7 @@ bool save(const FormatTraits& traits, const char* path, Velm::Model& model, cmn:
     std::ostringstream out;
     traits.write(out, input);
     int error = 0;
-    if (!cmn::replaceFileContents(split.file, out.str(), error)) {
+    if (!cmn::replaceFileContentsByName(split.file, out.str(), error)) {
         report(ctx, message(split.file, 0, kErrCannotWrite + std::string(std::strerror(error))));
         return false;
     }

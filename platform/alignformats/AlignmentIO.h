@@ -62,6 +62,9 @@ struct FormatTraits {
     std::string (*legalName)(const std::string& name);
     /// Writes the rows; all have the same non-zero length.
     void (*write)(std::ostream& out, const WriteInput& input);
+    /// The longest row name the format takes when written under `format` (the name a FORMAT@@FILE
+    /// path gave, else the format's own); null or npos: no limit.
+    std::size_t (*nameLength)(const std::string& format) = nullptr;
 };
 
 // ---- error texts (details; messages read "<file>, line <n>: <detail>" or "<file>: <detail>") --

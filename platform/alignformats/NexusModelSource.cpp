@@ -576,11 +576,13 @@ std::string legalNexusName(const std::string& name) {
     return legal;
 }
 
-// Names that read back unchanged without quotes: no blanks, underscores or punctuation.
+// Names that read back unchanged without quotes: no blanks, no underscores (read as blanks) and
+// none of the NEXUS punctuation ( ) [ ] { } / \ , ; : = * ' " ` + - < > (which ends a word).
+// Any other name is quoted, an inner quote doubled.
 std::string nexusName(const std::string& name) {
     bool plain = !name.empty();
     for (char c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)) && !std::strchr(".|-+*/!#$%&@^~?", c))
+        if (!std::isalnum(static_cast<unsigned char>(c)) && !std::strchr(".|!#$%&@^~?", c))
             plain = false;
     if (plain)
         return name;
@@ -591,6 +593,18 @@ std::string nexusName(const std::string& name) {
             quoted += '\'';
     }
     return quoted + "'";
+}
+
+// The rows' letters choose between DNA and RNA: nucleotide databases spell mRNA with T, and a
+// reader told RNA rejects T (one told DNA rejects U).
+const char* nucleotideDataType(const alignio::WriteInput& input) {
+    bool t = false, u = false;
+    for (const Row& row : input.rows)
+        for (char c : row.residues) {
+            t = t || c == 'T' || c == 't';
+            u = u || c == 'U' || c == 'u';
+        }
+    return u && !t ? "RNA" : "DNA";
 }
 
 void writeNexus(std::ostream& out, const alignio::WriteInput& input) {
@@ -605,8 +619,8 @@ void writeNexus(std::ostream& out, const alignio::WriteInput& input) {
         << " NCHAR=" << input.rows.front().residues.size() << ";\n";
     out << "  FORMAT";
     switch (input.type) {
-    case Velm::Sequence::MoleculeType::DNA: out << " DATATYPE=DNA"; break;
-    case Velm::Sequence::MoleculeType::RNA: out << " DATATYPE=RNA"; break;
+    case Velm::Sequence::MoleculeType::DNA:
+    case Velm::Sequence::MoleculeType::RNA: out << " DATATYPE=" << nucleotideDataType(input); break;
     case Velm::Sequence::MoleculeType::Protein: out << " DATATYPE=PROTEIN"; break;
     case Velm::Sequence::MoleculeType::Unknown: break;
     }

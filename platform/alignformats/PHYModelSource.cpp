@@ -314,9 +314,8 @@ Sniff sniffPhylip(std::string_view head, bool complete) {
 
 std::string legalPhylipName(const std::string& name) {
     std::string legal = alignio::trim(name);
-    // Name characters that a reader could take for residues or row ends.
-    std::replace_if(legal.begin(), legal.end(),
-                    [](char c) { return !alignio::isResidueChar(c) && c != ' '; }, '_');
+    // Blanks too: relaxed readers end a name at the first blank, even in the strict layout.
+    std::replace_if(legal.begin(), legal.end(), [](char c) { return !alignio::isResidueChar(c); }, '_');
     return legal;
 }
 
@@ -330,13 +329,9 @@ void writePhylip(std::ostream& out, const alignio::WriteInput& input) {
             strict = false;
     std::vector<std::string> names;
     for (const Row& row : input.rows) {
-        std::string name = row.name;
-        if (!strict) {
-            // Relaxed names end at the first blank.
-            std::replace(name.begin(), name.end(), ' ', '_');
-            width = std::max(width, name.size() + 2);
-        }
-        names.push_back(name);
+        if (!strict)
+            width = std::max(width, row.name.size() + 2);
+        names.push_back(row.name);
     }
     const std::size_t length = input.rows.front().residues.size();
     out << ' ' << input.rows.size() << ' ' << length << '\n';
@@ -355,12 +350,19 @@ void writePhylip(std::ostream& out, const alignio::WriteInput& input) {
     }
 }
 
-const char* const kAliases[] = {"PHY", "PHYLIP-RELAXED", nullptr};
+// Written under PHYLIP-STRICT (a PHYLIP-STRICT@@FILE path), names are cut to the strict ten
+// characters and made unique within them, for readers that know no other layout.
+std::size_t phylipNameLength(const std::string& format) {
+    return alignio::equalsNoCase(format, "PHYLIP-STRICT") ? kStrictWidth : std::string::npos;
+}
+
+const char* const kAliases[] = {"PHY", "PHYLIP-RELAXED", "PHYLIP-STRICT", nullptr};
 const char* const kExtensions[] = {"phy", "phylip", nullptr};
 
 const alignio::FormatTraits kPhylip = {
     PHYModelSource::PHY_ALN_Format, "PHYLIP alignment, sequential or interleaved", kAliases,
-    kExtensions, kNotResidue, sniffPhylip, parsePhylip, legalPhylipName, writePhylip};
+    kExtensions, kNotResidue, sniffPhylip, parsePhylip, legalPhylipName, writePhylip,
+    phylipNameLength};
 
 } // namespace
 

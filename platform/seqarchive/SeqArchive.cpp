@@ -4,9 +4,34 @@
 #include "ArchiveWriter.h"
 #include "Messages.h"
 
+#include <contracts/Compression.h>
+
+#include <cctype>
+#include <exception>
+
 namespace Ovik {
 
 namespace {
+
+// True when the file's content is white space only. Read block by block and stopped at the first
+// other byte: content nobody recognised is never held whole (a huge file without a line end, a
+// compressed stream that unpacks to gigabytes).
+bool blankContent(const std::string& path) {
+    cmn::InputStream in;
+    if (!in.open(path))
+        return false;
+    char block[16 * 1024];
+    try {
+        while (const std::size_t got = in.read(block, sizeof block))
+            for (std::size_t i = 0; i < got; ++i)
+                if (!std::isspace(static_cast<unsigned char>(block[i])))
+                    return false;
+    } catch (const cmn::InputError& failure) {
+        throw SeqArchiveError(std::string(msg::kCannotOpen) + failure.what());
+    }
+    return true;
+}
+
 const char* resolveFormat(const std::string& path, const std::string& format) {
     const char* name = SALSource::canonicalName(format.c_str());
     if (!name)
@@ -16,9 +41,39 @@ const char* resolveFormat(const std::string& path, const std::string& format) {
 }
 } // namespace
 
+void ArchiveWriter::commit() {
+    if (state_ == State::Failed)
+        throw SeqArchiveError(failure_);
+    if (state_ != State::Open)
+        return;
+    try {
+        finish();
+        out_.commit();
+    } catch (const std::exception& e) {
+        state_ = State::Failed;
+        failure_ = e.what();
+        out_.discard();
+        throw;
+    } catch (...) {
+        state_ = State::Failed;
+        failure_ = std::string(msg::kCannotWrite) + out_.target();
+        out_.discard();
+        throw;
+    }
+    state_ = State::Committed;
+}
+
+void ArchiveWriter::discard() {
+    if (state_ == State::Committed)
+        return;
+    if (state_ == State::Open)
+        state_ = State::Discarded;
+    out_.discard();
+}
+
 SeqArchive::SeqArchive(const std::string& path, const std::string& format, SALSource::OpenMode mode,
                        const std::string& /*extra*/)
-    : path_(path), mode_(mode) {
+    : path_(path), mode_(mode), uncaughtAtOpen_(std::uncaught_exceptions()) {
     if (mode == SALSource::Read) {
         const char* name = nullptr;
         if (format.empty()) {
@@ -26,7 +81,7 @@ SeqArchive::SeqArchive(const std::string& path, const std::string& format, SALSo
             LineSource probe(path);
             std::string found = GetFileFormat(path);
             if (found.empty()) {
-                if (probe.skipBlank())
+                if (!blankContent(path))
                     throw SeqArchiveError(std::string(msg::kCannotOpen) + path + ": " +
                                           msg::kUnknownContent);
                 // An empty file is an empty archive; any reader sees no entry in it.
@@ -51,7 +106,33 @@ SeqArchive::SeqArchive(const std::string& path, const std::string& format, SALSo
     }
 }
 
-SeqArchive::~SeqArchive() = default; // an uncommitted writer discards its temporary file
+SeqArchive::~SeqArchive() {
+    if (!writer_ || !writer_->open())
+        return;
+    // Unwinding means the entries were cut short, and a failed write has already been thrown to
+    // the caller: neither may replace the target.
+    if (std::uncaught_exceptions() > uncaughtAtOpen_ || !writer_->ok()) {
+        writer_->discard();
+        return;
+    }
+    // A destructor must not throw: the failure goes to the context, the target stays as it was.
+    std::string failure;
+    try {
+        writer_->commit();
+        return;
+    } catch (const std::exception& e) {
+        failure = e.what();
+    } catch (...) {
+        failure = std::string(msg::kCannotWrite) + path_;
+    }
+    if (ctx_) {
+        try {
+            ctx_->error(failure);
+        } catch (...) {
+            // The host's report failed too; there is nobody left to tell.
+        }
+    }
+}
 
 bool SeqArchive::atEnd() const {
     if (!reader_)
@@ -61,8 +142,15 @@ bool SeqArchive::atEnd() const {
 
 void SeqArchive::close() {
     if (writer_) {
-        if (!writer_->committed())
-            writer_->commit();
+        writer_->commit();
+        return;
+    }
+    reader_.reset();
+}
+
+void SeqArchive::discard() {
+    if (writer_) {
+        writer_->discard();
         return;
     }
     reader_.reset();
@@ -87,8 +175,9 @@ boost::shared_ptr<Velm::Sequence> createSequence(ISeqArchive& archive) {
 void saveSequence(Velm::Sequence& sequence, OSeqArchive& archive) {
     if (!archive.writer_)
         throw SeqArchiveError(std::string(msg::kReadOnlyArchive) + archive.path());
-    if (archive.writer_->committed())
+    if (!archive.writer_->open())
         throw SeqArchiveError(std::string(msg::kClosedArchive) + archive.path());
+    archive.writer_->setContext(archive.ctx_);
     archive.writer_->write(sequence);
 }
 

@@ -1,5 +1,7 @@
 #include "TextUtil.h"
 
+#include <contracts/Common.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -148,6 +150,28 @@ void appendGroupedResidues(std::string& out, const char* s, std::size_t n, std::
     appendResidues(out, s, n);
 }
 
+std::string gcgResidues(const std::string& residues, std::size_t& dropped) {
+    std::string out;
+    out.reserve(residues.size());
+    int depth = 0;
+    for (char c : residues) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        // PIR marks: groups of uncertain order "(V,Q.K)", fragment ends and breaks '/', frame
+        // marks '!'. Inside a group '.' and ',' only say whether the order is known.
+        const bool mark = c == '(' || c == ')' || c == ',' || c == '/' || c == '!' || (c == '.' && depth > 0);
+        if (c == '(')
+            ++depth;
+        else if (c == ')' && depth > 0)
+            --depth;
+        if (mark || u <= ' ' || u == 0x7F) {
+            ++dropped;
+            continue;
+        }
+        out += c;
+    }
+    return out;
+}
+
 unsigned gcgChecksum(const std::string& residues) {
     unsigned long sum = 0;
     std::size_t i = 0;
@@ -239,13 +263,7 @@ std::vector<std::string> splitLines(const std::string& value) {
 }
 
 std::string tokenName(const std::string& name, std::size_t index) {
-    std::string out = trim(name);
-    for (char& c : out)
-        if (std::isspace(static_cast<unsigned char>(c)))
-            c = '_';
-    if (out.empty())
-        out = "seq" + std::to_string(index);
-    return out;
+    return cmn::singleTokenName(name, index);
 }
 
 namespace {

@@ -32,6 +32,11 @@ void appendGroupedResidues(std::string& out, const char* s, std::size_t n, std::
 /// Appends `n` bytes, dropping only whitespace (FASTA keeps every other character).
 void appendNonSpace(std::string& out, const char* s, std::size_t n);
 
+/// The residues of a sequence as the GCG formats hold them: one character a position. A PIR
+/// group of uncertain order ("(V,Q.K)") gives its residues in order ("VQK"); the other PIR marks
+/// that are not positions (',' '/' and frame marks '!') and blanks are left out and counted in
+/// `dropped`. Every other character (letters, '*', gaps, '?') is kept.
+std::string gcgResidues(const std::string& residues, std::size_t& dropped);
 /// The GCG checksum of a sequence (0..9999).
 unsigned gcgChecksum(const std::string& residues);
 /// The Swiss-Prot CRC64 of a sequence, as 16 upper-case hex digits.
@@ -42,10 +47,15 @@ unsigned long proteinWeight(const std::string& residues);
 /// Splits `value` into lines of at most `width` characters, breaking at spaces where possible
 /// (the space is dropped); with `hard` set, breaks every `width` characters regardless.
 std::vector<std::string> wrap(const std::string& value, std::size_t width, bool hard = false);
+/// `s` with blanks appended up to `width` characters (a longer `s` is returned whole).
+inline std::string padded(const std::string& s, std::size_t width) {
+    return s.size() >= width ? s : s + std::string(width - s.size(), ' ');
+}
 /// Splits a text on '\n'.
 std::vector<std::string> splitLines(const std::string& value);
 
-/// A name usable as a single token: whitespace becomes '_'; an empty name becomes "seq<index>".
+/// A name usable as a single token (cmn::singleTokenName): blanks and control characters become
+/// '_'; an empty name becomes "seq<index>".
 std::string tokenName(const std::string& name, std::size_t index);
 /// Nucleotide or protein, judged from the first residues as Velm::Sequence::guessMoleculeType
 /// judges the whole sequence (a sample keeps large entries fast).

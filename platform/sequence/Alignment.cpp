@@ -1,5 +1,7 @@
 #include <contracts/Sequence.h>
 
+#include <contracts/Common.h>
+
 #include <ostream>
 
 namespace Velm {
@@ -30,10 +32,13 @@ std::ostream& Alignment::writeFastA(std::ostream& out, const char* gap) const {
     static const std::size_t lineWidth = 60;
     const char gapChar = (gap && *gap) ? *gap : '-';
     std::string line;
+    std::size_t index = 0;
     for (const auto& row : rows_) {
-        out << '>' << row->name();
+        // Names and descriptions by the archive writers' rules: other readers take the first
+        // word for the name, and a line end in either would start a record of its own.
+        out << '>' << cmn::singleTokenName(row->name(), ++index);
         if (!row->description().empty())
-            out << ' ' << row->description();
+            out << ' ' << cmn::oneLineText(row->description());
         out << '\n';
         const std::string& residues = row->residues();
         for (std::size_t at = 0; at < residues.size(); at += lineWidth) {

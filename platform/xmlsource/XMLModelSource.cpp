@@ -3,6 +3,7 @@
 #include <contracts/XmlSource.h>
 
 #include <contracts/Blast.h>
+#include <contracts/Compression.h>
 
 
 #include <pugixml.hpp>
@@ -46,6 +47,7 @@ const char* const kErrMissingAttribute = "missing attribute ";
 const char* const kErrFormatNotSupported = "format not supported by this source: ";
 const char* const kErrQualifiedOther = "the path names another format: ";
 const char* const kErrCannotWrite = "cannot write the file: ";
+const char* const kWarnReplaced = " characters that XML 1.0 cannot carry were written as spaces";
 
 // What a class's documents hold; decides which models can read them.
 enum class Kind { Sequences, Blast, XBlast, Project, Query };
@@ -170,7 +172,7 @@ std::string classAttribute(const std::string& tag) {
 // the file cannot be read.
 bool peekHead(const std::string& file, std::string_view& head) {
     bool complete = false;
-    return cmn::peekFileHead(file, kSniffBytes, head, complete);
+    return cmn::peekContentHead(file, kSniffBytes, head, complete);
 }
 
 // ---- reading -----------------------------------------------------------------------------------
@@ -460,8 +462,54 @@ void apply(const Document& doc, Model& model) {
 
 // ---- writing -----------------------------------------------------------------------------------
 
+// Characters replaced by a space in the document being written on this thread.
+thread_local std::size_t tReplaced = 0;
+
+// `text` as XML 1.0 can carry it: control characters other than tab, line feed and carriage
+// return (which XML forbids even as references) and the noncharacters U+FFFE and U+FFFF become
+// spaces; bytes that are not UTF-8 are taken as Latin-1, the usual encoding of older flat files.
+std::string clean(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            const bool allowed = c >= 0x20 || c == '\t' || c == '\n' || c == '\r';
+            out += allowed ? static_cast<char>(c) : ' ';
+            tReplaced += allowed ? 0 : 1;
+            ++i;
+            continue;
+        }
+        // The length and smallest value of a well-formed UTF-8 sequence starting with c.
+        std::size_t len = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? (c <= 0xEF ? 3 : 0) : c >= 0xC2 ? 2 : 0;
+        unsigned long cp = len == 4 ? (c & 0x07u) : len == 3 ? (c & 0x0Fu) : (c & 0x1Fu);
+        bool valid = len > 0 && i + len <= n;
+        for (std::size_t k = 1; valid && k < len; ++k) {
+            const unsigned char d = static_cast<unsigned char>(text[i + k]);
+            valid = (d & 0xC0u) == 0x80u;
+            cp = (cp << 6) | (d & 0x3Fu);
+        }
+        valid = valid && !(len == 3 && cp < 0x800) && !(len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) &&
+                !(cp >= 0xD800 && cp <= 0xDFFF);
+        if (!valid) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+            ++i;
+        } else if (cp == 0xFFFE || cp == 0xFFFF) {
+            out += ' ';
+            ++tReplaced;
+            i += len;
+        } else {
+            out.append(text, i, len);
+            i += len;
+        }
+    }
+    return out;
+}
+
 void addText(pugi::xml_node parent, const char* name, const std::string& value) {
-    parent.append_child(name).text().set(value.c_str());
+    parent.append_child(name).text().set(clean(value).c_str());
 }
 
 void addOptional(pugi::xml_node parent, const char* name, const std::string& value) {
@@ -481,8 +529,8 @@ std::string formatReal(double value) {
 void writeHits(pugi::xml_node root, const std::vector<BlastHit>& hits) {
     for (const BlastHit& hit : hits) {
         pugi::xml_node node = root.append_child("hit");
-        node.append_attribute("query") = hit.query.c_str();
-        node.append_attribute("subject") = hit.subject.c_str();
+        node.append_attribute("query") = clean(hit.query).c_str();
+        node.append_attribute("subject") = clean(hit.subject).c_str();
         node.append_attribute("score") = formatReal(hit.score).c_str();
         node.append_attribute("evalue") = formatReal(hit.evalue).c_str();
         node.append_attribute("identities") = std::to_string(hit.identities).c_str();
@@ -503,12 +551,12 @@ void writeHits(pugi::xml_node root, const std::vector<BlastHit>& hits) {
 
 void writeSequence(pugi::xml_node root, const Sequence& sequence) {
     pugi::xml_node node = root.append_child("sequence");
-    node.append_attribute("name") = sequence.name().c_str();
+    node.append_attribute("name") = clean(sequence.name()).c_str();
     if (!sequence.accession().empty())
-        node.append_attribute("accession") = sequence.accession().c_str();
+        node.append_attribute("accession") = clean(sequence.accession()).c_str();
     node.append_attribute("type") = Sequence::moleculeTypeName(sequence.moleculeType());
     if (!sequence.source().empty())
-        node.append_attribute("source") = sequence.source().c_str();
+        node.append_attribute("source") = clean(sequence.source()).c_str();
     addOptional(node, "description", sequence.description());
     addText(node, "residues", sequence.residues());
     if (const NASequence* na = dynamic_cast<const NASequence*>(&sequence))
@@ -523,22 +571,23 @@ void writeSequence(pugi::xml_node root, const Sequence& sequence) {
         }
     for (const auto& annotation : sequence.annotations()) {
         pugi::xml_node a = node.append_child("annotation");
-        a.append_attribute("key") = annotation.first.c_str();
-        a.text().set(annotation.second.c_str());
+        a.append_attribute("key") = clean(annotation.first).c_str();
+        a.text().set(clean(annotation.second).c_str());
     }
     for (const Feature& feature : sequence.features()) {
         pugi::xml_node f = node.append_child("feature");
-        f.append_attribute("key") = feature.key.c_str();
-        f.append_attribute("location") = feature.location.c_str();
+        f.append_attribute("key") = clean(feature.key).c_str();
+        f.append_attribute("location") = clean(feature.location).c_str();
         for (const auto& qualifier : feature.qualifiers) {
             pugi::xml_node q = f.append_child("qualifier");
-            q.append_attribute("name") = qualifier.first.c_str();
-            q.text().set(qualifier.second.c_str());
+            q.append_attribute("name") = clean(qualifier.first).c_str();
+            q.text().set(clean(qualifier.second).c_str());
         }
     }
 }
 
-std::string writeDocument(const Model& model) {
+std::string writeDocument(const Model& model, std::size_t& replaced) {
+    tReplaced = 0;
     pugi::xml_document xml;
     pugi::xml_node declaration = xml.append_child(pugi::node_declaration);
     declaration.append_attribute("version") = "1.0";
@@ -554,8 +603,8 @@ std::string writeDocument(const Model& model) {
     addOptional(root, "group", model.group());
     for (const auto& property : model.properties()) {
         pugi::xml_node p = root.append_child("property");
-        p.append_attribute("name") = property.first.c_str();
-        p.text().set(property.second.c_str());
+        p.append_attribute("name") = clean(property.first).c_str();
+        p.text().set(clean(property.second).c_str());
     }
     if (const CFProjModel* project = dynamic_cast<const CFProjModel*>(&model))
         for (const std::string& file : project->files())
@@ -579,6 +628,7 @@ std::string writeDocument(const Model& model) {
         writeHits(root, xblast->hits());
     std::ostringstream out;
     xml.save(out, "  ", pugi::format_default, pugi::encoding_utf8);
+    replaced = tReplaced;
     return out.str();
 }
 
@@ -640,16 +690,10 @@ bool XMLModelSource::retrieve(const char* path, Model& model, cmn::OpContext* ct
         report(ctx, message(split.file, 0, kErrQualifiedOther + split.format));
         return false;
     }
-    std::string text;
-    {
-        std::ifstream in(split.file, std::ios::binary);
-        if (!cmn::isRegularFile(split.file) || !in) {
-            report(ctx, message(split.file, 0, kErrCannotOpen));
-            return false;
-        }
-        std::ostringstream buffer;
-        buffer << in.rdbuf();
-        text = buffer.str();
+    std::string text, failure;
+    if (!cmn::isRegularFile(split.file) || !cmn::readWholeFile(split.file, text, failure)) {
+        report(ctx, message(split.file, 0, failure.empty() ? kErrCannotOpen : failure));
+        return false;
     }
     if (text.find_first_not_of(" \t\r\n") == std::string::npos) {
         report(ctx, message(split.file, 0, kErrEmptyFile));
@@ -693,10 +737,13 @@ bool XMLModelSource::save(const char* path, Model& model, cmn::OpContext* ctx) {
         return false;
     }
     int error = 0;
-    if (!cmn::replaceFileContents(split.file, writeDocument(model), error)) {
+    std::size_t replaced = 0;
+    if (!cmn::replaceFileContentsByName(split.file, writeDocument(model, replaced), error)) {
         report(ctx, message(split.file, 0, kErrCannotWrite + std::string(std::strerror(error))));
         return false;
     }
+    if (replaced > 0 && ctx)
+        ctx->warning(message(split.file, 0, std::to_string(replaced) + kWarnReplaced));
     model.setEncoding(XML_Format);
     return true;
 }

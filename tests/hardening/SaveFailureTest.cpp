@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <functional>
 #include <set>
 #include <string>
@@ -158,6 +159,37 @@ TEST(SaveFailure, TheSameSaveSucceedsWithoutTheLimit) {
         EXPECT_TRUE(attempt(writer, target, model, ctx, error)) << error;
         EXPECT_GT(mftest::readFile(target).size(), 64u * 1024u);
         EXPECT_EQ(listing(dir.path()).size(), 3u) << "only the target besides . and ..";
+    }
+}
+
+TEST(SaveFailure, EveryWriterKeepsLinksDevicesAndLongNames) {
+    // A link to a file: the link stays and its file gets the content. A link to /dev/null: the
+    // device is written through, never replaced by a file. A name of 255 bytes: still saved.
+    struct stat devNull;
+    ASSERT_EQ(stat("/dev/null", &devNull), 0);
+    for (const Writer& writer : allWriters()) {
+        SCOPED_TRACE(writer.name);
+        mftest::TempDir dir;
+        const std::string real = mftest::writeFile(dir.file("real"), kOldContent);
+        const std::string link = dir.file(writer.fileName);
+        ASSERT_EQ(symlink("real", link.c_str()), 0);
+        const std::string device = dir.file(std::string("null-") + writer.fileName);
+        ASSERT_EQ(symlink("/dev/null", device.c_str()), 0);
+        const std::string longName = dir.file(std::string(255 - std::strlen(writer.fileName), 'n') + writer.fileName);
+        Velm::AlignModel model = bigAlignment(2, 100);
+        for (const std::string& target : {link, device, longName}) {
+            cmn::OpContext ctx;
+            std::string error;
+            EXPECT_TRUE(attempt(writer, target, model, ctx, error)) << target << ": " << error;
+        }
+        struct stat status;
+        ASSERT_EQ(lstat(link.c_str(), &status), 0);
+        EXPECT_TRUE(S_ISLNK(status.st_mode)) << "the link was replaced";
+        EXPECT_NE(mftest::readFile(real), kOldContent);
+        EXPECT_FALSE(mftest::readFile(longName).empty());
+        ASSERT_EQ(stat("/dev/null", &status), 0);
+        EXPECT_TRUE(S_ISCHR(status.st_mode) && status.st_rdev == devNull.st_rdev && status.st_ino == devNull.st_ino);
+        EXPECT_EQ(listing(dir.path()).size(), 6u) << "only the two links, the file and the long name";
     }
 }
 

@@ -24,3 +24,13 @@ file(READ ${prefix}/lib/pkgconfig/modelfactory.pc pc)
 if(NOT pc MATCHES "include/modelfactory")
   message(FATAL_ERROR "modelfactory.pc does not name the installed include folder")
 endif()
+
+# The Python package, when built, must import from the prefix alone (its core finds the libraries).
+# No ';' in the Python text: CMake would split the argument there.
+if(PYTHON)
+  run(${CMAKE_COMMAND} -E env PYTHONPATH=${prefix}/${PYTHON_DIR} PYTHONNOUSERSITE=1
+      ${PYTHON} -c "import modelfactory, sys\nassert modelfactory.__file__.startswith(sys.argv[1])\nprint('python ok', len(modelfactory.formats()))" ${prefix})
+  if(NOT last_output MATCHES "python ok")
+    message(FATAL_ERROR "the installed Python package did not import")
+  endif()
+endif()

@@ -25,6 +25,14 @@ std::string testdataFile(const std::string& relative) {
 
 std::string fixturesDir() { return MF_FIXTURES_DIR; }
 
+std::set<std::string> filesIn(const std::string& folder) {
+    std::set<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        names.insert(it->path().filename().string());
+    return names;
+}
+
 TempDir::TempDir() {
     std::random_device random;
     const fs::path base = fs::temp_directory_path();

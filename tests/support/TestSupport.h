@@ -1,6 +1,7 @@
 #ifndef MODELFACTORY_TESTS_SUPPORT_TESTSUPPORT_H
 #define MODELFACTORY_TESTS_SUPPORT_TESTSUPPORT_H
 
+#include <set>
 #include <string>
 
 namespace mftest {
@@ -34,6 +35,8 @@ std::string writeFile(const std::string& path, const std::string& content);
 /// The whole file, or "" when it cannot be read.
 std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);
+/// The names in a folder, without "." and "..", hidden ones included.
+std::set<std::string> filesIn(const std::string& folder);
 
 } // namespace mftest
 

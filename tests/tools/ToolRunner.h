@@ -1,6 +1,8 @@
 #ifndef MODELFACTORY_TESTS_TOOLS_TOOLRUNNER_H
 #define MODELFACTORY_TESTS_TOOLS_TOOLRUNNER_H
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -16,6 +18,11 @@ struct ToolRun {
 /// Runs the modelfactory executable with `args` (no shell), stdin from /dev/null, and captures
 /// its output streams whole.
 ToolRun runTool(const std::vector<std::string>& args);
+
+/// Starts the tool with `args` without waiting for it, its streams on /dev/null and SIGINT,
+/// SIGTERM and SIGHUP at their default actions whatever this process was given. The process id,
+/// or -1 when it could not start; the caller waits for it.
+pid_t startTool(const std::vector<std::string>& args);
 
 } // namespace mftest
 

@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
-#include <dirent.h>
 
 #include <algorithm>
 #include <cctype>
@@ -103,17 +102,6 @@ std::string lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
-}
-
-std::set<std::string> filesIn(const std::string& dir) {
-    std::set<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* entry = readdir(d))
-            if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
-                names.insert(entry->d_name);
-        closedir(d);
-    }
-    return names;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -421,6 +409,25 @@ TEST_F(ToolTest, ConvertGenBankToFastaAndBackKeepsEverySequence) {
     EXPECT_EQ(openedSequences(embl), original);
 }
 
+TEST_F(ToolTest, ConvertWritesCompressedTargetsStreamedAndReadsThemBack) {
+    const auto original = openedSequences(fixture("records.gb"));
+    const std::string packed = dir_.file("records.fa.gz");
+    const ToolRun run = runTool({"convert", fixture("records.gb"), packed, "--json"});
+    ASSERT_EQ(run.status, 0) << describe(run);
+    EXPECT_TRUE(jsonOf(run)["streamed"].boolean);
+    EXPECT_EQ(jsonOf(run)["format"].text, "FASTA");
+    EXPECT_EQ(mftest::readFile(packed).substr(0, 2), "\x1f\x8b");
+    EXPECT_EQ(openedSequences(packed), original);
+    // And on from the compressed file to another compression.
+    const std::string again = dir_.file("again.gb.xz");
+    ASSERT_EQ(runTool({"convert", packed, again}).status, 0);
+    EXPECT_EQ(openedSequences(again), original);
+    const auto lines = linesOf(runTool({"type", packed, again}).out);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(wordsOf(lines[0]), (std::vector<std::string>{packed, "SeqModel"}));
+    EXPECT_EQ(wordsOf(lines[1]), (std::vector<std::string>{again, "SeqModel"}));
+}
+
 TEST_F(ToolTest, ConvertAnAlignmentThroughTheFactory) {
     const std::string phylip = dir_.file("align.phy");
     const ToolRun run = runTool({"convert", fixture("align.nex"), phylip, "--to", "PHYLIP", "--json"});
@@ -436,8 +443,42 @@ TEST_F(ToolTest, ConvertAnAlignmentThroughTheFactory) {
     const ToolRun byExtension = runTool({"convert", fixture("align.nex"), fasta});
     ASSERT_EQ(byExtension.status, 0) << describe(byExtension);
     EXPECT_EQ(byExtension.out, "wrote " + fasta + ": 3 sequences from " + fixture("align.nex") +
-                                   " (AlignModel saved by the output's extension)\n");
+                                   " (AlignModel saved as FASTA)\n");
     EXPECT_EQ(openedSequences(fasta), openedSequences(fixture("align.nex")));
+}
+
+TEST_F(ToolTest, ConvertAnAlignmentOrAChromatogramToEveryArchiveFormat) {
+    // The factory's save has no writer for NBRF; the tool writes the rows, gaps kept, through the
+    // archive writer, and does so for the other archive formats that hold no alignment as such.
+    const auto rows = openedSequences(fixture("align.nex"));
+    ASSERT_EQ(rows.size(), 3u);
+    const auto read = openedSequences(trace_);
+    for (const char* format : {"NBRF", "FASTA", "GenBank", "EMBL", "GCG"}) {
+        for (const std::string& input : {fixture("align.nex"), trace_}) {
+            const std::string out = dir_.file(std::string("out.") + format);
+            const ToolRun run = runTool({"convert", input, out, "--to", format, "--json"});
+            SCOPED_TRACE(describe(run));
+            ASSERT_EQ(run.status, 0);
+            EXPECT_EQ(jsonOf(run)["format"].text, format);
+            EXPECT_FALSE(jsonOf(run)["streamed"].boolean);
+            const auto written = openedSequences(std::string(format) + "@@" + out);
+            const auto& expected = input == trace_ ? read : rows;
+            ASSERT_EQ(written.size(), expected.size());
+            for (std::size_t i = 0; i < expected.size(); ++i) {
+                EXPECT_EQ(written[i].first, expected[i].first);
+                EXPECT_EQ(lower(written[i].second), lower(expected[i].second));
+            }
+        }
+    }
+    const ToolRun text = runTool({"convert", fixture("align.nex"), dir_.file("align.pir")});
+    EXPECT_EQ(text.out, "wrote " + dir_.file("align.pir") + ": 3 sequences from " +
+                            fixture("align.nex") + " (AlignModel saved as NBRF)\n");
+
+    // MSF holds an alignment as such: the factory's alignment source writes it.
+    const ToolRun msf = runTool({"convert", fixture("align.nex"), dir_.file("align.msf"), "--json"});
+    ASSERT_EQ(msf.status, 0) << describe(msf);
+    EXPECT_EQ(jsonOf(msf)["format"].kind, JsonValue::Kind::Null);
+    EXPECT_EQ(openedSequences(dir_.file("align.msf")), rows);
 }
 
 TEST_F(ToolTest, ConvertAChromatogramAndProteins) {
@@ -459,7 +500,7 @@ TEST_F(ToolTest, AFailedConversionLeavesTheTargetUntouched) {
     const std::string target = mftest::writeFile(dir_.file("out.fa"), ">keep\nACGT\n");
     const std::string noise = mftest::writeFile(dir_.file("noise.fa"), std::string("\x01\x02\xff\xfe garbage", 12));
     const std::string empty = mftest::writeFile(dir_.file("empty.fa"), "");
-    const std::set<std::string> before = filesIn(dir_.path());
+    const std::set<std::string> before = mftest::filesIn(dir_.path());
     for (const std::string& input : {noise, empty, dir_.file("missing.fa")}) {
         const ToolRun run = runTool({"convert", input, target});
         SCOPED_TRACE(describe(run));
@@ -467,7 +508,7 @@ TEST_F(ToolTest, AFailedConversionLeavesTheTargetUntouched) {
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err.rfind(tmsg::ErrorPrefix, 0), 0u);
         EXPECT_EQ(mftest::readFile(target), ">keep\nACGT\n");
-        EXPECT_EQ(filesIn(dir_.path()), before); // no temporary file left behind
+        EXPECT_EQ(mftest::filesIn(dir_.path()), before); // no temporary file left behind
     }
     const ToolRun nothing = runTool({"convert", empty, target});
     EXPECT_EQ(linesOf(nothing.err).back(), tmsg::ErrorPrefix + std::string(tmsg::NothingToConvert) + empty);
@@ -643,7 +684,8 @@ TEST_F(ToolTest, TraceFailures) {
         {{"trace", "pln@@" + trace_}, plainText("pln@@" + trace_, trace_)},
         {{"trace", binary}, tmsg::NotAChromatogram + binary},
         {{"trace", "FASTA@@" + trace_}, std::string(tmsg::NotAChromatogramFormat) + "FASTA"},
-        {{"trace", trace_, "--svg", dir_.file("no/such/dir.svg")}, tmsg::CannotWrite + dir_.file("no/such/dir.svg")},
+        {{"trace", trace_, "--svg", dir_.file("no/such/dir.svg")},
+         tmsg::CannotWrite + dir_.file("no/such/dir.svg") + ": No such file or directory"},
     };
     for (const Case& c : cases) {
         for (bool json : {false, true}) {

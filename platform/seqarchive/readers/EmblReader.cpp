@@ -108,6 +108,8 @@ private:
         std::vector<std::string> t = text::tokens(rest.data(), rest.size());
         if (t.empty())
             src_.fail(msg::kExpectedId);
+        if (swiss_ && (t.size() < 2 || (t[1] != "Reviewed;" && t[1] != "Unreviewed;")))
+            splitGluedStatus(t);
         name = t[0];
         if (!name.empty() && name.back() == ';')
             name.pop_back();
@@ -149,6 +151,19 @@ private:
             type = moleculeFromText(mol);
         }
         return type;
+    }
+
+    // Files written by earlier versions put a name of 24 characters or more straight against the
+    // status ("ID   uniprot|P48347|14310_ARATHReviewed;"): the two words are parted again.
+    static void splitGluedStatus(std::vector<std::string>& t) {
+        for (const char* status : {"Unreviewed;", "Reviewed;"}) {
+            const std::size_t n = std::strlen(status);
+            if (t[0].size() > n && t[0].compare(t[0].size() - n, n, status) == 0) {
+                t.insert(t.begin() + 1, status);
+                t[0].erase(t[0].size() - n);
+                return;
+            }
+        }
     }
 
     bool swiss_;

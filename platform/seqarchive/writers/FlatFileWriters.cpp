@@ -1,8 +1,10 @@
 // Writers of the annotated flat files: GenBank/GenPept, EMBL, Swiss-Prot/TrEMBL.
 #include "../ArchiveWriter.h"
+#include "../CrossFormat.h"
 #include "../FeatureTable.h"
 #include "../TextUtil.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -12,25 +14,67 @@ namespace {
 
 using Type = Velm::Sequence::MoleculeType;
 
-std::string annotationOr(const Velm::Sequence& seq, const char* key, const std::string& fallback) {
+/// A field of the LOCUS or ID line: the annotation when it has the field's shape, else `fallback`
+/// (a value from another format, or holding blanks or line ends, would break the line).
+std::string lineField(const Velm::Sequence& seq, const char* key, const std::string& fallback,
+                      bool (*shape)(const std::string&)) {
     std::string v = seq.annotation(key);
-    return v.empty() ? fallback : v;
+    return !v.empty() && shape(v) ? v : fallback;
 }
 
-bool upperKey(const std::string& key, std::size_t minSize, std::size_t maxSize) {
-    if (key.size() < minSize || key.size() > maxSize)
-        return false;
-    for (char c : key)
-        if (!std::isupper(static_cast<unsigned char>(c)) && c != '*' && c != '_')
-            return false;
-    return true;
+bool isTopology(const std::string& v) { return v == "linear" || v == "circular"; }
+bool isUpperCode(const std::string& v) {
+    return v.size() == 3 && std::isupper(static_cast<unsigned char>(v[0])) &&
+           std::isupper(static_cast<unsigned char>(v[1])) && std::isupper(static_cast<unsigned char>(v[2]));
+}
+bool isNumber(const std::string& v) {
+    return !v.empty() && v.size() < 10 && v.find_first_not_of("0123456789") == std::string::npos;
 }
 
-std::string oneLine(std::string s) {
-    for (char& c : s)
-        if (c == '\n' || c == '\r')
-            c = ' ';
-    return s;
+/// The GenBank molecule word for an entry: EMBL's "genomic DNA" is GenBank's "DNA".
+std::string genbankMolecule(const Velm::Sequence& seq, Type type) {
+    std::string v = seq.annotation("molecule");
+    const std::size_t space = v.rfind(' ');
+    if (space != std::string::npos)
+        v.erase(0, space + 1);
+    bool word = !v.empty() && v.size() <= 7;
+    for (char c : v)
+        word = word && (std::isalpha(static_cast<unsigned char>(c)) || c == '-');
+    if (word && (v.find("DNA") != std::string::npos || v.find("RNA") != std::string::npos))
+        return v;
+    return type == Type::RNA ? "RNA" : "DNA";
+}
+
+/// The EMBL molecule text: the entry's own when it fits in a field of the ID line.
+std::string emblMolecule(const Velm::Sequence& seq, bool aa, Type type) {
+    const std::string v = cmn::oneLineText(seq.annotation("molecule"));
+    if (!v.empty() && v.find(';') == std::string::npos)
+        return v;
+    return aa ? "protein" : type == Type::RNA ? "RNA" : "genomic DNA";
+}
+
+/// The entry's accession numbers, from whichever layout it was read in.
+std::vector<std::string> accessions(const Velm::Sequence& seq, const std::string& name) {
+    std::string all = seq.annotation("AC");
+    if (all.empty())
+        all = seq.annotation("ACCESSION");
+    std::vector<std::string> out;
+    for (std::string& t : text::tokens(all.data(), all.size())) {
+        while (!t.empty() && (t.back() == ';' || t.back() == '.'))
+            t.pop_back();
+        if (!t.empty())
+            out.push_back(t);
+    }
+    if (out.empty())
+        out.push_back(seq.accession().empty() ? name : cmn::singleTokenName(seq.accession(), 0));
+    return out;
+}
+
+std::string joinAccessions(const std::vector<std::string>& list, const char* separator, const char* end) {
+    std::string out;
+    for (std::size_t i = 0; i < list.size(); ++i)
+        out += (i ? separator : "") + list[i];
+    return out + end;
 }
 
 /// Writes `value` after `head` (already padded), continuation lines after `indent`, wrapping
@@ -39,7 +83,7 @@ void appendField(std::string& out, const std::string& head, const std::string& i
                  const std::string& value, std::size_t width) {
     bool first = true;
     for (const std::string& line : text::splitLines(value))
-        for (const std::string& piece : text::wrap(line, width)) {
+        for (const std::string& piece : text::wrap(cmn::oneLineText(line), width)) {
             out += (first ? head : indent) + piece;
             while (!out.empty() && out.back() == ' ')
                 out.pop_back();
@@ -88,30 +132,23 @@ protected:
         const std::string& r = seq.residues();
         Type type = text::moleculeOf(seq);
         bool aa = protein_ || type == Type::Protein;
-        std::string mol = annotationOr(seq, "molecule", type == Type::RNA ? "RNA" : "DNA");
-        char buf[256];
-        std::string out;
-        if (aa)
-            std::snprintf(buf, sizeof buf, "LOCUS       %-16s %11zu aa            %-8s %s %s\n",
-                          text::tokenName(seq.name(), index + 1).c_str(), r.size(),
-                          annotationOr(seq, "topology", "linear").c_str(),
-                          annotationOr(seq, "division", "UNA").c_str(),
-                          annotationOr(seq, "date", text::today()).c_str());
-        else
-            std::snprintf(buf, sizeof buf, "LOCUS       %-16s %11zu bp    %-6s  %-8s %s %s\n",
-                          text::tokenName(seq.name(), index + 1).c_str(), r.size(), mol.c_str(),
-                          annotationOr(seq, "topology", "linear").c_str(),
-                          annotationOr(seq, "division", "UNA").c_str(),
-                          annotationOr(seq, "date", text::today()).c_str());
-        out += buf;
+        const std::string name = text::tokenName(seq.name(), index + 1);
+        const std::string topology = lineField(seq, "topology", "linear", isTopology);
+        const std::string division = lineField(seq, "division", "UNA", isUpperCode);
+        std::string date = lastEntryDate(seq);
+        if (date.empty())
+            date = text::today();
+        // Built by hand, not in a fixed buffer: a long name must not cut the line short.
+        char length[32];
+        std::snprintf(length, sizeof length, " %11zu", r.size());
+        std::string out = "LOCUS       " + text::padded(name, 16) + length +
+                          (aa ? " aa            " : " bp    " + text::padded(genbankMolecule(seq, type), 6) + "  ") +
+                          text::padded(topology, 8) + " " + division + " " + date + "\n";
         const std::string indent(12, ' ');
-        appendField(out, "DEFINITION  ", indent, oneLine(seq.description()) + ".", 67);
-        std::string accession = annotationOr(seq, "ACCESSION",
-                                             seq.accession().empty() ? text::tokenName(seq.name(), index + 1)
-                                                                     : seq.accession());
-        appendField(out, "ACCESSION   ", indent, accession, 67);
-        for (const auto& a : seq.annotations()) {
-            if (a.first == "ACCESSION" || !upperKey(a.first, 3, 10))
+        appendField(out, "DEFINITION  ", indent, seq.description() + ".", 67);
+        appendField(out, "ACCESSION   ", indent, joinAccessions(accessions(seq, name), " ", ""), 67);
+        for (const auto& a : headerFor(FlatLayout::GenBank, seq)) {
+            if (a.first == "ACCESSION")
                 continue;
             bool sub = false;
             for (const char* k : kSubKeys)
@@ -120,10 +157,12 @@ protected:
             head.resize(12, ' ');
             appendField(out, head, indent, a.second, 67);
         }
-        if (!seq.features().empty()) {
-            out += "FEATURES             Location/Qualifiers\n";
-            writeFeatures(out, seq.features(), "     ");
-        }
+        const std::vector<Velm::Feature> features =
+            featuresFor(FlatLayout::GenBank, seq, [this](const std::string& w) { warn(w); });
+        // Written even when empty, as GenBank does: some readers lose the sequence of an entry
+        // whose ORGANISM block runs straight into ORIGIN.
+        out += "FEATURES             Location/Qualifiers\n";
+        writeFeatures(out, features, "     ");
         out += "ORIGIN\n";
         appendBlocks(out_, out, r, 1);
         out += "//\n";
@@ -133,12 +172,6 @@ protected:
 private:
     bool protein_;
 };
-
-// Two-letter codes that the EMBL and Swiss-Prot writers produce themselves.
-bool ownCode(const std::string& key) {
-    return key == "ID" || key == "AC" || key == "DE" || key == "XX" || key == "FH" || key == "FT" ||
-           key == "SQ";
-}
 
 class EmblWriter : public ArchiveWriter {
 public:
@@ -150,22 +183,28 @@ protected:
         Type type = text::moleculeOf(seq);
         bool aa = type == Type::Protein;
         std::string name = text::tokenName(seq.name(), index + 1);
-        std::string mol = annotationOr(seq, "molecule",
-                                       aa ? "protein" : type == Type::RNA ? "RNA" : "genomic DNA");
-        std::string out = "ID   " + name + "; SV " + annotationOr(seq, "sequence_version", "1") + "; " +
-                          annotationOr(seq, "topology", "linear") + "; " + mol + "; " +
-                          annotationOr(seq, "class", "STD") + "; " + annotationOr(seq, "division", "UNC") +
-                          "; " + std::to_string(r.size()) + (aa ? " AA.\n" : " BP.\n");
+        std::replace(name.begin(), name.end(), ';', '_'); // ';' parts the ID line's fields
+        std::string version = seq.annotation("sequence_version");
+        if (!isNumber(version)) {
+            // A GenBank VERSION "X56734.1" gives the sequence version.
+            const std::string v = seq.annotation("VERSION");
+            const std::size_t dot = v.find('.');
+            version = dot == std::string::npos ? "" : v.substr(dot + 1, v.find_first_of(" \n", dot) - dot - 1);
+            if (!isNumber(version))
+                version = "1";
+        }
+        std::string out = "ID   " + name + "; SV " + version + "; " +
+                          lineField(seq, "topology", "linear", isTopology) + "; " +
+                          emblMolecule(seq, aa, type) + "; " + lineField(seq, "class", "STD", isUpperCode) +
+                          "; " + lineField(seq, "division", "UNC", isUpperCode) + "; " +
+                          std::to_string(r.size()) + (aa ? " AA.\n" : " BP.\n");
         out += "XX\n";
-        std::string ac = annotationOr(seq, "AC", (seq.accession().empty() ? name : seq.accession()) + ";");
-        appendField(out, "AC   ", "AC   ", ac, 75);
+        appendField(out, "AC   ", "AC   ", joinAccessions(accessions(seq, name), "; ", ";"), 75);
         out += "XX\n";
-        appendField(out, "DE   ", "DE   ", oneLine(seq.description()), 75);
+        appendField(out, "DE   ", "DE   ", seq.description(), 75);
         out += "XX\n";
         char group = 0;
-        for (const auto& a : seq.annotations()) {
-            if (!upperKey(a.first, 2, 2) || ownCode(a.first))
-                continue;
+        for (const auto& a : headerFor(FlatLayout::Embl, seq)) {
             if (group != 0 && (a.first[0] != group || a.first == "RN"))
                 out += "XX\n";
             group = a.first[0];
@@ -174,9 +213,11 @@ protected:
         }
         if (group != 0)
             out += "XX\n";
-        if (!seq.features().empty()) {
+        const std::vector<Velm::Feature> features =
+            featuresFor(FlatLayout::Embl, seq, [this](const std::string& w) { warn(w); });
+        if (!features.empty()) {
             out += "FH   Key             Location/Qualifiers\nFH\n";
-            writeFeatures(out, seq.features(), "FT   ");
+            writeFeatures(out, features, "FT   ");
             out += "XX\n";
         }
         if (aa) {
@@ -210,19 +251,18 @@ protected:
         const std::string& r = seq.residues();
         std::string name = text::tokenName(seq.name(), index + 1);
         char buf[256];
-        std::snprintf(buf, sizeof buf, "ID   %-24s%-12s%7zu AA.\n", name.c_str(),
-                      reviewed_ ? "Reviewed;" : "Unreviewed;", r.size());
-        std::string out = buf;
-        std::string ac = annotationOr(seq, "AC", (seq.accession().empty() ? name : seq.accession()) + ";");
-        appendField(out, "AC   ", "AC   ", ac, 75);
-        appendField(out, "DE   ", "DE   ", oneLine(seq.description()), 75);
-        for (const auto& a : seq.annotations()) {
-            if (!upperKey(a.first, 2, 2) || ownCode(a.first))
-                continue;
+        // The name fills a field of 24 columns; a longer one is still followed by a blank, or
+        // readers would take it and the status for one word.
+        std::snprintf(buf, sizeof buf, "%-12s%7zu AA.\n", reviewed_ ? "Reviewed;" : "Unreviewed;", r.size());
+        std::string out = "ID   " + text::padded(name, 23) + " " + buf;
+        appendField(out, "AC   ", "AC   ", joinAccessions(accessions(seq, name), "; ", ";"), 75);
+        appendField(out, "DE   ", "DE   ", seq.description(), 75);
+        for (const auto& a : headerFor(FlatLayout::Swiss, seq)) {
             std::string head = a.first + "   ";
             appendField(out, head, head, a.second, 75);
         }
-        writeFeatures(out, seq.features(), "FT   ");
+        writeFeatures(out, featuresFor(FlatLayout::Swiss, seq, [this](const std::string& w) { warn(w); }),
+                      "FT   ");
         std::snprintf(buf, sizeof buf, "SQ   SEQUENCE %5zu AA;  %lu MW;  %s CRC64;\n", r.size(),
                       text::proteinWeight(r), text::crc64Hex(r).c_str());
         out += buf;

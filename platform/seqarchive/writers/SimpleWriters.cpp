@@ -2,8 +2,10 @@
 #include "../ArchiveWriter.h"
 #include "../TextUtil.h"
 
+#include <contracts/Common.h>
 #include <contracts/SeqArchive.h>
 
+#include <cctype>
 #include <cstdio>
 
 namespace Ovik {
@@ -32,11 +34,7 @@ protected:
         out += text::tokenName(seq.name(), index + 1);
         if (!seq.description().empty()) {
             out += ' ';
-            std::string d = seq.description();
-            for (char& c : d)
-                if (c == '\n' || c == '\r')
-                    c = ' ';
-            out += d;
+            out += cmn::oneLineText(seq.description());
         }
         out += '\n';
         out_.write(out);
@@ -63,7 +61,8 @@ public:
 protected:
     void writeEntry(const Velm::Sequence& seq, std::size_t index) override {
         std::string code = seq.annotation("pir_type");
-        if (code.size() != 2) {
+        if (code.size() != 2 || !std::isalnum(static_cast<unsigned char>(code[0])) ||
+            !std::isalnum(static_cast<unsigned char>(code[1]))) {
             switch (text::moleculeOf(seq)) {
             case Type::Protein: code = "P1"; break;
             case Type::RNA: code = "RL"; break;
@@ -71,11 +70,7 @@ protected:
             }
         }
         std::string out = ">" + code + ";" + text::tokenName(seq.name(), index + 1) + "\n";
-        std::string title = seq.description();
-        for (char& c : title)
-            if (c == '\n' || c == '\r')
-                c = ' ';
-        out += title + "\n";
+        out += cmn::oneLineText(seq.description()) + "\n";
         appendLines(out, seq.residues(), 60, "");
         if (seq.residues().empty() || out.back() != '\n')
             out += "*\n";
@@ -100,37 +95,81 @@ void appendGcgBlocks(std::string& out, const std::string& residues) {
     }
 }
 
-class GcgWriter : public ArchiveWriter {
+/// The GCG writers (single sequence, RSF, MSF): residues as GCG files hold them, with a warning
+/// for what was left out.
+class GcgFamilyWriter : public ArchiveWriter {
 public:
     using ArchiveWriter::ArchiveWriter;
+
+protected:
+    std::string gcgResidues(const Velm::Sequence& seq, const std::string& name) const {
+        std::size_t dropped = 0;
+        std::string r = text::gcgResidues(seq.residues(), dropped);
+        if (dropped > 0)
+            warn(name + ": " + std::to_string(dropped) +
+                 " characters that are not residues (PIR uncertainty marks, breaks, frame marks) left out");
+        return r;
+    }
+};
+
+class GcgWriter : public GcgFamilyWriter {
+public:
+    using GcgFamilyWriter::GcgFamilyWriter;
 
 protected:
     void writeEntry(const Velm::Sequence& seq, std::size_t index) override {
         bool protein = text::moleculeOf(seq) == Type::Protein;
         std::string name = text::tokenName(seq.name(), index + 1);
+        const std::string residues = gcgResidues(seq, name);
         std::string out = protein ? "!!AA_SEQUENCE 1.0\n" : "!!NA_SEQUENCE 1.0\n";
         out += "\n";
-        // The header text must not end in "..", which would end the header early.
-        std::string d = seq.description().empty() ? name : seq.description();
-        for (char& c : d)
-            if (c == '\n' || c == '\r')
-                c = ' ';
-        while (d.size() >= 2 && d.compare(d.size() - 2, 2, "..") == 0)
-            d.pop_back();
-        for (const std::string& piece : text::wrap(d, 75))
-            out += piece + "\n";
+        const std::string d = seq.description().empty() ? name : cmn::oneLineText(seq.description());
+        for (std::string piece : text::wrap(d, 75)) {
+            // No header line may end in "..", which ends the header, or begin with "!!", which
+            // begins an entry.
+            while (piece.size() >= 2 && piece.compare(piece.size() - 2, 2, "..") == 0)
+                piece.pop_back();
+            out += (piece.compare(0, 2, "!!") == 0 ? " " : "") + piece + "\n";
+        }
         out += "\n";
-        out += name + "  Length: " + std::to_string(seq.residues().size()) + "  " + text::today() +
+        out += name + "  Length: " + std::to_string(residues.size()) + "  " + text::today() +
                "  Type: " + (protein ? "P" : "N") + "  Check: " +
-               std::to_string(text::gcgChecksum(seq.residues())) + "  ..\n\n";
-        appendGcgBlocks(out, seq.residues());
+               std::to_string(text::gcgChecksum(residues)) + "  ..\n\n";
+        appendGcgBlocks(out, residues);
         out_.write(out);
     }
 };
 
-class RsfWriter : public ArchiveWriter {
+// The lines of a multi-line RSF value: one-line text each, blank lines dropped (the reader skips
+// them), and a line of "}" alone joined to the one before (it would end the entry).
+std::vector<std::string> rsfLines(const std::string& value) {
+    std::vector<std::string> out;
+    for (const std::string& line : text::splitLines(value)) {
+        const std::string t = text::trim(cmn::oneLineText(line));
+        if (t.empty())
+            continue;
+        if (t == "}" && !out.empty())
+            out.back() += " }";
+        else
+            out.push_back(t);
+    }
+    if (out.empty())
+        out.emplace_back();
+    return out;
+}
+
+bool rsfOwnKey(const std::string& key) {
+    static const char* const own[] = {"name", "descrip", "type", "longname", "sequence-ID", "sequence-id",
+                                      "checksum", "offset", "sequence", "pir_type"};
+    for (const char* k : own)
+        if (key == k)
+            return true;
+    return false;
+}
+
+class RsfWriter : public GcgFamilyWriter {
 public:
-    explicit RsfWriter(const std::string& path) : ArchiveWriter(path) {
+    explicit RsfWriter(const std::string& path) : GcgFamilyWriter(path) {
         out_.write("!!RICH_SEQUENCE 1.0\n..\n");
     }
 
@@ -138,9 +177,10 @@ protected:
     void writeEntry(const Velm::Sequence& seq, std::size_t index) override {
         std::string name = text::tokenName(seq.name(), index + 1);
         Type type = text::moleculeOf(seq);
+        const std::string residues = gcgResidues(seq, name);
         std::string out = "{\nname  " + name + "\n";
         if (!seq.description().empty()) {
-            std::vector<std::string> lines = text::splitLines(seq.description());
+            std::vector<std::string> lines = rsfLines(seq.description());
             out += "descrip  " + lines[0] + "\n";
             for (std::size_t i = 1; i < lines.size(); ++i)
                 out += "  " + lines[i] + "\n";
@@ -149,34 +189,37 @@ protected:
                (type == Type::Protein ? "PROTEIN" : type == Type::RNA ? "RNA" : "DNA") + "\n";
         out += "longname  " + name + "\n";
         if (!seq.accession().empty())
-            out += "sequence-ID  " + seq.accession() + "\n";
-        out += "checksum  " + std::to_string(text::gcgChecksum(seq.residues())) + "\n";
+            out += "sequence-ID  " + text::tokenName(seq.accession(), index + 1) + "\n";
+        out += "checksum  " + std::to_string(text::gcgChecksum(residues)) + "\n";
         out += "offset  0\n";
         for (const auto& a : seq.annotations()) {
-            // Only keys written in this layout come back as they were.
-            if (a.first.empty() || a.first.find_first_of(" \t") != std::string::npos ||
-                !std::islower(static_cast<unsigned char>(a.first[0])) || a.first == "pir_type")
+            // Only keys written in this layout come back as they were; the layout's own keys
+            // are written above.
+            if (a.first.empty() || text::tokenName(a.first, 0) != a.first ||
+                !std::islower(static_cast<unsigned char>(a.first[0])) || rsfOwnKey(a.first))
                 continue;
-            std::vector<std::string> lines = text::splitLines(a.second);
+            std::vector<std::string> lines = rsfLines(a.second);
             out += a.first + "  " + lines[0] + "\n";
             for (std::size_t i = 1; i < lines.size(); ++i)
                 out += "  " + lines[i] + "\n";
         }
         out += "sequence\n";
-        appendLines(out, seq.residues(), 50, "  ");
+        appendLines(out, residues, 50, "  ");
         out += "}\n";
         out_.write(out);
     }
 };
 
-class MsfWriter : public ArchiveWriter {
+class MsfWriter : public GcgFamilyWriter {
 public:
-    explicit MsfWriter(const std::string& path) : ArchiveWriter(path), path_(path) {}
+    using GcgFamilyWriter::GcgFamilyWriter;
 
 protected:
     void writeEntry(const Velm::Sequence& seq, std::size_t index) override {
-        // Rows are interleaved in the file, so they are kept until the end.
-        rows_.push_back({text::tokenName(seq.name(), index + 1), seq.residues()});
+        // Rows are interleaved in the file, so they are kept until the end. Rows are found by
+        // name, so each name is made unique.
+        const std::string name = names_.claim(text::tokenName(seq.name(), index + 1));
+        rows_.push_back({name, gcgResidues(seq, name)});
         if (index == 0)
             protein_ = text::moleculeOf(seq) == Type::Protein;
     }
@@ -196,21 +239,19 @@ protected:
         }
         char buf[256];
         std::string out = protein_ ? "!!AA_MULTIPLE_ALIGNMENT 1.0\n\n" : "!!NA_MULTIPLE_ALIGNMENT 1.0\n\n";
-        std::snprintf(buf, sizeof buf, "  %s  MSF: %zu  Type: %s  %s  Check: %u  ..\n\n",
-                      (text::baseName(path_) + ".msf").c_str(), length, protein_ ? "P" : "N",
-                      text::today().c_str(), total);
-        out += buf;
+        // Names go in by hand, not through a fixed buffer: a long one must not cut a line short.
+        std::snprintf(buf, sizeof buf, "  MSF: %zu  Type: %s  %s  Check: %u  ..\n\n", length,
+                      protein_ ? "P" : "N", text::today().c_str(), total);
+        out += "  " + text::tokenName(text::baseName(path_) + ".msf", 0) + buf;
         for (std::size_t i = 0; i < rows_.size(); ++i) {
-            std::snprintf(buf, sizeof buf, " Name: %-*s  Len: %6zu  Check: %5u  Weight:  1.00\n",
-                          static_cast<int>(width), rows_[i].first.c_str(), length, checks[i]);
-            out += buf;
+            std::snprintf(buf, sizeof buf, "  Len: %6zu  Check: %5u  Weight:  1.00\n", length, checks[i]);
+            out += " Name: " + text::padded(rows_[i].first, width) + buf;
         }
         out += "\n//\n";
         for (std::size_t pos = 0; pos < length; pos += 50) {
             out += '\n';
             for (const auto& row : rows_) {
-                std::snprintf(buf, sizeof buf, "%-*s  ", static_cast<int>(width), row.first.c_str());
-                out += buf;
+                out += text::padded(row.first, width) + "  ";
                 for (std::size_t b = pos; b < pos + 50 && b < length; b += 10) {
                     if (b > pos)
                         out += ' ';
@@ -227,8 +268,8 @@ protected:
     }
 
 private:
-    std::string path_;
     bool protein_ = false;
+    cmn::UniqueNames names_;
     std::vector<std::pair<std::string, std::string>> rows_;
 };
 

@@ -250,7 +250,8 @@ TEST(AlignFormatsRoundTrip, EverySourceWritesWhatItReads) {
 
 TEST(AlignFormatsRoundTrip, RealFilesSurviveEveryWriter) {
     MF_REQUIRE_TESTDATA();
-    // Clustal and MSF names carry no blanks; PHYLIP and NEXUS keep them.
+    // Clustal, MSF and PHYLIP names carry no blanks (relaxed PHYLIP readers end a name at one,
+    // whatever the layout); NEXUS keeps them.
     for (const RealFile& real : kRealFiles)
         for (Fmt format : kAll) {
             SourcePtr reader = makeSource(real.format), writer = makeSource(format);
@@ -267,8 +268,7 @@ TEST(AlignFormatsRoundTrip, RealFilesSurviveEveryWriter) {
             for (std::size_t i = 0; i < model.sequences().size(); ++i) {
                 EXPECT_EQ(back.sequences()[i]->residues(), model.sequences()[i]->residues());
                 std::string expected = model.sequences()[i]->name();
-                if (format == Fmt::MSF || format == Fmt::Clustal ||
-                    (format == Fmt::Phylip && expected.size() > 10))
+                if (format == Fmt::MSF || format == Fmt::Clustal || format == Fmt::Phylip)
                     for (char& c : expected)
                         c = c == ' ' ? '_' : c;
                 EXPECT_EQ(back.sequences()[i]->name(), expected);
@@ -289,6 +289,75 @@ TEST(AlignFormatsRoundTrip, NexusQuotesNamesThatNeedIt) {
     ASSERT_TRUE(Ovik::NexusModelSource().retrieve(path.c_str(), back, nullptr, nullptr));
     EXPECT_EQ(names(back), names(model));
     EXPECT_EQ(back.sequences()[2]->residues(), "A?GT");
+}
+
+TEST(AlignFormatsRoundTrip, NexusQuotesPunctuationAndOthersReadItBack) {
+    mftest::TempDir dir;
+    const std::string path = dir.file("punct.nex");
+    Velm::AlignModel model;
+    for (const char* name : {"X01238.1/1-183", "a+b*c", "p(q)", "x=y:z", "back\\slash", "a<b>", "tick`",
+                             "comma,name", "o'brien", "dot.ted|bar"})
+        model.addSeq(seq(name, "ACGT"));
+    ASSERT_TRUE(Ovik::NexusModelSource().save(path.c_str(), model, nullptr));
+    const std::string text = mftest::readFile(path);
+    EXPECT_NE(text.find("'X01238.1/1-183'"), std::string::npos);
+    EXPECT_NE(text.find("'o''brien'"), std::string::npos);
+    EXPECT_NE(text.find("    dot.ted|bar "), std::string::npos); // nothing to quote
+    Velm::AlignModel back;
+    ASSERT_TRUE(Ovik::NexusModelSource().retrieve(path.c_str(), back, nullptr, nullptr));
+    EXPECT_EQ(names(back), names(model));
+}
+
+TEST(AlignFormatsRoundTrip, PhylipNamesStayUniqueOnceBlanksAreUnderscores) {
+    mftest::TempDir dir;
+    const std::string path = dir.file("long.phy");
+    Velm::AlignModel model;
+    model.addSeq(seq("a long name here", "ACGT"));
+    model.addSeq(seq("a long_name here", "AGGT"));
+    model.addSeq(seq("a_long_name_here", "TTGT"));
+    ASSERT_TRUE(Ovik::PHYModelSource().save(path.c_str(), model, nullptr));
+    Velm::AlignModel back;
+    ASSERT_TRUE(Ovik::PHYModelSource().retrieve(path.c_str(), back, nullptr, nullptr));
+    EXPECT_EQ(names(back),
+              (std::vector<std::string>{"a_long_name_here", "a_long_name_here_2", "a_long_name_here_3"}));
+}
+
+TEST(AlignFormatsRoundTrip, StrictPhylipCutsNamesToTenAndKeepsThemUnique) {
+    mftest::TempDir dir;
+    const std::string path = dir.file("strict.phy");
+    Velm::AlignModel model;
+    model.addSeq(seq("Homo sapiens", "ACGT"));
+    model.addSeq(seq("Homo sapiens neanderthalensis", "AGGT"));
+    model.addSeq(seq("Pan", "TTGT"));
+    ASSERT_TRUE(Ovik::PHYModelSource().save(("PHYLIP-STRICT@@" + path).c_str(), model, nullptr));
+    EXPECT_EQ(mftest::readFile(path).substr(0, 32), " 3 4\nHomo_sapie ACGT\nHomo_sap_2 ");
+    Velm::AlignModel back;
+    ASSERT_TRUE(Ovik::PHYModelSource().retrieve(path.c_str(), back, nullptr, nullptr));
+    EXPECT_EQ(names(back), (std::vector<std::string>{"Homo_sapie", "Homo_sap_2", "Pan"}));
+}
+
+TEST(AlignFormatsSave, NexusDataTypeFollowsTheLetters) {
+    // Nucleotide databases spell mRNA with T; a NEXUS reader told RNA rejects T.
+    using Type = Velm::Sequence::MoleculeType;
+    const struct {
+        Type type;
+        const char* residues;
+        const char* datatype;
+    } kCases[] = {
+        {Type::RNA, "ACGT-", "DATATYPE=DNA"},     {Type::DNA, "ACGU-", "DATATYPE=RNA"},
+        {Type::RNA, "ACGU-", "DATATYPE=RNA"},     {Type::DNA, "ACGN-", "DATATYPE=DNA"},
+        {Type::Protein, "MKVL-", "DATATYPE=PROTEIN"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.residues);
+        mftest::TempDir dir;
+        const std::string path = dir.file("type.nex");
+        Velm::AlignModel model;
+        model.addSeq(boost::make_shared<Velm::Sequence>("a", c.residues, c.type));
+        ASSERT_TRUE(Ovik::NexusModelSource().save(path.c_str(), model, nullptr));
+        EXPECT_NE(mftest::readFile(path).find(std::string("FORMAT ") + c.datatype + " "),
+                  std::string::npos);
+    }
 }
 
 TEST(AlignFormatsRoundTrip, DuplicateAndEmptyNamesAreMadeUnique) {

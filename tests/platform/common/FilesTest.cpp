@@ -5,9 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <set>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -105,6 +113,165 @@ TEST(ReplacingFile, AMissingFolderIsReportedAtOnce) {
     EXPECT_FALSE(file.ok());
     EXPECT_FALSE(file.write("x"));
     EXPECT_FALSE(file.commit());
+}
+
+// Everything that arrives on a descriptor until the writer closes it.
+std::string drain(int fd) {
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    ::close(fd);
+    return text;
+}
+
+bool commitThrough(const std::string& target, const std::string& content) {
+    cmn::ReplacingFile file(target);
+    EXPECT_TRUE(file.direct()) << target;
+    file.write(content);
+    return file.commit();
+}
+
+TEST(ReplacingFile, WritesDevicesFifosAndSocketsStraightThrough) {
+    const std::string content = ">a\nACGT\n" + std::string(3 << 20, 'C'); // past the buffer
+    mftest::TempDir dir;
+
+    struct stat before, after;
+    ASSERT_EQ(::stat("/dev/null", &before), 0);
+    EXPECT_TRUE(commitThrough("/dev/null", content));
+    ASSERT_EQ(::stat("/dev/null", &after), 0);
+    EXPECT_TRUE(S_ISCHR(after.st_mode)) << "the device node was replaced";
+    EXPECT_EQ(after.st_rdev, before.st_rdev);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+
+    const std::string fifo = dir.file("pipe.fa");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = drain(::open(fifo.c_str(), O_RDONLY)); });
+    EXPECT_TRUE(commitThrough(fifo, content));
+    reader.join();
+    EXPECT_EQ(received, content);
+    ASSERT_EQ(::lstat(fifo.c_str(), &after), 0);
+    EXPECT_TRUE(S_ISFIFO(after.st_mode));
+
+    const std::string socketPath = dir.file("s");
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, socketPath.c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    received.clear();
+    std::thread server([&] { received = drain(::accept(listener, nullptr, nullptr)); });
+    EXPECT_TRUE(commitThrough(socketPath, content));
+    server.join();
+    ::close(listener);
+    EXPECT_EQ(received, content);
+    ASSERT_EQ(::lstat(socketPath.c_str(), &after), 0);
+    EXPECT_TRUE(S_ISSOCK(after.st_mode));
+
+    // The process's own descriptors, by their /proc and /dev/fd names: a pipe and an anonymous
+    // socket (neither can be replaced, and the socket cannot be opened).
+    for (bool socket : {false, true}) {
+        for (const char* prefix : {"/proc/self/fd/", "/dev/fd/"}) {
+            int ends[2];
+            ASSERT_EQ(socket ? ::socketpair(AF_UNIX, SOCK_STREAM, 0, ends) : ::pipe(ends), 0);
+            received.clear();
+            std::thread drainer([&] { received = drain(ends[0]); });
+            EXPECT_TRUE(commitThrough(prefix + std::to_string(ends[1]), content)) << prefix << socket;
+            ::close(ends[1]);
+            drainer.join();
+            EXPECT_EQ(received.size(), content.size()) << prefix << socket;
+        }
+    }
+    EXPECT_EQ(entriesIn(dir.path()), 2u) << "no temporary file beside a FIFO or a socket";
+
+    cmn::ReplacingFile folder(dir.path());
+    EXPECT_EQ(folder.error(), EISDIR);
+}
+
+TEST(ReplacingFile, ALinkStaysALinkAndTheFileItNamesIsReplaced) {
+    mftest::TempDir dir;
+    ASSERT_EQ(::mkdir(dir.file("data").c_str(), 0700), 0);
+    const std::string real = mftest::writeFile(dir.file("data/real.fa"), "old");
+    ::chmod(real.c_str(), 0640);
+    // link.fa -> data/hop.fa -> real.fa: relative links, each resolved from its own folder.
+    ASSERT_EQ(::symlink("real.fa", dir.file("data/hop.fa").c_str()), 0);
+    ASSERT_EQ(::symlink("data/hop.fa", dir.file("link.fa").c_str()), 0);
+    ASSERT_EQ(::symlink("data/new.fa", dir.file("dangling.fa").c_str()), 0);
+    ASSERT_EQ(::symlink("loop.fa", dir.file("loop.fa").c_str()), 0);
+    int error = 0;
+    EXPECT_TRUE(cmn::replaceFileContents(dir.file("link.fa"), "new", error)) << std::strerror(error);
+    EXPECT_TRUE(cmn::replaceFileContents(dir.file("dangling.fa"), "created", error));
+    EXPECT_FALSE(cmn::replaceFileContents(dir.file("loop.fa"), "x", error));
+    EXPECT_EQ(error, ELOOP);
+
+    struct stat status;
+    for (const char* link : {"link.fa", "data/hop.fa", "dangling.fa", "loop.fa"}) {
+        ASSERT_EQ(::lstat(dir.file(link).c_str(), &status), 0);
+        EXPECT_TRUE(S_ISLNK(status.st_mode)) << link << " was replaced by a file";
+    }
+    EXPECT_EQ(mftest::readFile(real), "new");
+    ASSERT_EQ(::stat(real.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0640u);
+    EXPECT_EQ(mftest::readFile(dir.file("data/new.fa")), "created");
+    EXPECT_EQ(entriesIn(dir.file("data")), 3u);
+    EXPECT_EQ(entriesIn(dir.path()), 4u);
+}
+
+TEST(ReplacingFile, LongNamesSaveAndSetuidBitsAreDropped) {
+    mftest::TempDir dir;
+    for (std::size_t length : {241u, 255u}) {
+        const std::string target = dir.file(std::string(length - 3, 'n') + ".fa");
+        int error = 0;
+        EXPECT_TRUE(cmn::replaceFileContents(target, "x", error)) << length << ": " << std::strerror(error);
+        EXPECT_EQ(mftest::readFile(target), "x");
+        ::unlink(target.c_str());
+    }
+    const std::string program = mftest::writeFile(dir.file("tool"), "old");
+    ASSERT_EQ(::chmod(program.c_str(), 06755), 0);
+    int error = 0;
+    ASSERT_TRUE(cmn::replaceFileContents(program, "new", error));
+    struct stat status;
+    ASSERT_EQ(::stat(program.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0755u);
+}
+
+TEST(ReplacingFile, TemporaryNamesAreHiddenShortAndUnguessable) {
+    mftest::TempDir dir;
+    const std::string target = dir.file(std::string(200, 'z') + ".fa");
+    std::set<std::string> names;
+    {
+        cmn::ReplacingFile first(target), second(target);
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            names.insert(entry.path().filename().string());
+    }
+    ASSERT_EQ(names.size(), 2u) << "two files for one target share a name";
+    for (const std::string& name : names) {
+        EXPECT_EQ(name[0], '.');
+        EXPECT_LE(name.size(), 48u);
+        EXPECT_EQ(name.find(std::to_string(::getpid())), std::string::npos) << name;
+    }
+    EXPECT_EQ(entriesIn(dir.path()), 0u);
+}
+
+TEST(ReplacingFile, RemoveTemporaryFilesClearsTheLiveOnesAndDiscardGivesUp) {
+    mftest::TempDir dir;
+    const std::string kept = mftest::writeFile(dir.file("kept.fa"), "old");
+    cmn::ReplacingFile a(kept), b(dir.file("new.fa"));
+    ASSERT_TRUE(a.write("x") && b.write("y"));
+    EXPECT_EQ(entriesIn(dir.path()), 3u);
+    cmn::removeTemporaryFiles(); // what a signal handler does before the process ends
+    EXPECT_EQ(entriesIn(dir.path()), 1u);
+    EXPECT_EQ(mftest::readFile(kept), "old");
+
+    cmn::ReplacingFile c(kept);
+    c.discard();
+    EXPECT_EQ(entriesIn(dir.path()), 1u);
+    EXPECT_FALSE(c.write("z"));
+    EXPECT_FALSE(c.commit());
+    EXPECT_EQ(c.error(), ECANCELED);
+    EXPECT_EQ(mftest::readFile(kept), "old");
 }
 
 } // namespace

@@ -18,13 +18,14 @@ struct WritableFormat {
     bool accessions;    // carries the accession
     bool features;      // carries the feature table
     bool alignment;     // rows must have one length
+    bool swissFeatures = false; // the feature table is in the Swiss-Prot layout
 };
 
 const WritableFormat kFormats[] = {
     {"FASTA", false, true, false, false, false},  {"FASTA", true, true, false, false, false},
     {"GenBank", false, true, true, true, false},  {"GenPept", true, true, true, true, false},
     {"EMBL", false, true, true, true, false},     {"EMBL", true, true, true, true, false},
-    {"Swiss", true, true, true, true, false},     {"TrEMBL", true, true, true, true, false},
+    {"Swiss", true, true, true, true, false, true}, {"TrEMBL", true, true, true, true, false, true},
     {"NBRF", false, true, false, false, false},   {"NBRF", true, true, false, false, false},
     {"GCG", false, true, false, false, false},    {"GCG", true, true, false, false, false},
     {"MSF", false, false, false, false, true},    {"MSF", true, false, false, false, true},
@@ -53,7 +54,11 @@ Sequences sample(const WritableFormat& f) {
         seq->setDescription(i == 0 ? "A long description that goes on well past the eighty columns that flat "
                                      "files allow on one line, with \"quotes\" and a full stop. inside"
                                    : "short one");
-        if (i == 0) {
+        if (i == 0 && f.swissFeatures) {
+            // Swiss-Prot's own keys, positions and qualifiers.
+            seq->addFeature(Velm::Feature{"CHAIN", "1..130", {{"note", "A long chain name that needs more than one line of the table"}, {"id", "PRO_0000058675"}}});
+            seq->addFeature(Velm::Feature{"DISULFID", "?..40", {{"evidence", "ECO:0000250"}}});
+        } else if (i == 0) {
             Velm::Feature source{"source", "1.." + std::to_string(length), {{"organism", "Homo sapiens"}, {"mol_type", "genomic DNA"}}};
             Velm::Feature cds{"CDS",
                               "join(complement(12..78),134..202,300..400,500..600,700..800,900..1000,1100..1200)",

@@ -32,16 +32,47 @@ TEST(WriterSafety, ClosingReplacesTheTargetAndKeepsItsPermissions) {
     EXPECT_TRUE(tempFilesIn(dir.path()).empty());
 }
 
-TEST(WriterSafety, UnclosedWriterLeavesTheOldTarget) {
+TEST(WriterSafety, DiscardedWriterLeavesTheOldTarget) {
     mftest::TempDir dir;
     std::string target = mftest::writeFile(dir.file("t.fa"), kOld);
     {
         Ovik::OSeqArchive archive(target, "FASTA", "");
         Ovik::saveSequence(*makeSeq("new", 4000000), archive); // more than the write buffer
         EXPECT_EQ(tempFilesIn(dir.path()).size(), 1u);
+        archive.discard();
+        EXPECT_TRUE(tempFilesIn(dir.path()).empty());
+        EXPECT_EQ(errorOf([&] { Ovik::saveSequence(*makeSeq("b", 3), archive); }),
+                  "the archive is closed: " + target);
+        archive.close(); // nothing to put in place
     }
     EXPECT_EQ(mftest::readFile(target), kOld);
     EXPECT_TRUE(tempFilesIn(dir.path()).empty());
+}
+
+TEST(WriterSafety, TheDestructorClosesAnArchiveLeftOpen) {
+    mftest::TempDir dir;
+    std::string target = mftest::writeFile(dir.file("t.msf"), kOld);
+    {
+        Ovik::OSeqArchive archive(target, "MSF", ""); // MSF is written whole when closed
+        Ovik::saveSequence(*makeSeq("a", 4), archive);
+        Ovik::saveSequence(*makeSeq("b", 4), archive);
+    }
+    EXPECT_EQ(readAll(target, "MSF").size(), 2u);
+    EXPECT_TRUE(tempFilesIn(dir.path()).empty());
+    // An archive opened while another exception unwinds is still closed by its destructor.
+    struct Unwinding {
+        std::string path;
+        ~Unwinding() {
+            Ovik::OSeqArchive archive(path, "FASTA", "");
+            Ovik::saveSequence(*makeSeq("late", 4), archive);
+        }
+    };
+    try {
+        Unwinding unwinding{dir.file("late.fa")};
+        throw std::runtime_error("unwinding");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(mftest::readFile(dir.file("late.fa")), ">late\nAAAA\n");
 }
 
 TEST(WriterSafety, ExceptionDuringASaveLeavesTheOldTarget) {
@@ -57,13 +88,21 @@ TEST(WriterSafety, ExceptionDuringASaveLeavesTheOldTarget) {
     EXPECT_TRUE(tempFilesIn(dir.path()).empty());
 }
 
-TEST(WriterSafety, NoTargetIsCreatedUnlessClosed) {
+TEST(WriterSafety, NoTargetIsCreatedWhenDiscardedOrUnwound) {
     mftest::TempDir dir;
     {
         Ovik::OSeqArchive archive(dir.file("new.fa"), "FASTA", "");
         Ovik::saveSequence(*makeSeq("a", 10), archive);
+        archive.discard();
     }
+    EXPECT_EQ(errorOf([&] {
+                  Ovik::OSeqArchive archive(dir.file("new.gb"), "GenBank", "");
+                  Ovik::saveSequence(*makeSeq("a", 10), archive);
+                  throw Ovik::SeqArchiveError("stopped");
+              }),
+              "stopped");
     EXPECT_FALSE(mftest::fileExists(dir.file("new.fa")));
+    EXPECT_FALSE(mftest::fileExists(dir.file("new.gb")));
     EXPECT_TRUE(tempFilesIn(dir.path()).empty());
 }
 
@@ -77,14 +116,41 @@ TEST(WriterSafety, WriteErrorThrowsAndLeavesTheOldTarget) {
     struct rlimit small = old;
     small.rlim_cur = 4096;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string expected = "Cannot write sequence file " + target + ": File too large";
     std::string error = errorOf([&] {
         Ovik::OSeqArchive archive(target, "FASTA", "");
         Ovik::saveSequence(*makeSeq("big", 100000), archive);
-        archive.close();
+        try {
+            archive.close();
+        } catch (const Ovik::SeqArchiveError& e) {
+            EXPECT_EQ(e.what(), expected);
+            EXPECT_TRUE(tempFilesIn(dir.path()).empty());
+        }
+        archive.close(); // a failed close is not forgotten
+    });
+    EXPECT_EQ(error, expected);
+
+    // Left to the destructor, the failure cannot be thrown: it goes to the archive's context.
+    cmn::OpContext ctx;
+    error = errorOf([&] {
+        Ovik::OSeqArchive archive(target, "FASTA", "");
+        archive.setContext(&ctx);
+        Ovik::saveSequence(*makeSeq("big", 100000), archive);
+    });
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(ctx.errors(), std::vector<std::string>{expected});
+
+    // A write that failed was thrown already: the destructor then discards without a second word.
+    ctx.clear();
+    error = errorOf([&] {
+        Ovik::OSeqArchive archive(target, "FASTA", "");
+        archive.setContext(&ctx);
+        EXPECT_EQ(errorOf([&] { Ovik::saveSequence(*makeSeq("huge", 3000000), archive); }), expected);
     });
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(error, "Cannot write sequence file " + target + ": File too large");
+    EXPECT_EQ(error, "");
+    EXPECT_TRUE(ctx.errors().empty());
     EXPECT_EQ(mftest::readFile(target), kOld);
     EXPECT_TRUE(tempFilesIn(dir.path()).empty());
 }

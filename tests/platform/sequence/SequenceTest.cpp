@@ -56,6 +56,17 @@ TEST(Alignment, WritesFastaIn60ColumnLines) {
     EXPECT_FALSE(alignment.isFlush());
 }
 
+TEST(Alignment, WritesNamesAsTheArchiveWritersDo) {
+    Velm::Alignment alignment;
+    auto spaced = boost::make_shared<Velm::Sequence>(std::string("two words"), std::string("AC-T"));
+    spaced->setDescription("line\nbreak");
+    alignment.addRow(spaced);
+    alignment.addRow(boost::make_shared<Velm::Sequence>(std::string(""), std::string("ACGT")));
+    std::ostringstream out;
+    alignment.writeFastA(out, nullptr);
+    EXPECT_EQ(out.str(), ">two_words line break\nAC-T\n>seq2\nACGT\n");
+}
+
 TEST(Alignment, WriteFastaReportsAFailedStream) {
     Velm::Alignment alignment;
     alignment.addRow(boost::make_shared<Velm::Sequence>(std::string("r"), std::string("ACGT")));

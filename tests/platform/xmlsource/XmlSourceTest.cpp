@@ -17,8 +17,8 @@
 namespace {
 
 // Values with everything XML treats specially: markup characters, quotes, line ends, blanks at
-// the ends, a control character and non-ASCII text.
-const std::string kTricky = " <a & \"b\" 'c'>\r\n\tline two \x01 \xC3\xA9 ";
+// the ends and non-ASCII text (control characters XML cannot carry are a test of their own).
+const std::string kTricky = " <a & \"b\" 'c'>\r\n\tline two \xC3\xA9 ";
 
 std::vector<std::string> listDir(const std::string& dir) {
     std::vector<std::string> result;
@@ -433,6 +433,32 @@ TEST(XmlSource, FormatNamesAndQualifiedPaths) {
     ctx.clear();
     EXPECT_FALSE(source.retrieve(("PHYLIP@@" + file).c_str(), back, &ctx, nullptr));
     EXPECT_EQ(ctx.errors(), std::vector<std::string>{file + ": the path names another format: PHYLIP"});
+}
+
+TEST(XmlSource, WritesOnlyWhatXml10Allows) {
+    Velm::XMLModelSource source;
+    mftest::TempDir dir;
+    const std::string path = dir.file("ctl.xml");
+    Velm::SeqModel model;
+    auto s = boost::make_shared<Velm::Sequence>(std::string("a\x01" "b\x1b[0m"), std::string("ACGT"));
+    const char description[] = "nul\0here \xEF\xBF\xBF tab\tline\ncr\r Latin-1 \xE9 UTF-8 \xC3\xA9";
+    s->setDescription(std::string(description, sizeof description - 1));
+    s->addFeature({"CDS", "1..4", {{"note", "x\x07y"}}});
+    model.addSeq(s);
+    cmn::OpContext ctx;
+    ASSERT_TRUE(source.save(path.c_str(), model, &ctx));
+    EXPECT_EQ(ctx.warnings(),
+              std::vector<std::string>{path + ": 5 characters that XML 1.0 cannot carry were written as spaces"});
+    const std::string text = mftest::readFile(path);
+    for (const char* forbidden : {"&#1;", "&#01;", "&#27;", "&#0;", "&#7;", "&#07;", "\x01", "\x1b"})
+        EXPECT_EQ(text.find(forbidden), std::string::npos) << forbidden;
+    Velm::SeqModel back;
+    ASSERT_TRUE(source.retrieve(path.c_str(), back, nullptr, nullptr));
+    ASSERT_EQ(back.sequences().size(), 1u);
+    EXPECT_EQ(back.sequences()[0]->name(), "a b [0m");
+    EXPECT_EQ(back.sequences()[0]->description(),
+              "nul here   tab\tline\ncr\r Latin-1 \xC3\xA9 UTF-8 \xC3\xA9");
+    EXPECT_EQ(back.sequences()[0]->features()[0].qualifiers[0].second, "x y");
 }
 
 TEST(XmlSource, FailedSaveLeavesTheOldFile) {

@@ -1,0 +1,64 @@
+// Text helpers shared by every writer of names and one-line fields.
+#include "contracts/Common.h"
+
+#include <unordered_map>
+#include <unordered_set>
+
+namespace cmn {
+
+namespace {
+bool isControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+bool isBlank(unsigned char c) { return c == ' ' || isControl(c); }
+} // namespace
+
+std::string oneLineText(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (isControl(static_cast<unsigned char>(c)))
+            c = ' ';
+    return out;
+}
+
+std::string singleTokenName(std::string_view name, std::size_t index) {
+    std::size_t b = 0, e = name.size();
+    while (b < e && isBlank(static_cast<unsigned char>(name[b])))
+        ++b;
+    while (e > b && isBlank(static_cast<unsigned char>(name[e - 1])))
+        --e;
+    std::string out(name.substr(b, e - b));
+    for (char& c : out)
+        if (isBlank(static_cast<unsigned char>(c)))
+            c = '_';
+    if (out.empty())
+        out = "seq" + std::to_string(index);
+    return out;
+}
+
+struct UniqueNames::State {
+    std::unordered_set<std::string> used;
+    // The next suffix to try for a base name: repeated names never rescan the numbers given.
+    std::unordered_map<std::string, std::size_t> next;
+};
+
+UniqueNames::UniqueNames() : state_(new State) {}
+UniqueNames::~UniqueNames() { delete state_; }
+
+std::string UniqueNames::claim(const std::string& name, std::size_t maxLength) {
+    std::string base = name.substr(0, maxLength);
+    if (state_->used.insert(base).second)
+        return base;
+    std::size_t& n = state_->next.emplace(base, 2).first->second;
+    for (;; ++n) {
+        const std::string suffix = "_" + std::to_string(n);
+        std::string candidate =
+            maxLength == std::string::npos || suffix.size() >= maxLength
+                ? base + suffix
+                : base.substr(0, maxLength - suffix.size()) + suffix;
+        if (state_->used.insert(candidate).second) {
+            ++n;
+            return candidate;
+        }
+    }
+}
+
+} // namespace cmn
