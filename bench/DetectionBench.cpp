@@ -95,6 +95,7 @@ void BM_GetTypeKnownExtension(benchmark::State& state) {
         removeBuiltIn<Ovik::NexusModelSource>(factory);
         removeBuiltIn<Ovik::PHYModelSource>(factory);
         removeBuiltIn<Ovik::MMSAModelSource>(factory);
+        factory.removeSource("ZCompressedFileSource");
     }
     const long opens = g_opens, bytes = readBytesSoFar();
     for (auto _ : state)

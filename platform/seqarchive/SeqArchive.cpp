@@ -4,11 +4,34 @@
 #include "ArchiveWriter.h"
 #include "Messages.h"
 
+#include <contracts/Compression.h>
+
+#include <cctype>
 #include <exception>
 
 namespace Ovik {
 
 namespace {
+
+// True when the file's content is white space only. Read block by block and stopped at the first
+// other byte: content nobody recognised is never held whole (a huge file without a line end, a
+// compressed stream that unpacks to gigabytes).
+bool blankContent(const std::string& path) {
+    cmn::InputStream in;
+    if (!in.open(path))
+        return false;
+    char block[16 * 1024];
+    try {
+        while (const std::size_t got = in.read(block, sizeof block))
+            for (std::size_t i = 0; i < got; ++i)
+                if (!std::isspace(static_cast<unsigned char>(block[i])))
+                    return false;
+    } catch (const cmn::InputError& failure) {
+        throw SeqArchiveError(std::string(msg::kCannotOpen) + failure.what());
+    }
+    return true;
+}
+
 const char* resolveFormat(const std::string& path, const std::string& format) {
     const char* name = SALSource::canonicalName(format.c_str());
     if (!name)
@@ -58,7 +81,7 @@ SeqArchive::SeqArchive(const std::string& path, const std::string& format, SALSo
             LineSource probe(path);
             std::string found = GetFileFormat(path);
             if (found.empty()) {
-                if (probe.skipBlank())
+                if (!blankContent(path))
                     throw SeqArchiveError(std::string(msg::kCannotOpen) + path + ": " +
                                           msg::kUnknownContent);
                 // An empty file is an empty archive; any reader sees no entry in it.
