@@ -135,6 +135,23 @@ constexpr std::size_t macBinaryHeaderBytes = 128;
 // The decoder refuses nothing by count; no real file has a directory this large.
 constexpr std::uint64_t maxAbifEntries = 1u << 20;
 
+// One directory entry of ABIF data of `abifSize` bytes.
+ShapeFault checkAbifEntry(const unsigned char* entry, std::size_t abifSize) {
+    const std::uint64_t elementBytes = be16(entry + 10);
+    const std::uint64_t count = be32(entry + 12);
+    const std::uint64_t dataSize = be32(entry + 16);
+    const std::uint64_t offset = be32(entry + 20);
+    // The decoder sizes what it allocates and reads by the count alone, so each entry's count
+    // must be backed by its own elements: an element size of 0 would let any count through.
+    // The product cannot wrap (16 by 32 bits in 64). Data of four bytes or fewer is held in
+    // the offset field itself.
+    if ((count != 0 && elementBytes == 0) || count * elementBytes > dataSize)
+        return ShapeFault::BadCount;
+    if (dataSize > 4 && !inside(offset, dataSize, abifSize))
+        return ShapeFault::SectionOutside;
+    return ShapeFault::None;
+}
+
 ShapeFault checkAbifAt(const unsigned char* data, std::size_t size, std::size_t base) {
     if (size < base + abifRootEntry + abifEntryBytes)
         return ShapeFault::TruncatedHeader;
@@ -150,19 +167,25 @@ ShapeFault checkAbifAt(const unsigned char* data, std::size_t size, std::size_t 
         return ShapeFault::SectionOutside;
     const unsigned char* abif = data + base;
     for (std::uint64_t i = 0; i < entries; ++i) {
-        const unsigned char* entry = abif + directory + i * abifEntryBytes;
-        const std::uint64_t elementBytes = be16(entry + 10);
-        const std::uint64_t count = be32(entry + 12);
-        const std::uint64_t dataSize = be32(entry + 16);
-        const std::uint64_t offset = be32(entry + 20);
-        // The decoder sizes what it allocates and reads by the count alone, so each entry's count
-        // must be backed by its own elements: an element size of 0 would let any count through.
-        // The product cannot wrap (16 by 32 bits in 64). Data of four bytes or fewer is held in
-        // the offset field itself.
-        if ((count != 0 && elementBytes == 0) || count * elementBytes > dataSize)
-            return ShapeFault::BadCount;
-        if (dataSize > 4 && !inside(offset, dataSize, abifSize))
-            return ShapeFault::SectionOutside;
+        const ShapeFault fault = checkAbifEntry(abif + directory + i * abifEntryBytes, abifSize);
+        if (fault != ShapeFault::None)
+            return fault;
+    }
+    // The decoder allocates by two counts, of samples (DATA 9) and calls (PBAS 1). It looks each
+    // up by walking records from the directory's start until one has that label and number: past
+    // the declared entries too, as far as the file goes. The record it would take is checked.
+    const std::pair<const char*, std::uint64_t> allocating[] = {{"DATA", 9}, {"PBAS", 1}};
+    for (const auto& wanted : allocating) {
+        for (std::uint64_t at = directory; at + 8 <= abifSize; at += abifEntryBytes) {
+            if (std::memcmp(abif + at, wanted.first, 4) != 0 || be32(abif + at + 4) != wanted.second)
+                continue;
+            if (at + abifEntryBytes > abifSize)
+                return ShapeFault::SectionOutside;
+            const ShapeFault fault = checkAbifEntry(abif + at, abifSize);
+            if (fault != ShapeFault::None)
+                return fault;
+            break;
+        }
     }
     return ShapeFault::None;
 }

@@ -45,7 +45,8 @@ ShapeFault inflateZtrBlock(const unsigned char* block, std::size_t length, Mallo
 /// SCF: the 128-byte header's sample, base, comment and private sections within the file.
 ShapeFault checkScfShape(const unsigned char* data, std::size_t size);
 /// ABI (ABIF, also behind a 128-byte MacBinary header): the directory, and the data of every
-/// directory entry stored outside it, within the file.
+/// directory entry stored outside it, within the file; every count backed by elements of a size;
+/// the same of the entries the decoder allocates by, wherever its lookup would find them.
 ShapeFault checkAbiShape(const unsigned char* data, std::size_t size);
 
 /// The check for the decoder's trace-type code (`code`, see trace/TraceFile.h); formats without a

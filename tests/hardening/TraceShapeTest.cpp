@@ -262,6 +262,11 @@ TEST(TraceShape, AbiCountsNeedElementsOfTheirOwn) {
     }
     // A count of 0 needs no elements, whatever their size.
     EXPECT_EQ(abi(decodableAbi("PLOC", abifEntry("PLOC", 0, 0, 0, 0))), ShapeFault::None);
+    // The decoder looks entries up past the declared directory: one it would find there is checked.
+    std::string beyond = decodableAbi("PBAS", abifEntry("PBAS", 0, 0xFFFF2662u, 0, 200));
+    beyond.replace(18, 4, be32(5)); // the directory declares the first five entries only
+    EXPECT_EQ(abi(beyond), ShapeFault::BadCount);
+    EXPECT_EQ(abi(beyond.substr(0, 128 + 5 * 28 + 20)), ShapeFault::SectionOutside); // cut inside it
 }
 
 // The reader itself: a decodable chromatogram whose one length field is corrupted is refused
