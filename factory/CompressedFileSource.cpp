@@ -29,7 +29,15 @@ std::string archiveFormat(const cmn::QualifiedPath& split) {
 } // namespace
 
 bool CompressedFileSource::handles(const char* path) const {
-    return path && cmn::compressionOfName(cmn::QualifiedPath(path).file) != cmn::Compression::None;
+    if (!path)
+        return false;
+    const std::string file = cmn::QualifiedPath(path).file;
+    if (cmn::compressionOfName(file) == cmn::Compression::None)
+        return false;
+    // A compressed chromatogram is left to the factory's own chromatogram route, which inflates it
+    // and reads the trace inside; this source reads sequence text only.
+    const ExtensionEntry* row = findExtension(extensionOf(cmn::withoutCompressionExtension(file).c_str()));
+    return !(row && row->kind == ExtKindTrace);
 }
 
 const char* CompressedFileSource::getType(const char* path) const {
@@ -39,8 +47,6 @@ const char* CompressedFileSource::getType(const char* path) const {
     if (const ExtensionEntry* row = findExtension(extensionOf(inner.c_str()))) {
         if (row->flags & ExtFlagAlignment)
             return Velm::AlignModel::className;
-        if (row->kind == ExtKindTrace)
-            return Velm::TraceModel::className;
         return row->flags != 0 ? Velm::SeqModel::className : "";
     }
     // Unlike a plain file, content nobody recognises is not taken for a sequence archive: a

@@ -22,6 +22,7 @@ OutputFile::OutputFile(const std::string& target) : file_(target) {
 OutputFile::~OutputFile() = default;
 
 void OutputFile::fail() {
+    failed_ = true;
     // Without a file error the encoder itself failed (it could not get memory).
     throw SeqArchiveError(std::string(msg::kCannotWrite) + file_.target() + ": " +
                           std::strerror(file_.error() != 0 ? file_.error() : ENOMEM));

@@ -1,6 +1,6 @@
 // Where the tool's output goes: devices, FIFOs and links as targets, links planted beside a
-// target, a file-size limit, termination signals, long names, setuid targets, and names that
-// hold control characters.
+// target, a file-size limit, termination signals, and names that hold control characters. (Long
+// names and setuid targets are the replacing file's, tested with it and with every writer.)
 #include "TestSupport.h"
 #include "ToolRunner.h"
 #include "TraceWriter.h"
@@ -184,21 +184,6 @@ TEST_F(ToolOutputTest, TerminationSignalsRemoveTheTemporaryFile) {
         }
         EXPECT_TRUE(interrupted) << "every conversion finished before it could be interrupted";
     }
-}
-
-TEST_F(ToolOutputTest, LongTargetNamesAndSetuidTargets) {
-    for (std::size_t length : {241u, 255u}) {
-        const std::string target = dir_.file(std::string(length - 3, 'n') + ".fa");
-        const ToolRun run = runTool({"convert", input_, target});
-        EXPECT_EQ(run.status, 0) << length << ": " << describe(run);
-        EXPECT_TRUE(mftest::fileExists(target)) << length;
-    }
-    const std::string program = mftest::writeFile(dir_.file("prog.fa"), kOld);
-    ASSERT_EQ(chmod(program.c_str(), 06755), 0);
-    EXPECT_EQ(runTool({"convert", input_, program}).status, 0);
-    struct stat status;
-    ASSERT_EQ(stat(program.c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, 0755u) << "setuid or setgid survived the replacement";
 }
 
 TEST_F(ToolOutputTest, TextOutputEscapesControlCharacters) {

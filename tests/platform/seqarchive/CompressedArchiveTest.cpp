@@ -55,11 +55,12 @@ TEST(CompressedArchives, WritersCompressByTheTargetName) {
         ASSERT_TRUE(cmn::readWholeFile(out, text, error)) << error;
         EXPECT_EQ(text, ">one first\nACGTACGTACGGTT\n>two\nMKLVVPQRSTW\n") << ext;
     }
-    // An archive abandoned before it is closed leaves the old target as it was.
+    // An archive discarded before it is closed leaves the old target as it was.
     const std::string target = mftest::writeFile(dir.file("kept.fa.gz"), "old");
     {
         Ovik::OSeqArchive archive(target, "FASTA", "");
         Ovik::saveSequence(*reads[0], archive);
+        archive.discard();
     }
     EXPECT_EQ(mftest::readFile(target), "old");
     EXPECT_TRUE(tempFilesIn(dir.path()).empty());
