@@ -63,7 +63,8 @@ bool CompressedFileSource::retrieve(const char* path, Velm::Model& model, cmn::O
     if (!path || !bio)
         return false;
     const cmn::QualifiedPath split(path);
-    // A gzip chromatogram is the chromatogram inside: the chromatogram reader inflates it itself.
+    // A gzip chromatogram under a name this source takes ("read.gz") is the chromatogram inside,
+    // as under a chromatogram's name (left to the factory's route): its reader inflates it itself.
     if ((!split.qualified || TraceFile::supports(split.format.c_str())) &&
         factory_.openTrace(split.file.c_str(), *bio, ctx))
         return true;
