@@ -31,8 +31,8 @@ public:
     /// None: the source has no format of its own (and supports no format name).
     Velm::FormatList getSupportedFormats() override { return Velm::FormatList(); }
     bool supports(const char*) const override { return false; }
-    /// Every entry of the decompressed sequence archive into `model` (a BioModel). Errors go to
-    /// `ctx` ("Reading file: <path>: <reason>").
+    /// The chromatogram inside a gzip file, else every entry of the decompressed sequence archive,
+    /// into `model` (a BioModel). Errors go to `ctx` ("Reading file: <path>: <reason>").
     bool retrieve(const char* path, Velm::Model& model, cmn::OpContext* ctx, const char* qualifier) override;
     /// The entries of the decompressed archive one model at a time, streamed.
     boost::shared_ptr<Velm::ModelIter> openIterator(const char* path, cmn::OpContext* ctx) override;

@@ -119,7 +119,7 @@ public:
 private:
     friend ModelFactory& ::GetModelFactory();
     friend class ModelFactoryTestAccess;
-    friend class CompressedFileSource; // writes through the factory's archive route
+    friend class CompressedFileSource; // reads and writes through the factory's own routes
 
     ModelFactory();
 

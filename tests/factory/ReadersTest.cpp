@@ -211,16 +211,17 @@ TEST_F(Readers, AnExperimentFileReadsTheSameBasesWithOrWithoutItsTrace) {
     EXPECT_EQ(traced, inline_);
 }
 
-// A gzip chromatogram opens as the chromatogram inside, whatever its name; detection by path
-// keeps the extension table's answer for a ".gz" name and judges any other name by content.
+// A gzip chromatogram opens as the chromatogram inside, whatever its name; detection by path keeps
+// the extension table's answer for a ".gz" name and judges any other name by content.
 TEST_F(Readers, AGzipChromatogramOpensAsTheChromatogramInside) {
     mftest::writeTrace(dir_.file("read.scf"), mftest::TraceKind::SCF);
     const std::string packed = mftest::gzipped(mftest::readFile(dir_.file("read.scf")));
     const std::string gz = mftest::writeFile(dir_.file("read.scf.gz"), packed);
     const std::string unnamed = mftest::writeFile(dir_.file("read"), packed);
+    const std::string other = mftest::writeFile(dir_.file("read.gz"), packed);
     EXPECT_EQ(factory().getType(gz.c_str()), "");
     EXPECT_EQ(factory().getType(unnamed.c_str()), Velm::TraceModel::className);
-    for (const std::string& path : {gz, unnamed}) {
+    for (const std::string& path : {gz, unnamed, other}) {
         for (const char* format : {static_cast<const char*>(nullptr), "SCF"}) {
             cmn::OpContext ctx;
             const auto model = format ? factory().open(path.c_str(), Velm::SeqModel::className, format, &ctx)

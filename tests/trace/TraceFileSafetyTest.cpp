@@ -255,10 +255,13 @@ TEST(TraceFileExperimentLinks, LeaveNoDescriptorOrMappingBehind) {
     ASSERT_TRUE(TraceFile().read(exp.c_str(), nullptr));
     const auto descriptorsBefore = descriptors();
     const auto mappingsBefore = mappings();
-    for (int i = 0; i < 2000; ++i)
+    const int reads = 2000;
+    for (int i = 0; i < reads; ++i)
         ASSERT_TRUE(TraceFile().read(exp.c_str(), nullptr)) << i;
     EXPECT_EQ(descriptorsBefore, descriptors());
-    EXPECT_LE(mappings(), mappingsBefore + 8); // an arena or two of the allocator's own; a leak adds one a read
+    // The allocator maps regions of its own now and then (more so under a sanitizer); a leak
+    // would add one a read.
+    EXPECT_LT(mappings(), mappingsBefore + reads / 20);
 }
 
 TEST(TraceFileSpecialFiles, AreNotWaitedOn) {
