@@ -184,13 +184,6 @@ TEST_F(Readers, PirCommentsAndExperimentFilesWithoutTracesOpenAndIterate) {
         EXPECT_EQ(iterated, c.entries);
         EXPECT_TRUE(ctx.reports().empty()) << ::testing::PrintToString(ctx.errors());
     }
-    // The confidences of an experiment file are kept with its sequence.
-    boost::shared_ptr<Velm::Model> read = factory().open(dir_.file("read1.exp").c_str(), Velm::SeqModel::className, nullptr);
-    const auto* bio = dynamic_cast<const Velm::BioModel*>(read.get());
-    ASSERT_TRUE(bio && bio->sequences().size() == 1);
-    const auto* na = dynamic_cast<const Velm::NASequence*>(bio->sequences()[0].get());
-    ASSERT_TRUE(na);
-    EXPECT_EQ(na->confidences(), (std::vector<unsigned char>{10, 20, 30, 40, 50, 60, 70, 80, 90, 99}));
 }
 
 // The experiment file that a conversion wrote from a chromatogram reads the same bases with its

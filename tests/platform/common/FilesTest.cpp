@@ -1,5 +1,4 @@
 #include <contracts/Common.h>
-#include <contracts/Compression.h>
 
 #include "TestSupport.h"
 
@@ -415,10 +414,6 @@ TEST(RegularFile, OpensRegularFilesOnlyAndSaysWhy) {
         EXPECT_EQ(cmn::openRegularFile(c.path, error), -1) << c.path;
         EXPECT_EQ(error, c.error) << c.path;
         EXPECT_EQ(cmn::openErrorText(error), c.text);
-        // The whole-file reader refuses the same paths, and says so for what is no file.
-        std::string content, failure;
-        EXPECT_FALSE(cmn::readWholeFile(c.path, content, failure)) << c.path;
-        EXPECT_EQ(failure, c.error == ENOENT ? "" : "not a regular file") << c.path;
     }
     const std::string path = mftest::writeFile(dir.file("plain"), ">x\nACGT\n");
     int error = 0;
