@@ -61,6 +61,7 @@ ModelFactory::ModelFactory() {
     addBuiltIn<PHYModelSource>(*this);
     addBuiltIn<NexusModelSource>(*this);
     addBuiltIn<MSFModelSource>(*this);
+    addBuiltIn<FastqModelSource>(*this);
 }
 
 // Members go in reverse order of declaration: the selected files, the registry, then the lock.

@@ -6,6 +6,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -57,6 +58,33 @@ LineSource::LineSource(const std::string& path) : path_(path) {
         gz_ = gz;
     }
     buf_.resize(kBufferSize);
+}
+
+LineSource::LineSource(int fd, const std::string& name) : path_(name) {
+    // zlib reads what is not gzip unchanged; working on a copy of the descriptor leaves the
+    // caller's open when this source closes.
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0)
+        throw SeqArchiveError(std::string(msg::kCannotOpen) + name + ": " + systemError(errno));
+    gzFile gz = gzdopen(own, "rb");
+    if (!gz) {
+        ::close(own);
+        throw SeqArchiveError(std::string(msg::kCannotOpen) + name + ": " + systemError(ENOMEM));
+    }
+    gzbuffer(gz, 256 * 1024);
+    gz_ = gz;
+    buf_.resize(kBufferSize);
+}
+
+LineSource::LineSource(LineSource&& other) noexcept
+    : path_(std::move(other.path_)), fd_(other.fd_), gz_(other.gz_), buf_(std::move(other.buf_)),
+      pos_(other.pos_), end_(other.end_), eof_(other.eof_), pushedBack_(other.pushedBack_),
+      last_(other.last_), lineNo_(other.lineNo_) {
+    // The buffer's storage moved with it, so a line given out before still points at its bytes.
+    other.fd_ = -1;
+    other.gz_ = nullptr;
+    other.pos_ = other.end_ = 0;
+    other.eof_ = true;
 }
 
 LineSource::~LineSource() {
@@ -143,6 +171,28 @@ bool LineSource::next(Line& line) {
     ++lineNo_;
     line = last_;
     return true;
+}
+
+std::string_view LineSource::peek(std::size_t size, bool& complete) {
+    while (end_ - pos_ < size && refill()) {
+    }
+    complete = eof_ && end_ - pos_ <= size;
+    return std::string_view(buf_.data() + pos_, std::min(size, end_ - pos_));
+}
+
+std::size_t LineSource::read(char* dest, std::size_t size) {
+    pushedBack_ = false;
+    if (pos_ < end_) {
+        const std::size_t n = std::min(size, end_ - pos_);
+        std::memcpy(dest, buf_.data() + pos_, n);
+        pos_ += n;
+        return n;
+    }
+    if (eof_)
+        return 0;
+    const std::size_t got = fill(dest, size);
+    eof_ = got == 0;
+    return got;
 }
 
 void LineSource::unget() {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Ovik {
@@ -27,9 +28,15 @@ class LineSource {
 public:
     /// Throws SeqArchiveError naming the path and the reason when the file cannot be opened.
     explicit LineSource(const std::string& path);
+    /// Reads an open descriptor front to back (a pipe, standard input): it is never sought,
+    /// reopened or closed, and need not be a regular file. gzip content is unpacked, anything else
+    /// passes unchanged. `name` stands for the path in messages.
+    LineSource(int fd, const std::string& name);
     ~LineSource();
+    LineSource(LineSource&& other) noexcept;
     LineSource(const LineSource&) = delete;
     LineSource& operator=(const LineSource&) = delete;
+    LineSource& operator=(LineSource&&) = delete;
 
     /// The next line, or false at the end of the input. Throws on a read error.
     bool next(Line& line);
@@ -43,6 +50,13 @@ public:
     /// Throws SeqArchiveError "path:line: reason" (line = lineNumber() unless given).
     [[noreturn]] void fail(const std::string& reason) const;
     [[noreturn]] void failAt(unsigned long line, const std::string& reason) const;
+
+    /// The next `size` bytes of content (fewer at its end), read ahead without consuming them;
+    /// `complete` tells whether they reach the end. Valid until the next call of any member.
+    std::string_view peek(std::size_t size, bool& complete);
+    /// Moves up to `size` bytes of content not yet consumed into `dest`, as they come (no line
+    /// splitting); 0 at the end. Throws on a read error.
+    std::size_t read(char* dest, std::size_t size);
 
     /// Reads up to `size` bytes from the start of a file (decompressed when gzip) into `out`.
     /// False when the file cannot be opened.

@@ -4,35 +4,70 @@
 
 #include <contracts/SeqArchive.h>
 
+#include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 namespace Ovik {
 
+namespace {
+// Pieces of this size keep a pipe busy without holding much.
+constexpr std::size_t kDescriptorBuffer = 1u << 16;
+} // namespace
+
 // The archive layer reports failures by exception, naming the target.
-OutputFile::OutputFile(const std::string& target) : file_(target) {
-    if (!file_.ok())
-        throw SeqArchiveError(std::string(msg::kCannotCreate) + target + ": " +
-                              std::strerror(file_.error()));
+OutputFile::OutputFile(const OutputTarget& target) : target_(target.path), fd_(target.fd) {
+    if (fd_ >= 0) {
+        buffer_.reserve(kDescriptorBuffer);
+        return;
+    }
+    file_.reset(new cmn::ReplacingFile(target.path));
+    if (!file_->ok())
+        throw SeqArchiveError(std::string(msg::kCannotCreate) + target.path + ": " +
+                              std::strerror(file_->error()));
 }
 
 OutputFile::~OutputFile() = default;
 
-void OutputFile::fail() {
-    throw SeqArchiveError(std::string(msg::kCannotWrite) + file_.target() + ": " +
-                          std::strerror(file_.error()));
+void OutputFile::fail(int error) {
+    throw SeqArchiveError(std::string(msg::kCannotWrite) + target_ + ": " + std::strerror(error));
 }
 
 void OutputFile::write(const char* data, std::size_t size) {
-    if (file_.committed())
-        throw SeqArchiveError(std::string(msg::kCannotWrite) + file_.target() + ": " +
-                              msg::kClosedArchive + file_.target());
-    if (!file_.write(data, size))
-        fail();
+    if (committed())
+        throw SeqArchiveError(std::string(msg::kCannotWrite) + target_ + ": " +
+                              msg::kClosedArchive + target_);
+    if (file_) {
+        if (!file_->write(data, size))
+            fail(file_->error());
+        return;
+    }
+    buffer_.append(data, size);
+    if (buffer_.size() >= kDescriptorBuffer)
+        flush();
+}
+
+void OutputFile::flush() {
+    std::size_t done = 0;
+    while (done < buffer_.size()) {
+        const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            fail(errno);
+        done += static_cast<std::size_t>(n);
+    }
+    buffer_.clear();
 }
 
 void OutputFile::commit() {
-    if (!file_.commit())
-        fail();
+    if (file_) {
+        if (!file_->commit())
+            fail(file_->error());
+        return;
+    }
+    flush();
+    committed_ = true;
 }
 
 } // namespace Ovik

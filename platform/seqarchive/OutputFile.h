@@ -4,16 +4,30 @@
 #include <contracts/Common.h>
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 namespace Ovik {
 
+/// Where a writer's bytes go: a file, or an open descriptor (standard output, a pipe).
+struct OutputTarget {
+    std::string path; ///< the file, or the name the descriptor goes by in messages
+    int fd = -1;      ///< 0 or more: write to this descriptor, not to the file
+
+    // Implicit, so that a path is a target.
+    OutputTarget(const std::string& file) : path(file) {}
+    OutputTarget(int descriptor, const std::string& name) : path(name), fd(descriptor) {}
+};
+
 /// A file written beside its target under a temporary name and renamed over the target only by
 /// commit(). Destroyed without a successful commit(), it removes the temporary file, so the old
 /// target survives any failure. Write errors throw SeqArchiveError naming the target.
+///
+/// A descriptor target is written as the bytes come (in large pieces) and commit() only flushes:
+/// what reached the descriptor cannot be taken back. The descriptor is not closed.
 class OutputFile {
 public:
-    explicit OutputFile(const std::string& target);
+    explicit OutputFile(const OutputTarget& target);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -22,12 +36,19 @@ public:
     void write(const std::string& s) { write(s.data(), s.size()); }
     /// Flushes, syncs and renames the file over the target.
     void commit();
-    bool committed() const { return file_.committed(); }
+    bool committed() const { return file_ ? file_->committed() : committed_; }
+    /// The target's path (or the descriptor's name), for messages.
+    const std::string& target() const { return target_; }
 
 private:
-    [[noreturn]] void fail();
+    [[noreturn]] void fail(int error);
+    void flush();
 
-    cmn::ReplacingFile file_;
+    std::string target_;
+    std::unique_ptr<cmn::ReplacingFile> file_; // null for a descriptor target
+    int fd_ = -1;
+    std::string buffer_;
+    bool committed_ = false;
 };
 
 } // namespace Ovik

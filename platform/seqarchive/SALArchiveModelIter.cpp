@@ -39,6 +39,19 @@ SALArchiveModelIter::SALArchiveModelIter(const char* path, const char* qualifier
     state_->format = std::move(format);
 }
 
+SALArchiveModelIter::SALArchiveModelIter(std::unique_ptr<ISeqArchive> archive, const std::string& url,
+                                         cmn::OpContext* ctx)
+    : state_(new State) {
+    state_->path = url;
+    state_->ctx = ctx;
+    state_->archive = std::move(archive);
+    state_->opened = true;
+    if (state_->archive)
+        state_->archive->setContext(ctx);
+    else
+        state_->done = true;
+}
+
 SALArchiveModelIter::~SALArchiveModelIter() = default;
 
 boost::shared_ptr<Velm::Model> SALArchiveModelIter::next() {

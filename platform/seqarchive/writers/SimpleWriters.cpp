@@ -20,6 +20,8 @@ void appendLines(std::string& out, const std::string& residues, std::size_t widt
     }
 }
 
+// FASTA has no place for qualities: the confidences of reads and chromatogram calls are left out,
+// by design (FASTQ keeps them).
 class FastaWriter : public ArchiveWriter {
 public:
     using ArchiveWriter::ArchiveWriter;
@@ -28,17 +30,7 @@ protected:
     void writeEntry(const Velm::Sequence& seq, std::size_t index) override {
         std::string& out = entry_;
         out.clear();
-        out += '>';
-        out += text::tokenName(seq.name(), index + 1);
-        if (!seq.description().empty()) {
-            out += ' ';
-            std::string d = seq.description();
-            for (char& c : d)
-                if (c == '\n' || c == '\r')
-                    c = ' ';
-            out += d;
-        }
-        out += '\n';
+        appendTitle(out, '>', seq, index);
         out_.write(out);
         // Residues go out in large pieces so that big entries are not copied whole.
         const std::string& r = seq.residues();
@@ -130,7 +122,7 @@ protected:
 
 class RsfWriter : public ArchiveWriter {
 public:
-    explicit RsfWriter(const std::string& path) : ArchiveWriter(path) {
+    explicit RsfWriter(const OutputTarget& target) : ArchiveWriter(target) {
         out_.write("!!RICH_SEQUENCE 1.0\n..\n");
     }
 
@@ -171,7 +163,7 @@ protected:
 
 class MsfWriter : public ArchiveWriter {
 public:
-    explicit MsfWriter(const std::string& path) : ArchiveWriter(path), path_(path) {}
+    explicit MsfWriter(const OutputTarget& target) : ArchiveWriter(target), path_(target.path) {}
 
 protected:
     void writeEntry(const Velm::Sequence& seq, std::size_t index) override {
@@ -234,44 +226,62 @@ private:
 
 } // namespace
 
-std::unique_ptr<ArchiveWriter> makeFastaWriter(const std::string& path) {
-    return std::unique_ptr<ArchiveWriter>(new FastaWriter(path));
-}
-std::unique_ptr<ArchiveWriter> makeNbrfWriter(const std::string& path) {
-    return std::unique_ptr<ArchiveWriter>(new NbrfWriter(path));
-}
-std::unique_ptr<ArchiveWriter> makeGcgWriter(const std::string& path) {
-    return std::unique_ptr<ArchiveWriter>(new GcgWriter(path));
-}
-std::unique_ptr<ArchiveWriter> makeRsfWriter(const std::string& path) {
-    return std::unique_ptr<ArchiveWriter>(new RsfWriter(path));
-}
-std::unique_ptr<ArchiveWriter> makeMsfWriter(const std::string& path) {
-    return std::unique_ptr<ArchiveWriter>(new MsfWriter(path));
+void ArchiveWriter::appendTitle(std::string& out, char marker, const Velm::Sequence& seq,
+                                std::size_t index) {
+    out += marker;
+    out += text::tokenName(seq.name(), index + 1);
+    if (!seq.description().empty()) {
+        out += ' ';
+        const std::size_t start = out.size();
+        out += seq.description();
+        // The title is one line, whatever the description holds.
+        for (std::size_t i = start; i < out.size(); ++i)
+            if (out[i] == '\n' || out[i] == '\r')
+                out[i] = ' ';
+    }
+    out += '\n';
 }
 
-std::unique_ptr<ArchiveWriter> makeWriter(const char* format, const std::string& path) {
+std::unique_ptr<ArchiveWriter> makeFastaWriter(const OutputTarget& target) {
+    return std::unique_ptr<ArchiveWriter>(new FastaWriter(target));
+}
+std::unique_ptr<ArchiveWriter> makeNbrfWriter(const OutputTarget& target) {
+    return std::unique_ptr<ArchiveWriter>(new NbrfWriter(target));
+}
+std::unique_ptr<ArchiveWriter> makeGcgWriter(const OutputTarget& target) {
+    return std::unique_ptr<ArchiveWriter>(new GcgWriter(target));
+}
+std::unique_ptr<ArchiveWriter> makeRsfWriter(const OutputTarget& target) {
+    return std::unique_ptr<ArchiveWriter>(new RsfWriter(target));
+}
+std::unique_ptr<ArchiveWriter> makeMsfWriter(const OutputTarget& target) {
+    return std::unique_ptr<ArchiveWriter>(new MsfWriter(target));
+}
+
+std::unique_ptr<ArchiveWriter> makeWriter(const char* format, const OutputTarget& target) {
     if (format == SALSource::FASTA)
-        return makeFastaWriter(path);
+        return makeFastaWriter(target);
+    if (format == SALSource::FASTQ)
+        return makeFastqWriter(target);
     if (format == SALSource::GB)
-        return makeGenBankWriter(path, false);
+        return makeGenBankWriter(target, false);
     if (format == SALSource::GENPEPT)
-        return makeGenBankWriter(path, true);
+        return makeGenBankWriter(target, true);
     if (format == SALSource::EMBL)
-        return makeEmblWriter(path);
+        return makeEmblWriter(target);
     if (format == SALSource::SW)
-        return makeSwissWriter(path, true);
+        return makeSwissWriter(target, true);
     if (format == SALSource::SPT)
-        return makeSwissWriter(path, false);
+        return makeSwissWriter(target, false);
     if (format == SALSource::NBRF)
-        return makeNbrfWriter(path);
+        return makeNbrfWriter(target);
     if (format == SALSource::SSF)
-        return makeGcgWriter(path);
+        return makeGcgWriter(target);
     if (format == SALSource::MSF)
-        return makeMsfWriter(path);
+        return makeMsfWriter(target);
     if (format == SALSource::RSF)
-        return makeRsfWriter(path);
-    throw SeqArchiveError(std::string("Cannot create sequence file ") + path +
+        return makeRsfWriter(target);
+    throw SeqArchiveError(std::string("Cannot create sequence file ") + target.path +
                           ": the format cannot be written: " + (format ? format : ""));
 }
 
