@@ -8,13 +8,19 @@
 #include "Json.h"
 #include "Messages.h"
 #include "ModelReport.h"
+#include "StandardStreams.h"
 
 #include <contracts/SeqArchive.h>
 #include <factory/ModelFactory.h>
 
+#include <boost/make_shared.hpp>
+
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <cstdint>
 #include <iostream>
 #include <memory>
@@ -80,13 +86,32 @@ const char* streamingFormat(const std::string& output, const std::string& to) {
     return format && Ovik::SALSource::isWritable(format) ? format : nullptr;
 }
 
-Outcome stream(const std::string& input, const std::string& output, const std::string& from,
+// Where the entries come from: a file the factory reads, or standard input read as it arrives
+// (`streamed` names its archive format).
+struct Input {
+    std::string path;
+    std::string streamed;
+    StandardInput* standard = nullptr;
+};
+
+// Options of the output.
+struct Output {
+    std::string path;
+    int defaultQuality = -1;
+    bool standard() const { return isStandardStream(path); }
+};
+
+Outcome stream(const Input& input, const Output& output, const std::string& from,
                const char* format, ToolContext& ctx) {
     Outcome outcome;
     outcome.streamed = true;
     outcome.format = format;
-    boost::shared_ptr<Velm::ModelIter> iterator =
-        Ovik::GetModelFactory().iterate(input.c_str(), "", &ctx, from);
+    boost::shared_ptr<Velm::ModelIter> iterator;
+    if (!input.streamed.empty())
+        iterator.reset(new Ovik::SALArchiveModelIter(input.standard->archive(input.streamed, &ctx),
+                                                     "-", &ctx));
+    else
+        iterator = Ovik::GetModelFactory().iterate(input.path.c_str(), "", &ctx, from);
     if (!iterator)
         return outcome;
 
@@ -103,7 +128,10 @@ Outcome stream(const std::string& input, const std::string& output, const std::s
             if (!archive) {
                 if (outcome.format == Ovik::SALSource::GB && sequence->isProtein())
                     outcome.format = Ovik::SALSource::GENPEPT;
-                archive.reset(new Ovik::OSeqArchive(output, outcome.format, ""));
+                archive.reset(output.standard()
+                                  ? new Ovik::OSeqArchive(STDOUT_FILENO, output.path, outcome.format)
+                                  : new Ovik::OSeqArchive(output.path, outcome.format, ""));
+                archive->setDefaultQuality(output.defaultQuality);
             }
             Ovik::saveSequence(*sequence, *archive);
             ++outcome.sequences;
@@ -116,7 +144,7 @@ Outcome stream(const std::string& input, const std::string& output, const std::s
     if (ctx.hasErrors())
         return outcome;
     if (!archive) {
-        ctx.error(msg::NothingToConvert + input);
+        ctx.error(msg::NothingToConvert + (input.standard ? std::string("-") : input.path));
         return outcome;
     }
     archive->close();
@@ -124,42 +152,94 @@ Outcome stream(const std::string& input, const std::string& output, const std::s
     return outcome;
 }
 
-Outcome saveWhole(const std::string& input, const std::string& output, const std::string& type,
+// Every entry of standard input, read as an archive, in one sequence model.
+boost::shared_ptr<Velm::Model> readWhole(const Input& input, ToolContext& ctx) {
+    std::unique_ptr<Ovik::ISeqArchive> archive = input.standard->archive(input.streamed, &ctx);
+    boost::shared_ptr<Velm::SeqModel> model(new Velm::SeqModel);
+    while (!archive->atEnd())
+        model->addSeq(Ovik::createSequence(*archive));
+    model->setURL("-");
+    return model;
+}
+
+Outcome saveWhole(const Input& input, const Output& output, const std::string& type,
                   const std::string& from, const std::string& to, ToolContext& ctx) {
     Outcome outcome;
     outcome.format = to;
-    boost::shared_ptr<Velm::Model> model = openModel(input, type, from, &ctx);
+    boost::shared_ptr<Velm::Model> model =
+        input.streamed.empty() ? openModel(input.path, type, from, &ctx) : readWhole(input, ctx);
     if (!model || model->empty()) {
         if (!ctx.hasErrors())
-            ctx.error(msg::NothingOpened + input);
+            ctx.error(msg::NothingOpened + (input.standard ? std::string("-") : input.path));
         return outcome;
     }
     outcome.models = 1;
     if (auto* bio = dynamic_cast<Velm::BioModel*>(model.get()))
         outcome.sequences = bio->sequences().size();
     Ovik::ModelFactory& factory = Ovik::GetModelFactory();
-    outcome.ok = to.empty() ? factory.save(output.c_str(), *model, &ctx)
-                            : factory.save(output.c_str(), *model, to.c_str(), &ctx);
+    // The FASTQ writer behind the factory is given the default quality by replacing the source.
+    if (output.defaultQuality >= 0)
+        factory.addSource(boost::make_shared<Ovik::FastqModelSource>(output.defaultQuality), true);
+    // Writers that take a path write standard output's file in a private folder first.
+    TempFolder folder;
+    const std::string target = output.standard() ? folder.file("stdout") : output.path;
+    outcome.ok = to.empty() ? factory.save(target.c_str(), *model, &ctx)
+                            : factory.save(target.c_str(), *model, to.c_str(), &ctx);
+    if (outcome.ok && output.standard() && !copyToStandardOutput(target)) {
+        ctx.error(msg::CannotWrite + output.path + ": " + std::strerror(errno));
+        outcome.ok = false;
+    }
     if (!outcome.ok && !ctx.hasErrors())
-        ctx.error(msg::CannotWrite + output);
+        ctx.error(msg::CannotWrite + output.path);
     return outcome;
 }
 
+int defaultQualityOf(const Arguments& args) {
+    if (!args.has("default-quality"))
+        return -1;
+    const std::string text = args.get("default-quality");
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || value < 0 || value > 93)
+        throw UsageError(msg::BadQuality + text + "'");
+    return static_cast<int>(value);
+}
+
 int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
-    const std::string input = args.positional()[0];
-    const std::string output = args.positional()[1];
+    const std::string inputPath = args.positional()[0];
     const std::string from = args.get("from");
     const std::string to = args.get("to");
+    Output output;
+    output.path = args.positional()[1];
+    output.defaultQuality = defaultQualityOf(args);
+    if (output.standard() && to.empty())
+        throw UsageError(msg::StandardOutputNeedsFormat);
+    if (output.standard() && args.flag("json"))
+        throw UsageError(msg::JsonWithStandardOutput);
+
+    // Standard input: a sequence archive is read as it arrives, anything else through a file.
+    Input input;
+    input.path = inputPath;
+    std::unique_ptr<StandardInput> standardInput;
+    if (isStandardStream(inputPath)) {
+        standardInput.reset(new StandardInput);
+        input.standard = standardInput.get();
+        input.streamed = standardInput->streamFormat(from);
+        if (input.streamed.empty())
+            input.path = standardInput->spool();
+    }
 
     bool chromatogram = false;
-    const std::string type = modelClassFor(input, args.get("type"), from, &ctx, &chromatogram);
+    const std::string type =
+        input.streamed.empty() ? modelClassFor(input.path, args.get("type"), from, &ctx, &chromatogram)
+                               : args.get("type", Velm::SeqModel::className);
     Outcome outcome;
     if (type.empty()) {
-        ctx.error(msg::CannotClassify + input + msg::TypeHint);
+        ctx.error(msg::CannotClassify + inputPath + msg::TypeHint);
     } else {
         // Only sequence archives stream; a chromatogram is one sequence and is read whole.
         const char* format = type == Velm::SeqModel::className && !chromatogram
-                                 ? streamingFormat(output, to)
+                                 ? streamingFormat(output.path, to)
                                  : nullptr;
         outcome = format ? stream(input, output, from, format, ctx)
                          : saveWhole(input, output, type, from, to, ctx);
@@ -170,8 +250,8 @@ int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         json.beginObject();
         json.field("command", "convert");
         json.field("ok", outcome.ok);
-        json.field("input", input);
-        json.field("output", output);
+        json.field("input", inputPath);
+        json.field("output", output.path);
         json.field("class", type);
         if (outcome.format.empty())
             json.key("format").null();
@@ -183,9 +263,9 @@ int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         ctx.writeJson(json);
         json.endObject();
         json.finish();
-    } else if (outcome.ok) {
-        out << "wrote " << output << ": " << outcome.sequences
-            << (outcome.sequences == 1 ? " sequence" : " sequences") << " from " << input;
+    } else if (outcome.ok && !output.standard()) {
+        out << "wrote " << output.path << ": " << outcome.sequences
+            << (outcome.sequences == 1 ? " sequence" : " sequences") << " from " << inputPath;
         if (outcome.streamed)
             out << " (" << outcome.format << ", streamed entry by entry)\n";
         else if (!outcome.format.empty())
@@ -204,10 +284,14 @@ const Command kConvertCommand = {
      "archive format (FASTA, GenBank, EMBL, ...) is streamed entry by entry, so files of any size\n"
      "convert in constant memory; a progress line is shown on stderr when it is a terminal.\n"
      "Anything else is opened whole and saved through the factory. An existing OUT is replaced\n"
-     "only when the conversion succeeds.\n",
+     "only when the conversion succeeds.\n"
+     "IN - reads standard input (its format judged from its first bytes unless --from names\n"
+     "it); OUT - writes standard output, in the format --to names. FASTQ output needs the\n"
+     "qualities of every sequence (reads, chromatogram calls) or --default-quality.\n",
      {{"type", "CLASS", "open IN as this model class instead of detecting it"},
       {"from", "NAME", "read IN in this format"},
-      {"to", "NAME", "write OUT in this format instead of the one its extension names"}},
+      {"to", "NAME", "write OUT in this format instead of the one its extension names"},
+      {"default-quality", "Q", "Phred quality (0-93) for FASTQ output of sequences without qualities"}},
      2,
      2},
     &runConvert};

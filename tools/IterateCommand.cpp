@@ -3,12 +3,14 @@
 #include "Commands.h"
 #include "Json.h"
 #include "Messages.h"
+#include "StandardStreams.h"
 
 #include <factory/ModelFactory.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <memory>
 
 namespace mftool {
 
@@ -77,9 +79,21 @@ int runIterate(const Arguments& args, ToolContext& ctx, std::ostream& out) {
 
     std::size_t count = 0;
     bool opened = false;
+    std::unique_ptr<StandardInput> input;
     try {
-        boost::shared_ptr<Velm::ModelIter> iterator =
-            Ovik::GetModelFactory().iterate(path.c_str(), qualifier.c_str(), &ctx, format);
+        boost::shared_ptr<Velm::ModelIter> iterator;
+        if (isStandardStream(path)) {
+            // A sequence archive is read as it arrives; anything else through a file.
+            input.reset(new StandardInput);
+            const std::string streamed = input->streamFormat(format);
+            if (!streamed.empty())
+                iterator.reset(new Ovik::SALArchiveModelIter(input->archive(streamed, &ctx), path, &ctx));
+            else
+                iterator = Ovik::GetModelFactory().iterate(input->spool().c_str(), qualifier.c_str(),
+                                                           &ctx, format);
+        } else {
+            iterator = Ovik::GetModelFactory().iterate(path.c_str(), qualifier.c_str(), &ctx, format);
+        }
         opened = static_cast<bool>(iterator);
         while (iterator) {
             boost::shared_ptr<Velm::Model> model = iterator->next();
@@ -117,7 +131,8 @@ const Command kIterateCommand = {
      "Prints one line per model: its number, class, and its first sequence's name, length and\n"
      "molecule type. Models are read one at a time and dropped, so files of any size run in\n"
      "constant memory. A file with no entries is not an error; an iteration that stops on an\n"
-     "error is (exit 1, after the models read so far).\n",
+     "error is (exit 1, after the models read so far). PATH - reads standard input (its format\n"
+     "is judged from its first bytes unless --format names it).\n",
      {{"format", "NAME", "read the file in this format"},
       {"qualifier", "Q", "passed to the format readers untouched"}},
      1,

@@ -30,6 +30,9 @@ constexpr const char* NotAChromatogram = "not a readable chromatogram: ";
 constexpr const char* NotAChromatogramFormat = "not a chromatogram format: ";
 constexpr const char* CannotWrite = "cannot write ";
 constexpr const char* NoModels = "no models in ";
+constexpr const char* StandardOutputNeedsFormat = "writing to standard output (-) needs --to NAME";
+constexpr const char* JsonWithStandardOutput = "--json cannot be used when writing to standard output (-)";
+constexpr const char* BadQuality = "--default-quality takes a Phred quality from 0 to 93, not '";
 
 } // namespace msg
 } // namespace mftool
