@@ -137,8 +137,8 @@ int getTypes(const std::vector<std::string>& files, Floor floor, bool withoutSou
     const bool statOnly = floor != Floor::None;
     Ovik::ModelFactory* factory = statOnly ? nullptr : &Ovik::GetModelFactory();
     if (factory && withoutSources)
-        for (const char* name : {"MMSAModelSource", "MSFModelSource", "NexusModelSource", "PHYModelSource",
-                                 "XMLModelSource"})
+        for (const char* name : {"FastqModelSource", "MMSAModelSource", "MSFModelSource",
+                                 "NexusModelSource", "PHYModelSource", "XMLModelSource"})
             factory->removeSource(name);
     std::size_t classified = 0;
     auto start = Clock::now();

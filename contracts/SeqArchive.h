@@ -219,7 +219,8 @@ private:
 /// through the archive layer's FASTQ reader and writer.
 /// - handles(path): a FORMAT@@FILE path whose FORMAT is a FASTQ name (FASTQ, fastq, fq); a file
 ///   whose content is FASTQ; a name ending in .fq or .fastq, also followed by .gz, .bz2, .xz or
-///   .zst, unless its content is of another known format (a file yet to be written included).
+///   .zst (a file yet to be written included), unless its content is marked as another format
+///   (a '>' line, a LOCUS line, ...).
 /// - getType(path): Velm::SeqModel::className for an existing file it handles, else "".
 /// - retrieve: appends one Velm::NASequence per read to any Velm::BioModel, the qualities as Phred
 ///   confidences, and sets the encoding "FASTQ". A malformed record ends the reading with one

@@ -53,13 +53,16 @@ bool mayBeFastq(const std::string& file) {
     return false;
 }
 
-// Ours: FASTQ content, or a FASTQ name over content of no other known format.
+// Ours: FASTQ content, or a FASTQ name over content that no other format marks as its own. Plain
+// letters (which the archive probe calls Staden) and file lists are not marks: a FASTQ name wins
+// over them.
 bool claims(const std::string& file) {
     const bool named = hasFastqName(file);
     if (!named && !mayBeFastq(file))
         return false;
     const std::string format = SeqArchive::GetFileFormat(file);
-    return format == SALSource::FASTQ || (named && format.empty());
+    return format == SALSource::FASTQ ||
+           (named && (format.empty() || format == SALSource::STADEN || format == SALSource::LST));
 }
 
 void report(cmn::OpContext* ctx, const std::string& text) {
