@@ -17,6 +17,10 @@ struct ToolRun {
 /// its output streams whole.
 ToolRun runTool(const std::vector<std::string>& args);
 
+/// The same with `input` fed to the tool's stdin through a pipe (not a file), as a shell pipeline
+/// would.
+ToolRun runToolWithInput(const std::vector<std::string>& args, const std::string& input);
+
 } // namespace mftest
 
 #endif
