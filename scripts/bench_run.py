@@ -31,6 +31,8 @@ SCRATCH = tempfile.mkdtemp(prefix="mf-bench-", dir="/dev/shm" if os.path.isdir("
 
 LONG = os.path.join(DATA, "long.fa")
 READS = os.path.join(DATA, "reads.fa")
+FASTQ = os.path.join(DATA, "reads.fq")
+FASTQ_GZ = FASTQ + ".gz"
 GB = os.path.join(DATA, "records.gb")
 EMBL = os.path.join(DATA, "records.embl")
 TRACES = [os.path.join(DATA, "traces", d) for d in ("abi", "scf", "ztr")]
@@ -179,6 +181,14 @@ def main():
         Program("ours (factory open)", [DRIVER, "load", READS], mb(READS), note_key="ratio"),
         Program("Biopython SeqIO.to_dict", py(BIO_LOAD % READS), mb(READS), note_key="ratio")])
 
+    measure("1M FASTQ reads (%.0f MB), read" % mb(FASTQ), [
+        Program("ours", [DRIVER, "read", FASTQ], mb(FASTQ)),
+        cat(FASTQ),
+        Program("seqtk seq", ["seqtk", "seq", FASTQ], mb(FASTQ), nul),
+        Program("seqkit seq -j 1", ["seqkit", "seq", "-j", "1", FASTQ], mb(FASTQ), nul),
+        Program("seqkit stats -j 1", ["seqkit", "stats", "-j", "1", FASTQ], mb(FASTQ), nul),
+        Program("Biopython SeqIO.parse", py(BIO_PARSE % (FASTQ, "fastq")), mb(FASTQ))])
+
     for W, path, fmt in (("100 MB GenBank, features kept", GB, "genbank"),
                          ("50 MB EMBL, features kept", EMBL, "embl")):
         measure(W + ": read", [
@@ -212,8 +222,16 @@ def main():
         Program("stat + open + read 32 KiB (content floor)", [DRIVER, "head", MIXED]),
         Program("stat (floor)", [DRIVER, "stat", MIXED])], INTERLEAVED_REPS)
 
-    for name, path in (("200 MB FASTA", LONG), ("1M reads", READS), ("100 MB GenBank", GB), ("50 MB EMBL", EMBL)):
+    for name, path in (("200 MB FASTA", LONG), ("100 MB GenBank", GB), ("50 MB EMBL", EMBL)):
         measure("iterate, " + name, [Program("ours (modelfactory iterate)", [TOOL, "iterate", path], mb(path), nul)])
+    # Short reads, one model per read, side by side with the fastest readers of each file.
+    for name, path in (("iterate, 1M reads (FASTA)", READS), ("iterate, 1M reads (FASTQ)", FASTQ),
+                       ("iterate, 1M reads (FASTQ, gzip)", FASTQ_GZ)):
+        measure(name, [
+            Program("ours (modelfactory iterate)", [TOOL, "iterate", path], mb(path), nul),
+            Program("seqtk seq", ["seqtk", "seq", path], mb(path), nul),
+            Program("seqkit seq -j 1", ["seqkit", "seq", "-j", "1", path], mb(path), nul),
+            Program("seqkit stats -j 1", ["seqkit", "stats", "-j", "1", path], mb(path), nul)])
 
     report(time.time() - started)
 
@@ -227,6 +245,9 @@ TARGETS = {
     "100 MB GenBank -> FASTA": [("seqret -feature", 1.0), ("seqret (drops features)", 1.0)],
     "50 MB EMBL -> FASTA": [("seqret -feature", 1.0), ("seqret (drops features)", 1.0)],
     "2,000 chromatograms (ABI+SCF+ZTR)": [("io_lib read_reading (floor)", 1 / 1.10)],
+    "iterate, 1M reads (FASTA)": [("seqtk seq", 1.0)],
+    "iterate, 1M reads (FASTQ)": [("seqtk seq", 1.0)],
+    "iterate, 1M reads (FASTQ, gzip)": [("seqtk seq", 2.0)],
 }
 
 

@@ -5,6 +5,8 @@ Usage: gen_bench_data.py OUTDIR [TESTDATA]
 
   long.fa        200 MB multi-FASTA, entries of 1 to 5 Mbp, 60 residues a line
   reads.fa       1,000,000 short reads (60-110 bp, one line each), about 100 MB
+  reads.fq       1,000,000 reads of 150 bases with Phred+33 qualities, about 320 MB
+  reads.fq.gz    the same, gzip-compressed
   records.gb     100 MB multi-record GenBank, every record with a feature table
   records.embl   50 MB multi-record EMBL, every entry with a feature table
   traces/{abi,scf,ztr}/   2,000 chromatograms: copies of the real ABI, SCF and ZTR samples
@@ -92,6 +94,38 @@ def gen_reads(path):
         out.write("".join(chunk))
 
     write_atomic(path, writer)
+
+
+def gen_fastq(path):
+    count = int(1_000_000 * SCALE)
+    bases = Bases(23)
+    rng = random.Random(24)
+    # Qualities as instruments write them: high along most of the read, falling towards its end.
+    pool = "".join(chr(33 + q) for q in (rng.choice((37, 37, 37, 32, 25, 14, 2)) for _ in range(1 << 20)))
+
+    def writer(out):
+        chunk = []
+        for i in range(count):
+            start = rng.randrange(0, len(pool) - 150)
+            chunk.append("@read%07d/1 lane=%d\n%s\n+\n%s\n" % (i, i % 8 + 1, bases.take(150),
+                                                             pool[start:start + 150]))
+            if len(chunk) == 10000:
+                out.write("".join(chunk))
+                chunk = []
+        out.write("".join(chunk))
+
+    write_atomic(path, writer)
+
+
+def gen_fastq_gz(path):
+    import gzip
+    plain = path[:-3]
+    if not done(plain):
+        gen_fastq(plain)
+    tmp = path + ".part"
+    with open(plain, "rb") as src, gzip.open(tmp, "wb", compresslevel=6) as dst:
+        shutil.copyfileobj(src, dst, 1 << 20)
+    os.replace(tmp, path)
 
 
 PROTEIN = "MKVLAWGHSTREDQNPYFCI"
@@ -260,8 +294,9 @@ def main():
     testdata = sys.argv[2] if len(sys.argv) > 2 else os.path.join(
         os.path.dirname(os.path.abspath(__file__)), "..", "tests", "data")
     os.makedirs(outdir, exist_ok=True)
-    for name, gen in (("long.fa", gen_long_fasta), ("reads.fa", gen_reads),
-                      ("records.gb", gen_genbank), ("records.embl", gen_embl)):
+    for name, gen in (("long.fa", gen_long_fasta), ("reads.fa", gen_reads), ("reads.fq", gen_fastq),
+                      ("reads.fq.gz", gen_fastq_gz), ("records.gb", gen_genbank),
+                      ("records.embl", gen_embl)):
         path = os.path.join(outdir, name)
         if not done(path):
             print("gen_bench_data: writing %s" % path, file=sys.stderr)

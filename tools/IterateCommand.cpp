@@ -8,36 +8,117 @@
 #include <factory/ModelFactory.h>
 
 #include <cstdint>
-#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
+#include <typeinfo>
+#include <vector>
 
 namespace mftool {
 
 namespace {
 
-void printLine(std::ostream& out, std::size_t index, const Velm::Model& model) {
-    char head[64];
-    std::snprintf(head, sizeof head, "%6zu  %-12s", index, model.getType());
-    out << head << "  ";
-    auto* bio = dynamic_cast<const Velm::BioModel*>(&model);
-    if (!bio) {
-        out << "(no sequences)\n";
+// Lines of output gathered in one buffer and written in large pieces. With a model per short read,
+// these lines are much of the command's work: they are put together with plain copies.
+class LineBuffer {
+public:
+    explicit LineBuffer(std::ostream& out) : out_(out) { buffer_.resize(kSize); }
+    ~LineBuffer() { flush(); }
+
+    /// Room for `size` more bytes.
+    void reserve(std::size_t size) {
+        if (used_ + size > buffer_.size()) {
+            flush();
+            if (size > buffer_.size())
+                buffer_.resize(size);
+        }
+    }
+    /// `text` left-aligned in `width` columns; a longer text is kept whole. reserve() first.
+    void left(const char* text, std::size_t size, std::size_t width) {
+        std::memcpy(&buffer_[used_], text, size);
+        used_ += size;
+        if (size < width) {
+            std::memset(&buffer_[used_], ' ', width - size);
+            used_ += width - size;
+        }
+    }
+    void left(const char* text, std::size_t width) { left(text, std::strlen(text), width); }
+    /// `value` right-aligned in `width` columns. reserve() first.
+    void number(std::size_t value, std::size_t width) {
+        char digits[24];
+        char* const end = digits + sizeof digits;
+        char* p = end;
+        do {
+            *--p = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value != 0);
+        const std::size_t size = static_cast<std::size_t>(end - p);
+        if (size < width) {
+            std::memset(&buffer_[used_], ' ', width - size);
+            used_ += width - size;
+        }
+        std::memcpy(&buffer_[used_], p, size);
+        used_ += size;
+    }
+    void flush() {
+        out_.write(buffer_.data(), static_cast<std::streamsize>(used_));
+        used_ = 0;
+    }
+
+private:
+    static constexpr std::size_t kSize = 1u << 16;
+    std::ostream& out_;
+    std::vector<char> buffer_;
+    std::size_t used_ = 0;
+};
+
+// Whether models of a class hold sequences, asked of the first model of each class met: an
+// iterator yields models of one class, and a cast across the libraries costs as much as the rest
+// of a line.
+class SequenceHolders {
+public:
+    const Velm::BioModel* of(const Velm::Model& model) {
+        const std::type_info* type = &typeid(model);
+        if (type != type_) {
+            type_ = type;
+            holds_ = dynamic_cast<const Velm::BioModel*>(&model) != nullptr;
+        }
+        // Objects of one class are all sequence models or none is.
+        return holds_ ? static_cast<const Velm::BioModel*>(&model) : nullptr;
+    }
+
+private:
+    const std::type_info* type_ = nullptr;
+    bool holds_ = false;
+};
+
+// "index  class  name  length  molecule", as "%6zu  %-12s  %-24s %9zu  %s".
+void printLine(LineBuffer& out, SequenceHolders& holders, std::size_t index, const Velm::Model& model) {
+    const char* type = model.getType();
+    const Velm::BioModel* bio = holders.of(model);
+    const Velm::Sequence* first =
+        bio && !bio->sequences().empty() ? bio->sequences().front().get() : nullptr;
+    // Numbers take at most 20 digits; the fixed texts are short.
+    out.reserve(128 + std::strlen(type) + (first ? first->name().size() : 0));
+    out.number(index, 6);
+    out.left("  ", 2, 2);
+    out.left(type, 12);
+    out.left("  ", 2, 2);
+    if (!first) {
+        out.left(bio ? "(empty)\n" : "(no sequences)\n", 0);
         return;
     }
-    const auto& sequences = bio->sequences();
-    if (sequences.empty()) {
-        out << "(empty)\n";
-        return;
+    out.left(first->name().data(), first->name().size(), 24);
+    out.left(" ", 1, 1);
+    out.number(first->length(), 9);
+    out.left("  ", 2, 2);
+    out.left(Velm::Sequence::moleculeTypeName(first->moleculeType()), 0);
+    if (bio->sequences().size() > 1) {
+        out.left("  (+", 4, 4);
+        out.number(bio->sequences().size() - 1, 0);
+        out.left(" more sequences)", 0);
     }
-    const Velm::Sequence& first = *sequences.front();
-    char line[96];
-    std::snprintf(line, sizeof line, "%-24s %9zu  %s", first.name().c_str(), first.length(),
-                  Velm::Sequence::moleculeTypeName(first.moleculeType()));
-    out << line;
-    if (sequences.size() > 1)
-        out << "  (+" << sequences.size() - 1 << " more sequences)";
-    out << '\n';
+    out.left("\n", 1, 1);
 }
 
 void writeModel(JsonWriter& json, std::size_t index, const Velm::Model& model) {
@@ -79,6 +160,8 @@ int runIterate(const Arguments& args, ToolContext& ctx, std::ostream& out) {
 
     std::size_t count = 0;
     bool opened = false;
+    LineBuffer text(out);
+    SequenceHolders holders;
     std::unique_ptr<StandardInput> input;
     try {
         boost::shared_ptr<Velm::ModelIter> iterator;
@@ -100,15 +183,17 @@ int runIterate(const Arguments& args, ToolContext& ctx, std::ostream& out) {
             if (!model)
                 break;
             ++count;
-            if (json)
+            if (json) {
                 writeModel(writer, count, *model);
-            else
-                printLine(out, count, *model);
+                continue;
+            }
+            printLine(text, holders, count, *model);
         }
     } catch (const std::exception& e) {
         // Reported here rather than by the caller so that the JSON document is still closed.
         ctx.error(e.what());
     }
+    text.flush();
     if (!opened && !ctx.hasErrors())
         ctx.error(msg::NoModels + path);
     const bool ok = opened && !ctx.hasErrors();

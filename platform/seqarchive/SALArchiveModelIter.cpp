@@ -1,5 +1,7 @@
 #include <contracts/SeqArchive.h>
 
+#include <boost/make_shared.hpp>
+
 namespace Ovik {
 
 struct SALArchiveModelIter::State {
@@ -74,7 +76,8 @@ boost::shared_ptr<Velm::Model> SALArchiveModelIter::next() {
             return boost::shared_ptr<Velm::Model>();
         }
         boost::shared_ptr<Velm::Sequence> seq = createSequence(*s.archive);
-        boost::shared_ptr<Velm::SeqModel> model(new Velm::SeqModel);
+        // One allocation for the model and its count: there is a model per entry.
+        boost::shared_ptr<Velm::SeqModel> model = boost::make_shared<Velm::SeqModel>();
         model->addSeq(seq);
         model->setURL(s.path);
         model->setEncoding("SAL");
