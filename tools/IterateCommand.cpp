@@ -14,6 +14,8 @@
 #include <typeinfo>
 #include <vector>
 
+#include <unistd.h>
+
 namespace mftool {
 
 namespace {
@@ -22,8 +24,17 @@ namespace {
 // these lines are much of the command's work: they are put together with plain copies.
 class LineBuffer {
 public:
-    explicit LineBuffer(std::ostream& out) : out_(out) { buffer_.resize(kSize); }
+    /// A terminal sees each line as it comes, between the messages on stderr (`eachLine`); a pipe
+    /// or a file gets large writes.
+    LineBuffer(std::ostream& out, bool eachLine) : out_(out), eachLine_(eachLine) {
+        buffer_.resize(kSize);
+    }
     ~LineBuffer() { flush(); }
+    /// Ends a line: written at once when each line is.
+    void endLine() {
+        if (eachLine_)
+            flush();
+    }
 
     /// Room for `size` more bytes.
     void reserve(std::size_t size) {
@@ -68,6 +79,7 @@ public:
 private:
     static constexpr std::size_t kSize = 1u << 16;
     std::ostream& out_;
+    bool eachLine_;
     std::vector<char> buffer_;
     std::size_t used_ = 0;
 };
@@ -160,7 +172,7 @@ int runIterate(const Arguments& args, ToolContext& ctx, std::ostream& out) {
 
     std::size_t count = 0;
     bool opened = false;
-    LineBuffer text(out);
+    LineBuffer text(out, ::isatty(STDOUT_FILENO) == 1);
     SequenceHolders holders;
     std::unique_ptr<StandardInput> input;
     try {
@@ -188,6 +200,7 @@ int runIterate(const Arguments& args, ToolContext& ctx, std::ostream& out) {
                 continue;
             }
             printLine(text, holders, count, *model);
+            text.endLine();
         }
     } catch (const std::exception& e) {
         // Reported here rather than by the caller so that the JSON document is still closed.
