@@ -78,43 +78,38 @@ def gen_long_fasta(path):
     write_atomic(path, writer)
 
 
+def write_chunked(out, records):
+    """Writes the records' texts in chunks of 10,000: one write call each."""
+    chunk = []
+    for record in records:
+        chunk.append(record)
+        if len(chunk) == 10000:
+            out.write("".join(chunk))
+            chunk = []
+    out.write("".join(chunk))
+
+
 def gen_reads(path):
     count = int(1_000_000 * SCALE)
     bases = Bases(21)
     rng = random.Random(22)
-
-    def writer(out):
-        chunk = []
-        for i in range(count):
-            length = rng.randrange(60, 111)
-            chunk.append(">read%07d/1 lane=%d\n%s\n" % (i, i % 8 + 1, bases.take(length)))
-            if len(chunk) == 10000:
-                out.write("".join(chunk))
-                chunk = []
-        out.write("".join(chunk))
-
-    write_atomic(path, writer)
+    write_atomic(path, lambda out: write_chunked(
+        out, (">read%07d/1 lane=%d\n%s\n" % (i, i % 8 + 1, bases.take(rng.randrange(60, 111)))
+              for i in range(count))))
 
 
 def gen_fastq(path):
     count = int(1_000_000 * SCALE)
     bases = Bases(23)
     rng = random.Random(24)
-    # Qualities as instruments write them: high along most of the read, falling towards its end.
+    # Qualities from the few binned values that current instruments write.
     pool = "".join(chr(33 + q) for q in (rng.choice((37, 37, 37, 32, 25, 14, 2)) for _ in range(1 << 20)))
 
-    def writer(out):
-        chunk = []
-        for i in range(count):
-            start = rng.randrange(0, len(pool) - 150)
-            chunk.append("@read%07d/1 lane=%d\n%s\n+\n%s\n" % (i, i % 8 + 1, bases.take(150),
-                                                             pool[start:start + 150]))
-            if len(chunk) == 10000:
-                out.write("".join(chunk))
-                chunk = []
-        out.write("".join(chunk))
+    def record(i):
+        start = rng.randrange(0, len(pool) - 150)
+        return "@read%07d/1 lane=%d\n%s\n+\n%s\n" % (i, i % 8 + 1, bases.take(150), pool[start:start + 150])
 
-    write_atomic(path, writer)
+    write_atomic(path, lambda out: write_chunked(out, (record(i) for i in range(count))))
 
 
 def gen_fastq_gz(path):

@@ -70,16 +70,28 @@ void report(cmn::OpContext* ctx, const std::string& text) {
         ctx->error(text);
 }
 
-// The file part of a path whose format part, if any, names FASTQ; reports and returns false
-// otherwise.
-bool fileOf(const char* path, std::string& file, cmn::OpContext* ctx) {
+// The model as a sequence model, with `file` set to the path's file part, when the path's format
+// part (if any) names FASTQ and the model can hold sequences; otherwise null, after a report.
+Velm::BioModel* sequencesOf(const char* path, Velm::Model& model, std::string& file,
+                            cmn::OpContext* ctx) {
     const cmn::QualifiedPath split(path ? path : "");
     file = split.file;
     if (split.qualified && !isFastqName(split.format)) {
         report(ctx, file + kOtherFormat + split.format);
-        return false;
+        return nullptr;
     }
-    return true;
+    auto* bio = dynamic_cast<Velm::BioModel*>(&model);
+    if (!bio)
+        report(ctx, file + kNotSequenceModel);
+    return bio;
+}
+
+// True when `format` names FASTQ; otherwise false, after a report.
+bool namesFastq(const char* path, const char* format, cmn::OpContext* ctx) {
+    if (format && isFastqName(format))
+        return true;
+    report(ctx, cmn::QualifiedPath(path ? path : "").file + kNotSupported + (format ? format : ""));
+    return false;
 }
 
 // One sequence model per read, through the archive layer's iterator, marked as FASTQ.
@@ -137,23 +149,15 @@ bool FastqModelSource::supports(const char* format) const { return format && isF
 
 bool FastqModelSource::retrieve(const char* path, Velm::Model& model, const char* format,
                                 cmn::OpContext* ctx, const char* qualifier) {
-    if (!supports(format)) {
-        report(ctx, cmn::QualifiedPath(path ? path : "").file + kNotSupported + (format ? format : ""));
-        return false;
-    }
-    return retrieve(path, model, ctx, qualifier);
+    return namesFastq(path, format, ctx) && retrieve(path, model, ctx, qualifier);
 }
 
 bool FastqModelSource::retrieve(const char* path, Velm::Model& model, cmn::OpContext* ctx,
                                 const char* /*qualifier*/) {
     std::string file;
-    if (!fileOf(path, file, ctx))
+    Velm::BioModel* bio = sequencesOf(path, model, file, ctx);
+    if (!bio)
         return false;
-    auto* bio = dynamic_cast<Velm::BioModel*>(&model);
-    if (!bio) {
-        report(ctx, file + kNotSequenceModel);
-        return false;
-    }
     try {
         ISeqArchive archive(file, SALSource::FASTQ, "");
         archive.setContext(ctx);
@@ -170,22 +174,14 @@ bool FastqModelSource::retrieve(const char* path, Velm::Model& model, cmn::OpCon
 
 bool FastqModelSource::save(const char* path, Velm::Model& model, const char* format,
                             cmn::OpContext* ctx) {
-    if (!supports(format)) {
-        report(ctx, cmn::QualifiedPath(path ? path : "").file + kNotSupported + (format ? format : ""));
-        return false;
-    }
-    return save(path, model, ctx);
+    return namesFastq(path, format, ctx) && save(path, model, ctx);
 }
 
 bool FastqModelSource::save(const char* path, Velm::Model& model, cmn::OpContext* ctx) {
     std::string file;
-    if (!fileOf(path, file, ctx))
+    Velm::BioModel* bio = sequencesOf(path, model, file, ctx);
+    if (!bio)
         return false;
-    auto* bio = dynamic_cast<Velm::BioModel*>(&model);
-    if (!bio) {
-        report(ctx, file + kNotSequenceModel);
-        return false;
-    }
     if (bio->empty()) {
         report(ctx, file + kNothingToSave);
         return false;
