@@ -138,7 +138,8 @@ int getTypes(const std::vector<std::string>& files, Floor floor, bool withoutSou
     Ovik::ModelFactory* factory = statOnly ? nullptr : &Ovik::GetModelFactory();
     if (factory && withoutSources)
         for (const char* name : {"FastqModelSource", "MMSAModelSource", "MSFModelSource",
-                                 "NexusModelSource", "PHYModelSource", "XMLModelSource"})
+                                 "NexusModelSource", "PHYModelSource", "XMLModelSource",
+                                 "ZCompressedFileSource"})
             factory->removeSource(name);
     std::size_t classified = 0;
     auto start = Clock::now();

@@ -97,6 +97,7 @@ void BM_GetTypeKnownExtension(benchmark::State& state) {
         removeBuiltIn<Ovik::PHYModelSource>(factory);
         removeBuiltIn<Ovik::MMSAModelSource>(factory);
         removeBuiltIn<Ovik::FastqModelSource>(factory);
+        factory.removeSource("ZCompressedFileSource");
     }
     const long opens = g_opens, bytes = readBytesSoFar();
     for (auto _ : state)

@@ -13,6 +13,10 @@
 #include <string>
 #include <string_view>
 
+namespace cmn {
+class InputStream;
+}
+
 namespace Ovik {
 
 /// Thrown by the archive library: opening, reading (with path and line) and writing failures.
@@ -82,16 +86,22 @@ public:
     /// The format name the content has, judged from its first 64 KiB as GetFileFormat judges a
     /// file; "" when nothing matches. Consumes nothing.
     std::string format();
+    /// True when the content is white space only (judged from its first 64 KiB, and only when
+    /// that is all of it).
+    bool blank();
     /// Writes all of the content (unpacked) that no one has read yet to descriptor `fd`, for
     /// readers that need a file. Throws SeqArchiveError on a read or write error.
     void copyTo(int fd);
 
 private:
     friend class SeqArchive;
-    std::unique_ptr<LineSource> take();
+    cmn::InputStream& input();
+    LineSource take();
 
     std::string name_;
-    std::unique_ptr<LineSource> source_;
+    std::unique_ptr<cmn::InputStream> in_; // null once an archive took the stream over
+    std::string head_;                     // read ahead, not yet handed on
+    bool ended_ = false;
 };
 
 /// An archive file opened for reading or writing.

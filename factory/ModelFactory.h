@@ -17,6 +17,7 @@
 namespace Ovik {
 class ModelFactory;
 class ModelFactoryTestAccess;
+class CompressedFileSource;
 } // namespace Ovik
 
 /// The one factory of the process, created on the first call. The first call must return before
@@ -118,6 +119,7 @@ public:
 private:
     friend ModelFactory& ::GetModelFactory();
     friend class ModelFactoryTestAccess;
+    friend class CompressedFileSource; // writes through the factory's archive route
 
     ModelFactory();
 

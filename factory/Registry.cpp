@@ -1,6 +1,8 @@
 // The factory object: its creation and end, the source registry and the merged format list.
 #include "factory/ModelFactory.h"
 
+#include "factory/CompressedFileSource.h"
+
 #include <contracts/AlignFormats.h>
 #include <contracts/SeqArchive.h>
 #include <contracts/XmlSource.h>
@@ -62,6 +64,8 @@ ModelFactory::ModelFactory() {
     addBuiltIn<NexusModelSource>(*this);
     addBuiltIn<MSFModelSource>(*this);
     addBuiltIn<FastqModelSource>(*this);
+    // Compressed files, judged by their decompressed content (its name sorts last).
+    addSource(boost::shared_ptr<Velm::ModelSource>(new CompressedFileSource(*this)), false);
 }
 
 // Members go in reverse order of declaration: the selected files, the registry, then the lock.

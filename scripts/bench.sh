@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # `make bench`: this library side by side with its peers, on generated data, in one table.
 #
-#   1. installs the peers when missing (seqtk, seqkit, Biopython, EMBOSS seqret, GNU time);
+#   1. installs the peers when missing (seqtk, seqkit, Biopython, EMBOSS seqret, GNU time, and
+#      libdeflate for the gzip library comparison);
 #   2. builds the benchmarks and the modelfactory tool in a Release build folder;
 #   3. writes the data set once (scripts/gen_bench_data.py: seeded, no downloads);
 #   4. runs every workload for us and for the peers (scripts/bench_run.py) and prints the table,
@@ -18,14 +19,14 @@ data=${MF_BENCH_DATA:-$build/data}
 testdata=${MODELFACTORY_TESTDATA:-$(pwd)/tests/data}
 jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 
-scripts/bootstrap.sh seqtk seqkit python3-biopython emboss time
+scripts/bootstrap.sh seqtk seqkit python3-biopython emboss time libdeflate-dev
 
 # Build output goes to a log, so that the table is all the run prints on stdout.
 log=$build/bench-build.log
 mkdir -p "$build"
 echo "bench: building in $build (log: $log)" >&2
 if ! { cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMF_BUILD_BENCH=ON -DMF_BUILD_TOOLS=ON &&
-       cmake --build "$build" -j "$jobs" --target mf_bench_driver mf_bench_seqarchive mf_bench_trace \
+       cmake --build "$build" -j "$jobs" --target mf_bench_driver mf_bench_seqarchive mf_bench_trace mf_bench_inflate \
              modelfactory-tool; } >"$log" 2>&1; then
   tail -n 40 "$log" >&2
   echo "bench: the build failed; see $log" >&2

@@ -2,7 +2,8 @@
 # Installs the Debian packages the build needs, when any is missing. Usage: bootstrap.sh [extra packages...]
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libstaden-read-dev zlib1g-dev libboost-dev libpugixml-dev
+packages=(cmake g++ make pkg-config libstaden-read-dev zlib1g-dev libbz2-dev liblzma-dev libzstd-dev
+          libisal-dev libboost-dev libpugixml-dev
           libgtest-dev libgmock-dev libbenchmark-dev "$@")
 
 missing=()

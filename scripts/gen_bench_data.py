@@ -6,7 +6,8 @@ Usage: gen_bench_data.py OUTDIR [TESTDATA]
   long.fa        200 MB multi-FASTA, entries of 1 to 5 Mbp, 60 residues a line
   reads.fa       1,000,000 short reads (60-110 bp, one line each), about 100 MB
   reads.fq       1,000,000 reads of 150 bases with Phred+33 qualities, about 320 MB
-  reads.fq.gz    the same, gzip-compressed
+  reads.fa.gz    reads.fa compressed by gzip -6 (single member), about 30 MB
+  reads.fq.gz    reads.fq compressed the same way
   records.gb     100 MB multi-record GenBank, every record with a feature table
   records.embl   50 MB multi-record EMBL, every entry with a feature table
   traces/{abi,scf,ztr}/   2,000 chromatograms: copies of the real ABI, SCF and ZTR samples
@@ -112,18 +113,17 @@ def gen_fastq(path):
     write_atomic(path, lambda out: write_chunked(out, (record(i) for i in range(count))))
 
 
-def gen_fastq_gz(path):
-    import gzip
-    plain = path[:-3]
-    if not done(plain):
-        gen_fastq(plain)
-    tmp = path + ".part"
-    with open(plain, "rb") as src, gzip.open(tmp, "wb", compresslevel=6) as dst:
-        shutil.copyfileobj(src, dst, 1 << 20)
-    os.replace(tmp, path)
-
-
 PROTEIN = "MKVLAWGHSTREDQNPYFCI"
+
+
+def gen_gzip(path):
+    """The file named without its .gz, compressed at gzip's default level."""
+    import gzip
+    tmp = path + ".part"
+    with open(path[:-3], "rb") as src, open(tmp, "wb") as raw:
+        with gzip.GzipFile(fileobj=raw, mode="wb", compresslevel=6, mtime=0) as out:
+            shutil.copyfileobj(src, out, 1 << 20)
+    os.replace(tmp, path)
 
 
 def features(rng, length, prefix_key, prefix_cont):
@@ -289,8 +289,8 @@ def main():
     testdata = sys.argv[2] if len(sys.argv) > 2 else os.path.join(
         os.path.dirname(os.path.abspath(__file__)), "..", "tests", "data")
     os.makedirs(outdir, exist_ok=True)
-    for name, gen in (("long.fa", gen_long_fasta), ("reads.fa", gen_reads), ("reads.fq", gen_fastq),
-                      ("reads.fq.gz", gen_fastq_gz), ("records.gb", gen_genbank),
+    for name, gen in (("long.fa", gen_long_fasta), ("reads.fa", gen_reads), ("reads.fa.gz", gen_gzip),
+                      ("reads.fq", gen_fastq), ("reads.fq.gz", gen_gzip), ("records.gb", gen_genbank),
                       ("records.embl", gen_embl)):
         path = os.path.join(outdir, name)
         if not done(path):

@@ -10,6 +10,7 @@
 #include "ModelReport.h"
 #include "StandardStreams.h"
 
+#include <contracts/Compression.h>
 #include <contracts/SeqArchive.h>
 #include <factory/ModelFactory.h>
 
@@ -78,8 +79,9 @@ std::string extensionOf(const std::string& path) {
 
 // The archive format to stream into: --to, else the output's extension, when the archive library
 // knows it as the name (or alias) of a format it can write. Null means: save the whole model.
+// "reads.fa.gz" names FASTA, written compressed.
 const char* streamingFormat(const std::string& output, const std::string& to) {
-    const std::string name = to.empty() ? extensionOf(output) : to;
+    const std::string name = to.empty() ? extensionOf(cmn::withoutCompressionExtension(output)) : to;
     if (name.empty())
         return nullptr;
     const char* format = Ovik::SALSource::canonicalName(name.c_str());

@@ -1,5 +1,7 @@
 #include "AlignmentIO.h"
 
+#include <contracts/Compression.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -35,19 +37,7 @@ const std::size_t kSniffBytes = 32 * 1024;
 // The file's first bytes, shared with the other sniffers (see cmn::peekFileHead); false when
 // the file cannot be read.
 bool peekHead(const std::string& file, std::string_view& head, bool& complete) {
-    return cmn::peekFileHead(file, kSniffBytes, head, complete);
-}
-
-bool readAll(const std::string& file, std::string& text) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad())
-        return false;
-    text = buffer.str();
-    return true;
+    return cmn::peekContentHead(file, kSniffBytes, head, complete);
 }
 
 bool namesFormat(const FormatTraits& traits, const std::string& format) {
@@ -262,9 +252,9 @@ bool retrieve(const FormatTraits& traits, const char* path, Velm::Model& model, 
         report(ctx, message(split.file, 0, kErrNotSequenceModel));
         return false;
     }
-    std::string text;
-    if (!cmn::isRegularFile(split.file) || !readAll(split.file, text)) {
-        report(ctx, message(split.file, 0, kErrCannotOpen));
+    std::string text, failure;
+    if (!cmn::isRegularFile(split.file) || !cmn::readWholeFile(split.file, text, failure)) {
+        report(ctx, message(split.file, 0, failure.empty() ? kErrCannotOpen : failure));
         return false;
     }
     if (trim(text).empty()) {
@@ -371,7 +361,7 @@ bool save(const FormatTraits& traits, const char* path, Velm::Model& model, cmn:
     std::ostringstream out;
     traits.write(out, input);
     int error = 0;
-    if (!cmn::replaceFileContents(split.file, out.str(), error)) {
+    if (!cmn::replaceFileContentsByName(split.file, out.str(), error)) {
         report(ctx, message(split.file, 0, kErrCannotWrite + std::string(std::strerror(error))));
         return false;
     }

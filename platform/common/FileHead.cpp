@@ -1,4 +1,5 @@
 #include <contracts/Common.h>
+#include <contracts/Compression.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -27,6 +28,11 @@ struct FileRecord {
     std::vector<char> buffer;    // the file's first `size` bytes (kept from file to file, so that
     std::size_t size = 0;        // reading into it neither clears nor copies)
     bool whole = false;          // the bytes are all of the file
+    // A compressed file's first decompressed bytes (peekContentHead), as for the raw ones.
+    bool haveContent = false;
+    std::vector<char> content;
+    std::size_t contentSize = 0;
+    bool contentWhole = false;
 
     bool sameFile(const struct stat& s) const {
         return identity.st_dev == s.st_dev && identity.st_ino == s.st_ino &&
@@ -83,6 +89,7 @@ FileRecord& recordOf(const std::string& path) {
     if (!samePath || !found || !r.sameFile(status)) {
         r.path = path;
         r.haveBytes = false;
+        r.haveContent = false;
     }
     r.known = true;
     r.checkedIn = t_scope;
@@ -113,12 +120,49 @@ bool peekFileHead(const std::string& path, std::size_t maxBytes, std::string_vie
     if (!r.haveBytes || (!r.whole && r.size < maxBytes)) {
         const std::size_t want = std::max(maxBytes, kMinimumRead);
         r.haveBytes = readFrom(path, want, static_cast<std::size_t>(r.identity.st_size), r.buffer, r.size);
+        r.haveContent = false;
         if (!r.haveBytes)
             return false;
         r.whole = r.size < want;
     }
     head = std::string_view(r.buffer.data(), std::min(r.size, maxBytes));
     complete = head.size() < maxBytes;
+    return true;
+}
+
+bool peekContentHead(const std::string& path, std::size_t maxBytes, std::string_view& head,
+                     bool& complete) {
+    if (!peekFileHead(path, maxBytes, head, complete))
+        return false;
+    if (compressionOfBytes(head) == Compression::None)
+        return true;
+    FileRecord& r = t_record;
+    if (!r.haveContent || (!r.contentWhole && r.contentSize < maxBytes)) {
+        // Only what the sniffers ask for is inflated: a small file may unpack to gigabytes.
+        const std::size_t want = std::max(maxBytes, kMinimumRead);
+        if (r.content.size() < want)
+            r.content.resize(want);
+        InputStream in;
+        if (!in.open(path))
+            return false;
+        r.contentWhole = false;
+        r.contentSize = 0;
+        try {
+            while (r.contentSize < want) {
+                const std::size_t got = in.read(r.content.data() + r.contentSize, want - r.contentSize);
+                if (got == 0) {
+                    r.contentWhole = true;
+                    break;
+                }
+                r.contentSize += got;
+            }
+        } catch (const InputError&) {
+            // What decoded before the fault is judged; the reader reports the fault.
+        }
+        r.haveContent = true;
+    }
+    head = std::string_view(r.content.data(), std::min(r.contentSize, maxBytes));
+    complete = r.contentWhole && r.contentSize < maxBytes;
     return true;
 }
 

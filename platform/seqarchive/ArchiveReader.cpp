@@ -111,6 +111,16 @@ void ArchiveReader::takeResidues(Velm::Sequence& seq, const std::string& scratch
     seq.setResidues(std::string(scratch.data(), scratch.size()));
 }
 
+void ArchiveReader::takeResidues(Velm::Sequence& seq, std::string& scratch) {
+    constexpr std::size_t kHandOver = 1u << 20;
+    if (scratch.size() >= kHandOver && scratch.capacity() - scratch.size() <= scratch.size() / 8) {
+        seq.residues().swap(scratch);
+        std::string().swap(scratch); // the next entry starts a buffer of its own
+        return;
+    }
+    takeResidues(seq, static_cast<const std::string&>(scratch));
+}
+
 std::unique_ptr<ArchiveReader> makeReader(const char* format, LineSource&& source) {
     if (format == SALSource::FASTA)
         return makeFastaReader(std::move(source));

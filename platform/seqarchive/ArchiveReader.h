@@ -44,6 +44,10 @@ protected:
     /// Stores an exact-sized copy of `scratch` as the sequence's residues, so that a model holding
     /// many sequences uses no more memory than their residues.
     static void takeResidues(Velm::Sequence& seq, const std::string& scratch);
+    /// As above, but a big entry that fills `scratch` closely (a chromosome on one line) is moved
+    /// into the sequence instead of copied, so that its residues are never held twice; `scratch`
+    /// is then empty.
+    static void takeResidues(Velm::Sequence& seq, std::string& scratch);
     /// An annotated entry (GenBank and EMBL layouts) built from what its reader gathered; the
     /// molecule type is guessed from the residues when the header did not say.
     boost::shared_ptr<Velm::Sequence> makeAnnotatedEntry(Velm::Sequence::MoleculeType type,

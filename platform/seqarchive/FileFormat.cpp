@@ -2,10 +2,10 @@
 #include <contracts/SeqArchive.h>
 
 #include "FileFormat.h"
-#include "LineSource.h"
 #include "TextUtil.h"
 
 #include <contracts/Common.h>
+#include <contracts/Compression.h>
 
 #include <cctype>
 #include <cstring>
@@ -317,28 +317,13 @@ const char* detectFormat(std::string_view buf, bool truncated) {
     return "";
 }
 
-namespace {
-bool gzipped(std::string_view head) {
-    return head.size() >= 2 && static_cast<unsigned char>(head[0]) == 0x1f &&
-           static_cast<unsigned char>(head[1]) == 0x8b;
-}
-} // namespace
-
 std::string SeqArchive::GetFileFormat(const std::string& path) {
-    // Plain files are judged from the first bytes that the other sniffers of the same file share;
-    // gzip files from their unpacked text.
+    // Judged on the file's content: a compressed file's first bytes are inflated (only as far as
+    // asked); plain files share the bytes the other sniffers of the same file read.
     std::string_view head;
     bool complete = false;
-    if (!cmn::peekFileHead(path, kQuickPrefixSize, head, complete))
+    if (!cmn::peekContentHead(path, kQuickPrefixSize, head, complete))
         return "";
-    std::string unpacked;
-    const bool packed = gzipped(head);
-    if (packed) {
-        if (!LineSource::readPrefix(path, kQuickPrefixSize, unpacked))
-            return "";
-        head = unpacked;
-        complete = unpacked.size() < kQuickPrefixSize;
-    }
     if (complete)
         return detectFormat(head, false); // the whole file
     // A marked first line settles most files on the small prefix; every other file is judged
@@ -348,14 +333,9 @@ std::string SeqArchive::GetFileFormat(const std::string& path) {
         if (*quick)
             return quick;
     }
-    if (packed) {
-        if (!LineSource::readPrefix(path, kPrefixSize, unpacked))
-            return "";
-        head = unpacked;
-    } else if (!cmn::peekFileHead(path, kPrefixSize, head, complete)) {
+    if (!cmn::peekContentHead(path, kPrefixSize, head, complete))
         return "";
-    }
-    return detectFormat(head, head.size() == kPrefixSize);
+    return detectFormat(head, !complete);
 }
 
 } // namespace Ovik

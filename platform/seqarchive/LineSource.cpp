@@ -4,10 +4,10 @@
 
 #include <contracts/SeqArchive.h>
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <new>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,6 +17,7 @@ namespace Ovik {
 
 namespace {
 constexpr std::size_t kBufferSize = 1u << 17;
+constexpr std::size_t kMaxRead = 4u << 20;
 
 std::string systemError(int err) { return std::strerror(err); }
 } // namespace
@@ -34,83 +35,59 @@ bool Line::blank() const {
 }
 
 LineSource::LineSource(const std::string& path) : path_(path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0)
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         throw SeqArchiveError(std::string(msg::kCannotOpen) + path + ": " + systemError(errno));
     struct stat st;
-    if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd_);
-        fd_ = -1;
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
         throw SeqArchiveError(std::string(msg::kCannotOpen) + path + ": " + systemError(EISDIR));
     }
-    unsigned char magic[2] = {0, 0};
-    ssize_t got = ::pread(fd_, magic, 2, 0);
-    if (got == 2 && magic[0] == 0x1f && magic[1] == 0x8b) {
-        // zlib takes over the descriptor and closes it with gzclose.
-        gzFile gz = gzdopen(fd_, "rb");
-        if (!gz) {
-            ::close(fd_);
-            fd_ = -1;
-            throw SeqArchiveError(std::string(msg::kCannotOpen) + path + ": " + msg::kCorrupt);
-        }
-        fd_ = -1;
-        gzbuffer(gz, 256 * 1024);
-        gz_ = gz;
+    try {
+        in_.open(fd, path); // owns the descriptor from here
+    } catch (const cmn::InputError& failure) {
+        throw SeqArchiveError(std::string(msg::kCannotOpen) + failure.what());
     }
-    buf_.resize(kBufferSize);
+    buf_.reset(static_cast<char*>(std::malloc(kBufferSize)));
+    if (!buf_)
+        throw std::bad_alloc();
+    capacity_ = kBufferSize;
 }
 
-LineSource::LineSource(int fd, const std::string& name) : path_(name) {
-    // zlib reads what is not gzip unchanged; working on a copy of the descriptor leaves the
-    // caller's open when this source closes.
-    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (own < 0)
-        throw SeqArchiveError(std::string(msg::kCannotOpen) + name + ": " + systemError(errno));
-    gzFile gz = gzdopen(own, "rb");
-    if (!gz) {
-        ::close(own);
-        throw SeqArchiveError(std::string(msg::kCannotOpen) + name + ": " + systemError(ENOMEM));
-    }
-    gzbuffer(gz, 256 * 1024);
-    gz_ = gz;
-    buf_.resize(kBufferSize);
+LineSource::LineSource(cmn::InputStream&& in, const std::string& name, std::string_view prefix)
+    : path_(name), in_(std::move(in)) {
+    // Text never holds NUL, as the first block of a file is judged.
+    if (std::memchr(prefix.data(), '\0', prefix.size()))
+        failAt(1, msg::kBinaryContent);
+    capacity_ = std::max(kBufferSize, 2 * prefix.size());
+    buf_.reset(static_cast<char*>(std::malloc(capacity_)));
+    if (!buf_)
+        throw std::bad_alloc();
+    std::memcpy(buf_.get(), prefix.data(), prefix.size());
+    end_ = prefix.size();
+    started_ = true;
 }
 
 LineSource::LineSource(LineSource&& other) noexcept
-    : path_(std::move(other.path_)), fd_(other.fd_), gz_(other.gz_), buf_(std::move(other.buf_)),
-      pos_(other.pos_), end_(other.end_), eof_(other.eof_), pushedBack_(other.pushedBack_),
+    : path_(std::move(other.path_)), in_(std::move(other.in_)), buf_(std::move(other.buf_)),
+      capacity_(other.capacity_), pos_(other.pos_), end_(other.end_), scanned_(other.scanned_),
+      started_(other.started_), eof_(other.eof_), pushedBack_(other.pushedBack_),
       last_(other.last_), lineNo_(other.lineNo_) {
-    // The buffer's storage moved with it, so a line given out before still points at its bytes.
-    other.fd_ = -1;
-    other.gz_ = nullptr;
-    other.pos_ = other.end_ = 0;
+    other.capacity_ = other.pos_ = other.end_ = other.scanned_ = 0;
     other.eof_ = true;
 }
 
-LineSource::~LineSource() {
-    if (gz_)
-        gzclose(static_cast<gzFile>(gz_));
-    if (fd_ >= 0)
-        ::close(fd_);
-}
+LineSource::~LineSource() = default;
+
+void LineSource::FreeBuffer::operator()(char* p) const { std::free(p); }
 
 std::size_t LineSource::fill(char* dest, std::size_t size) {
-    if (gz_) {
-        gzFile gz = static_cast<gzFile>(gz_);
-        int got = gzread(gz, dest, static_cast<unsigned>(size));
-        int errnum = Z_OK;
-        const char* text = got <= 0 ? gzerror(gz, &errnum) : nullptr;
-        // A stream cut short reads as Z_BUF_ERROR at its end, not as a clean end of file.
-        if (got < 0 || (got == 0 && errnum != Z_OK))
-            fail(std::string(msg::kCorrupt) + " (" + (text ? text : "") + ")");
-        return static_cast<std::size_t>(got);
-    }
-    for (;;) {
-        ssize_t got = ::read(fd_, dest, size);
-        if (got >= 0)
-            return static_cast<std::size_t>(got);
-        if (errno != EINTR)
-            fail("read error: " + systemError(errno));
+    try {
+        return in_.read(dest, size);
+    } catch (const cmn::InputError& failure) {
+        // The text is "path: reason" (a corrupt or truncated compressed stream, a read error).
+        const std::string text = failure.what();
+        fail(std::string(msg::kCorrupt) + " (" + text.substr(std::min(text.size(), path_.size() + 2)) + ")");
     }
 }
 
@@ -120,16 +97,37 @@ bool LineSource::refill() {
     // Keep the partial line at the front; grow only when one line fills the whole buffer.
     std::size_t keep = end_ - pos_;
     if (keep > 0 && pos_ > 0)
-        std::memmove(buf_.data(), buf_.data() + pos_, keep);
+        std::memmove(buf_.get(), buf_.get() + pos_, keep);
     pos_ = 0;
     end_ = keep;
-    if (buf_.size() - end_ < kBufferSize / 2)
-        buf_.resize(buf_.size() * 2);
-    std::size_t got = fill(buf_.data() + end_, buf_.size() - end_);
+    if (capacity_ > kBufferSize && keep < kBufferSize / 2) {
+        // The long line that grew the buffer is behind us: give its memory back.
+        if (char* shrunk = static_cast<char*>(std::realloc(buf_.get(), kBufferSize))) {
+            buf_.release();
+            buf_.reset(shrunk);
+            capacity_ = kBufferSize;
+        }
+    }
+    if (capacity_ - end_ < kBufferSize / 2) {
+        char* grown = static_cast<char*>(std::realloc(buf_.get(), capacity_ * 2));
+        if (!grown)
+            throw std::bad_alloc();
+        buf_.release();
+        buf_.reset(grown);
+        capacity_ *= 2;
+    }
+    // Reads are bounded, so that a long line is not followed by as much read-ahead.
+    const std::size_t room = std::min(capacity_ - end_, kMaxRead);
+    std::size_t got = fill(buf_.get() + end_, room);
     if (got == 0) {
         eof_ = true;
         return false;
     }
+    // Text never holds NUL: binary content is refused on its first block, and wherever a line
+    // outgrows the buffer, before it is held whole.
+    if ((!started_ || keep >= kBufferSize / 2) && std::memchr(buf_.get() + end_, '\0', got))
+        failAt(lineNo_ + 1, msg::kBinaryContent);
+    started_ = true;
     end_ += got;
     return true;
 }
@@ -142,23 +140,26 @@ bool LineSource::next(Line& line) {
         return true;
     }
     for (;;) {
-        const char* start = buf_.data() + pos_;
-        const void* nl = std::memchr(start, '\n', end_ - pos_);
+        const char* start = buf_.get() + pos_;
+        const void* nl = std::memchr(start + scanned_, '\n', end_ - pos_ - scanned_);
         if (nl) {
             const char* stop = static_cast<const char*>(nl);
             std::size_t len = static_cast<std::size_t>(stop - start);
             pos_ += len + 1;
+            scanned_ = 0;
             if (len > 0 && start[len - 1] == '\r')
                 --len;
             last_.data = start;
             last_.size = len;
             break;
         }
+        scanned_ = end_ - pos_; // a long line is scanned once, not again after every read
         if (!refill()) {
+            scanned_ = 0;
             if (pos_ == end_)
                 return false;
             // The last line has no terminator.
-            const char* s = buf_.data() + pos_;
+            const char* s = buf_.get() + pos_;
             std::size_t len = end_ - pos_;
             pos_ = end_;
             if (len > 0 && s[len - 1] == '\r')
@@ -171,28 +172,6 @@ bool LineSource::next(Line& line) {
     ++lineNo_;
     line = last_;
     return true;
-}
-
-std::string_view LineSource::peek(std::size_t size, bool& complete) {
-    while (end_ - pos_ < size && refill()) {
-    }
-    complete = eof_ && end_ - pos_ <= size;
-    return std::string_view(buf_.data() + pos_, std::min(size, end_ - pos_));
-}
-
-std::size_t LineSource::read(char* dest, std::size_t size) {
-    pushedBack_ = false;
-    if (pos_ < end_) {
-        const std::size_t n = std::min(size, end_ - pos_);
-        std::memcpy(dest, buf_.data() + pos_, n);
-        pos_ += n;
-        return n;
-    }
-    if (eof_)
-        return 0;
-    const std::size_t got = fill(dest, size);
-    eof_ = got == 0;
-    return got;
 }
 
 void LineSource::unget() {
@@ -215,24 +194,6 @@ void LineSource::fail(const std::string& reason) const { failAt(lineNo_, reason)
 
 void LineSource::failAt(unsigned long line, const std::string& reason) const {
     throw SeqArchiveError(path_ + ":" + std::to_string(line) + ": " + reason);
-}
-
-bool LineSource::readPrefix(const std::string& path, std::size_t size, std::string& out) {
-    out.clear();
-    gzFile gz = gzopen(path.c_str(), "rb"); // reads plain files unchanged
-    if (!gz)
-        return false;
-    out.resize(size);
-    std::size_t total = 0;
-    while (total < size) {
-        int got = gzread(gz, &out[total], static_cast<unsigned>(size - total));
-        if (got <= 0)
-            break;
-        total += static_cast<std::size_t>(got);
-    }
-    gzclose(gz);
-    out.resize(total);
-    return true;
 }
 
 } // namespace Ovik

@@ -1,10 +1,12 @@
 #ifndef MODELFACTORY_PLATFORM_SEQARCHIVE_LINESOURCE_H
 #define MODELFACTORY_PLATFORM_SEQARCHIVE_LINESOURCE_H
 
+#include <contracts/Compression.h>
+
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace Ovik {
 
@@ -22,17 +24,20 @@ struct Line {
     std::string str() const { return std::string(data, size); }
 };
 
-/// Reads a file line by line through a large buffer: plain files with read(), gzip files (known by
-/// their magic bytes) through zlib. Memory is the buffer plus the longest line.
+/// Reads a file line by line through a large buffer; a compressed file (gzip, bzip2, xz or zstd,
+/// known by its magic bytes) is decompressed on the way (cmn::InputStream). Memory is the buffer
+/// plus about the longest line once. Content that holds NUL bytes in its first block, or in a line
+/// longer than the buffer, is refused as binary before it is buffered.
 class LineSource {
 public:
     /// Throws SeqArchiveError naming the path and the reason when the file cannot be opened.
     explicit LineSource(const std::string& path);
-    /// Reads an open descriptor front to back (a pipe, standard input): it is never sought,
-    /// reopened or closed, and need not be a regular file. gzip content is unpacked, anything else
-    /// passes unchanged. `name` stands for the path in messages.
-    LineSource(int fd, const std::string& name);
+    /// Reads an input already open (standard input, a pipe: it need not be a regular file), whose
+    /// first bytes were read ahead into `prefix`: the lines start with them. `name` stands for the
+    /// path in messages. Throws SeqArchiveError when the prefix holds binary content.
+    LineSource(cmn::InputStream&& in, const std::string& name, std::string_view prefix);
     ~LineSource();
+    /// The buffer's storage moves along, so a line given out before still points at its bytes.
     LineSource(LineSource&& other) noexcept;
     LineSource(const LineSource&) = delete;
     LineSource& operator=(const LineSource&) = delete;
@@ -51,27 +56,24 @@ public:
     [[noreturn]] void fail(const std::string& reason) const;
     [[noreturn]] void failAt(unsigned long line, const std::string& reason) const;
 
-    /// The next `size` bytes of content (fewer at its end), read ahead without consuming them;
-    /// `complete` tells whether they reach the end. Valid until the next call of any member.
-    std::string_view peek(std::size_t size, bool& complete);
-    /// Moves up to `size` bytes of content not yet consumed into `dest`, as they come (no line
-    /// splitting); 0 at the end. Throws on a read error.
-    std::size_t read(char* dest, std::size_t size);
-
-    /// Reads up to `size` bytes from the start of a file (decompressed when gzip) into `out`.
-    /// False when the file cannot be opened.
-    static bool readPrefix(const std::string& path, std::size_t size, std::string& out);
-
 private:
+    struct FreeBuffer {
+        void operator()(char* p) const;
+    };
+
     std::size_t fill(char* dest, std::size_t size);
     bool refill();
 
     std::string path_;
-    int fd_ = -1;
-    void* gz_ = nullptr;
-    std::vector<char> buf_;
+    cmn::InputStream in_;
+    // Grown with realloc: pages past what was read are never touched, so a long line costs
+    // about its own length, not the capacity (nor a copy, for large blocks).
+    std::unique_ptr<char, FreeBuffer> buf_;
+    std::size_t capacity_ = 0;
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
+    std::size_t scanned_ = 0; // bytes after pos_ known to hold no line end
+    bool started_ = false;    // the first block was read (and judged)
     bool eof_ = false;
     bool pushedBack_ = false;
     Line last_;

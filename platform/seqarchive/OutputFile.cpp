@@ -25,6 +25,9 @@ OutputFile::OutputFile(const OutputTarget& target) : target_(target.path), fd_(t
     if (!file_->ok())
         throw SeqArchiveError(std::string(msg::kCannotCreate) + target.path + ": " +
                               std::strerror(file_->error()));
+    const cmn::Compression compression = cmn::compressionOfName(target.path);
+    if (compression != cmn::Compression::None)
+        packer_.reset(new cmn::OutputCompressor(compression, *file_));
 }
 
 OutputFile::~OutputFile() = default;
@@ -33,13 +36,18 @@ void OutputFile::fail(int error) {
     throw SeqArchiveError(std::string(msg::kCannotWrite) + target_ + ": " + std::strerror(error));
 }
 
+int OutputFile::fileError() const {
+    // Without a file error the encoder itself failed (it could not get memory).
+    return file_->error() != 0 ? file_->error() : ENOMEM;
+}
+
 void OutputFile::write(const char* data, std::size_t size) {
     if (committed())
         throw SeqArchiveError(std::string(msg::kCannotWrite) + target_ + ": " +
                               msg::kClosedArchive + target_);
     if (file_) {
-        if (!file_->write(data, size))
-            fail(file_->error());
+        if (!(packer_ ? packer_->write(data, size) : file_->write(data, size)))
+            fail(fileError());
         return;
     }
     buffer_.append(data, size);
@@ -62,8 +70,8 @@ void OutputFile::flush() {
 
 void OutputFile::commit() {
     if (file_) {
-        if (!file_->commit())
-            fail(file_->error());
+        if ((packer_ && !packer_->finish()) || !file_->commit())
+            fail(fileError());
         return;
     }
     flush();

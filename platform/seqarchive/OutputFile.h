@@ -2,6 +2,7 @@
 #define MODELFACTORY_PLATFORM_SEQARCHIVE_OUTPUTFILE_H
 
 #include <contracts/Common.h>
+#include <contracts/Compression.h>
 
 #include <cstddef>
 #include <memory>
@@ -21,7 +22,8 @@ struct OutputTarget {
 
 /// A file written beside its target under a temporary name and renamed over the target only by
 /// commit(). Destroyed without a successful commit(), it removes the temporary file, so the old
-/// target survives any failure. Write errors throw SeqArchiveError naming the target.
+/// target survives any failure. Write errors throw SeqArchiveError naming the target. A target
+/// named ".gz", ".bz2", ".xz" or ".zst" is written compressed that way.
 ///
 /// A descriptor target is written as the bytes come (in large pieces) and commit() only flushes:
 /// what reached the descriptor cannot be taken back. The descriptor is not closed.
@@ -42,10 +44,12 @@ public:
 
 private:
     [[noreturn]] void fail(int error);
+    int fileError() const;
     void flush();
 
     std::string target_;
     std::unique_ptr<cmn::ReplacingFile> file_; // null for a descriptor target
+    std::unique_ptr<cmn::OutputCompressor> packer_; // null for a plain target
     int fd_ = -1;
     std::string buffer_;
     bool committed_ = false;

@@ -5,14 +5,39 @@
 #include "FileFormat.h"
 #include "Messages.h"
 
+#include <contracts/Compression.h>
+
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 #include <vector>
 
 namespace Ovik {
 
 namespace {
+
+// True when the file's content is white space only. Read block by block and stopped at the first
+// other byte: content nobody recognised is never held whole (a huge file without a line end, a
+// compressed stream that unpacks to gigabytes).
+bool blankContent(const std::string& path) {
+    cmn::InputStream in;
+    if (!in.open(path))
+        return false;
+    char block[16 * 1024];
+    try {
+        while (const std::size_t got = in.read(block, sizeof block))
+            for (std::size_t i = 0; i < got; ++i)
+                if (!std::isspace(static_cast<unsigned char>(block[i])))
+                    return false;
+    } catch (const cmn::InputError& failure) {
+        throw SeqArchiveError(std::string(msg::kCannotOpen) + failure.what());
+    }
+    return true;
+}
+
 const char* resolveFormat(const std::string& path, const std::string& format) {
     const char* name = SALSource::canonicalName(format.c_str());
     if (!name)
@@ -28,7 +53,14 @@ SeqArchive::SeqArchive(const std::string& path, const std::string& format, SALSo
     if (mode == SALSource::Read) {
         // Opened before the content is judged, so that a missing file says why.
         LineSource source(path);
-        openReader(std::move(source), format, format.empty() ? GetFileFormat(path) : std::string());
+        std::string detected;
+        if (format.empty()) {
+            detected = GetFileFormat(path);
+            // An empty file is an empty archive; any reader sees no entry in it.
+            if (detected.empty() && blankContent(path))
+                detected = SALSource::FASTA;
+        }
+        openReader(std::move(source), format, detected);
     } else {
         openWriter(OutputTarget(path), format);
     }
@@ -36,8 +68,13 @@ SeqArchive::SeqArchive(const std::string& path, const std::string& format, SALSo
 
 SeqArchive::SeqArchive(SeqInputStream& input, const std::string& format)
     : path_(input.name()), mode_(SALSource::Read) {
-    const std::string detected = format.empty() ? input.format() : std::string();
-    openReader(std::move(*input.take()), format, detected);
+    std::string detected;
+    if (format.empty()) {
+        detected = input.format();
+        if (detected.empty() && input.blank())
+            detected = SALSource::FASTA;
+    }
+    openReader(input.take(), format, detected);
 }
 
 SeqArchive::SeqArchive(int fd, const std::string& name, const std::string& format)
@@ -48,13 +85,8 @@ SeqArchive::SeqArchive(int fd, const std::string& name, const std::string& forma
 void SeqArchive::openReader(LineSource&& source, const std::string& format, std::string detected) {
     const char* name = nullptr;
     if (format.empty()) {
-        if (detected.empty()) {
-            if (source.skipBlank())
-                throw SeqArchiveError(std::string(msg::kCannotOpen) + path_ + ": " +
-                                      msg::kUnknownContent);
-            // An empty file is an empty archive; any reader sees no entry in it.
-            detected = SALSource::FASTA;
-        }
+        if (detected.empty())
+            throw SeqArchiveError(std::string(msg::kCannotOpen) + path_ + ": " + msg::kUnknownContent);
         name = SALSource::canonicalName(detected.c_str());
     } else {
         name = resolveFormat(path_, format);
@@ -110,20 +142,48 @@ OSeqArchive::OSeqArchive(int fd, const std::string& name, const std::string& for
     : SeqArchive(fd, name, format), formatName_(format) {}
 
 SeqInputStream::SeqInputStream(int fd, const std::string& name)
-    : name_(name), source_(new LineSource(fd, name)) {}
+    : name_(name), in_(new cmn::InputStream) {
+    // The stream closes what it reads from: a copy, so that the caller's descriptor stays open.
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0)
+        throw SeqArchiveError(std::string(msg::kCannotOpen) + name + ": " + std::strerror(errno));
+    try {
+        in_->open(own, name);
+    } catch (const cmn::InputError& failure) {
+        throw SeqArchiveError(std::string(msg::kCannotOpen) + failure.what());
+    }
+}
 
 SeqInputStream::~SeqInputStream() = default;
 
-std::unique_ptr<LineSource> SeqInputStream::take() {
-    if (!source_)
+cmn::InputStream& SeqInputStream::input() {
+    if (!in_)
         throw SeqArchiveError(std::string(msg::kCannotOpen) + name_ + ": " + msg::kStreamTaken);
-    return std::move(source_);
+    return *in_;
+}
+
+LineSource SeqInputStream::take() {
+    LineSource source(std::move(input()), name_, head_);
+    in_.reset();
+    head_.clear();
+    return source;
 }
 
 std::string_view SeqInputStream::head(std::size_t size, bool& complete) {
-    if (!source_)
-        throw SeqArchiveError(std::string(msg::kCannotOpen) + name_ + ": " + msg::kStreamTaken);
-    return source_->peek(size, complete);
+    cmn::InputStream& in = input();
+    try {
+        while (head_.size() < size && !ended_) {
+            const std::size_t have = head_.size();
+            head_.resize(std::max(size, have + 1));
+            const std::size_t got = in.read(&head_[have], head_.size() - have);
+            head_.resize(have + got);
+            ended_ = got == 0;
+        }
+    } catch (const cmn::InputError& failure) {
+        throw SeqArchiveError(std::string(msg::kCannotOpen) + failure.what());
+    }
+    complete = ended_ && head_.size() <= size;
+    return std::string_view(head_.data(), std::min(size, head_.size()));
 }
 
 std::string SeqInputStream::format() {
@@ -132,24 +192,39 @@ std::string SeqInputStream::format() {
     return detectFormat(prefix, !complete);
 }
 
-void SeqInputStream::copyTo(int fd) {
-    if (!source_)
-        throw SeqArchiveError(std::string(msg::kCannotOpen) + name_ + ": " + msg::kStreamTaken);
-    std::vector<char> block(1u << 17);
-    for (;;) {
-        const std::size_t got = source_->read(block.data(), block.size());
-        if (got == 0)
-            return;
-        for (std::size_t done = 0; done < got;) {
-            const ssize_t n = ::write(fd, block.data() + done, got - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                throw SeqArchiveError(std::string(msg::kCannotWrite) + name_ + ": " +
-                                      std::strerror(errno));
-            done += static_cast<std::size_t>(n);
-        }
+bool SeqInputStream::blank() {
+    bool complete = false;
+    const std::string_view prefix = head(kFormatPrefixSize, complete);
+    return complete && std::all_of(prefix.begin(), prefix.end(), [](char c) {
+               return std::isspace(static_cast<unsigned char>(c)) != 0;
+           });
+}
+
+namespace {
+void writeAll(int fd, const char* data, std::size_t size, const std::string& name) {
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t n = ::write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw SeqArchiveError(std::string(msg::kCannotWrite) + name + ": " + std::strerror(errno));
+        done += static_cast<std::size_t>(n);
     }
+}
+} // namespace
+
+void SeqInputStream::copyTo(int fd) {
+    cmn::InputStream& in = input();
+    writeAll(fd, head_.data(), head_.size(), name_);
+    std::vector<char> block(1u << 17);
+    try {
+        while (const std::size_t got = in.read(block.data(), block.size()))
+            writeAll(fd, block.data(), got, name_);
+    } catch (const cmn::InputError& failure) {
+        throw SeqArchiveError(std::string(msg::kCannotOpen) + failure.what());
+    }
+    head_.clear();
+    ended_ = true;
 }
 
 boost::shared_ptr<Velm::Sequence> createSequence(ISeqArchive& archive) {

@@ -3,6 +3,7 @@
 #include <contracts/XmlSource.h>
 
 #include <contracts/Blast.h>
+#include <contracts/Compression.h>
 
 
 #include <pugixml.hpp>
@@ -170,7 +171,7 @@ std::string classAttribute(const std::string& tag) {
 // the file cannot be read.
 bool peekHead(const std::string& file, std::string_view& head) {
     bool complete = false;
-    return cmn::peekFileHead(file, kSniffBytes, head, complete);
+    return cmn::peekContentHead(file, kSniffBytes, head, complete);
 }
 
 // ---- reading -----------------------------------------------------------------------------------
@@ -640,16 +641,10 @@ bool XMLModelSource::retrieve(const char* path, Model& model, cmn::OpContext* ct
         report(ctx, message(split.file, 0, kErrQualifiedOther + split.format));
         return false;
     }
-    std::string text;
-    {
-        std::ifstream in(split.file, std::ios::binary);
-        if (!cmn::isRegularFile(split.file) || !in) {
-            report(ctx, message(split.file, 0, kErrCannotOpen));
-            return false;
-        }
-        std::ostringstream buffer;
-        buffer << in.rdbuf();
-        text = buffer.str();
+    std::string text, failure;
+    if (!cmn::isRegularFile(split.file) || !cmn::readWholeFile(split.file, text, failure)) {
+        report(ctx, message(split.file, 0, failure.empty() ? kErrCannotOpen : failure));
+        return false;
     }
     if (text.find_first_not_of(" \t\r\n") == std::string::npos) {
         report(ctx, message(split.file, 0, kErrEmptyFile));
@@ -693,7 +688,7 @@ bool XMLModelSource::save(const char* path, Model& model, cmn::OpContext* ctx) {
         return false;
     }
     int error = 0;
-    if (!cmn::replaceFileContents(split.file, writeDocument(model), error)) {
+    if (!cmn::replaceFileContentsByName(split.file, writeDocument(model), error)) {
         report(ctx, message(split.file, 0, kErrCannotWrite + std::string(std::strerror(error))));
         return false;
     }

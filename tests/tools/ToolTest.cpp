@@ -422,6 +422,25 @@ TEST_F(ToolTest, ConvertGenBankToFastaAndBackKeepsEverySequence) {
     EXPECT_EQ(openedSequences(embl), original);
 }
 
+TEST_F(ToolTest, ConvertWritesCompressedTargetsStreamedAndReadsThemBack) {
+    const auto original = openedSequences(fixture("records.gb"));
+    const std::string packed = dir_.file("records.fa.gz");
+    const ToolRun run = runTool({"convert", fixture("records.gb"), packed, "--json"});
+    ASSERT_EQ(run.status, 0) << describe(run);
+    EXPECT_TRUE(jsonOf(run)["streamed"].boolean);
+    EXPECT_EQ(jsonOf(run)["format"].text, "FASTA");
+    EXPECT_EQ(mftest::readFile(packed).substr(0, 2), "\x1f\x8b");
+    EXPECT_EQ(openedSequences(packed), original);
+    // And on from the compressed file to another compression.
+    const std::string again = dir_.file("again.gb.xz");
+    ASSERT_EQ(runTool({"convert", packed, again}).status, 0);
+    EXPECT_EQ(openedSequences(again), original);
+    const auto lines = linesOf(runTool({"type", packed, again}).out);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(wordsOf(lines[0]), (std::vector<std::string>{packed, "SeqModel"}));
+    EXPECT_EQ(wordsOf(lines[1]), (std::vector<std::string>{again, "SeqModel"}));
+}
+
 TEST_F(ToolTest, ConvertAnAlignmentThroughTheFactory) {
     const std::string phylip = dir_.file("align.phy");
     const ToolRun run = runTool({"convert", fixture("align.nex"), phylip, "--to", "PHYLIP", "--json"});

@@ -1,0 +1,99 @@
+// Compressed files through the factory: detection, reading and writing by the inner name.
+#include "factory/CompressedFileSource.h"
+
+#include "factory/CompareNoCase.h"
+#include "factory/ExtensionTable.h"
+#include "factory/Messages.h"
+#include "factory/ModelFactory.h"
+
+#include <contracts/Compression.h>
+#include <contracts/SeqArchive.h>
+
+namespace Ovik {
+
+const char* const CompressedFileSource::SourceName = "ZCompressedFileSource";
+
+namespace {
+
+// The archive format name the archive route uses for a file: the FORMAT of FORMAT@@FILE, the
+// Staden name for an inner ".sta..." name (as the factory's own archive route), else "" (sniffed).
+std::string archiveFormat(const cmn::QualifiedPath& split) {
+    if (split.qualified)
+        return split.format;
+    const std::string inner = cmn::withoutCompressionExtension(split.file); // outlives `ext`
+    const char* ext = extensionOf(inner.c_str());
+    return ext && compareNoCase(ext, "sta", 3) == 0 ? "SDN" : "";
+}
+
+} // namespace
+
+bool CompressedFileSource::handles(const char* path) const {
+    return path && cmn::compressionOfName(cmn::QualifiedPath(path).file) != cmn::Compression::None;
+}
+
+const char* CompressedFileSource::getType(const char* path) const {
+    if (!path || !cmn::isRegularFile(path))
+        return "";
+    const std::string inner = cmn::withoutCompressionExtension(path);
+    if (const ExtensionEntry* row = findExtension(extensionOf(inner.c_str()))) {
+        if (row->flags & ExtFlagAlignment)
+            return Velm::AlignModel::className;
+        if (row->kind == ExtKindTrace)
+            return Velm::TraceModel::className;
+        return row->flags != 0 ? Velm::SeqModel::className : "";
+    }
+    // Unlike a plain file, content nobody recognises is not taken for a sequence archive: a
+    // compressed file is as likely to hold anything else.
+    const std::string format = SeqArchive::GetFileFormat(path);
+    if (format.empty() || format == SALSource::QUERY || format == SALSource::LST)
+        return "";
+    return Velm::SeqModel::className;
+}
+
+bool CompressedFileSource::retrieve(const char* path, Velm::Model& model, cmn::OpContext* ctx,
+                                    const char*) {
+    auto* bio = dynamic_cast<Velm::BioModel*>(&model);
+    if (!path || !bio)
+        return false;
+    const cmn::QualifiedPath split(path);
+    try {
+        ISeqArchive archive(split.file, archiveFormat(split), "");
+        try {
+            while (!archive.atEnd())
+                bio->addSeq(createSequence(archive));
+            bio->setEncoding("SAL");
+        } catch (...) {
+            if (!archive.atEnd()) // as the archive route: a failure past the end costs nothing
+                throw;
+        }
+    } catch (const std::exception& failure) {
+        if (ctx)
+            ctx->error(msg::ReadingFile + std::string(path) + ": " + failure.what());
+        return false;
+    }
+    return !model.empty();
+}
+
+boost::shared_ptr<Velm::ModelIter> CompressedFileSource::openIterator(const char* path, cmn::OpContext* ctx) {
+    if (!path)
+        return boost::shared_ptr<Velm::ModelIter>();
+    const cmn::QualifiedPath split(path);
+    const std::string format = archiveFormat(split);
+    const std::string name = format.empty() || split.qualified ? std::string(path) : format + "@@" + path;
+    return boost::shared_ptr<Velm::ModelIter>(new SALArchiveModelIter(name.c_str(), nullptr, ctx, ""));
+}
+
+bool CompressedFileSource::save(const char* path, Velm::Model& model, cmn::OpContext* ctx) {
+    if (!path)
+        return false;
+    const std::string inner = cmn::withoutCompressionExtension(path);
+    if (boost::shared_ptr<Velm::ModelSource> source = factory_.findSource(inner.c_str())) {
+        if (source.get() != this)
+            return source->save(path, model, ctx);
+    }
+    const ExtensionEntry* row = findExtension(extensionOf(inner.c_str()));
+    return row && row->kind == ExtKindArchive && row->format &&
+           factory_.saveSAL(path, row->format, model, ctx);
+}
+
+} // namespace Ovik
