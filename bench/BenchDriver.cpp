@@ -137,8 +137,9 @@ int getTypes(const std::vector<std::string>& files, Floor floor, bool withoutSou
     const bool statOnly = floor != Floor::None;
     Ovik::ModelFactory* factory = statOnly ? nullptr : &Ovik::GetModelFactory();
     if (factory && withoutSources)
-        for (const char* name : {"MMSAModelSource", "MSFModelSource", "NexusModelSource", "PHYModelSource",
-                                 "XMLModelSource", "ZCompressedFileSource"})
+        for (const char* name : {"FastqModelSource", "MMSAModelSource", "MSFModelSource",
+                                 "NexusModelSource", "PHYModelSource", "XMLModelSource",
+                                 "ZCompressedFileSource"})
             factory->removeSource(name);
     std::size_t classified = 0;
     auto start = Clock::now();

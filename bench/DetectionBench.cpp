@@ -3,6 +3,7 @@
 #include <factory/ModelFactory.h>
 
 #include <contracts/AlignFormats.h>
+#include <contracts/SeqArchive.h>
 #include <contracts/XmlSource.h>
 
 #include <benchmark/benchmark.h>
@@ -95,6 +96,7 @@ void BM_GetTypeKnownExtension(benchmark::State& state) {
         removeBuiltIn<Ovik::NexusModelSource>(factory);
         removeBuiltIn<Ovik::PHYModelSource>(factory);
         removeBuiltIn<Ovik::MMSAModelSource>(factory);
+        removeBuiltIn<Ovik::FastqModelSource>(factory);
         factory.removeSource("ZCompressedFileSource");
     }
     const long opens = g_opens, bytes = readBytesSoFar();

@@ -44,6 +44,9 @@ public:
     ~InputStream();
     InputStream(const InputStream&) = delete;
     InputStream& operator=(const InputStream&) = delete;
+    /// The open input (descriptor, decoder, what was read ahead) changes hands.
+    InputStream(InputStream&&) noexcept;
+    InputStream& operator=(InputStream&&) noexcept;
 
     /// Opens the file at `path`. False with errno set when it cannot be opened or is not a
     /// regular file (a directory gives EISDIR; a FIFO, device or socket ENODEV, without being

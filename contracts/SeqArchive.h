@@ -11,6 +11,11 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+
+namespace cmn {
+class InputStream;
+}
 
 namespace Ovik {
 
@@ -32,6 +37,7 @@ public:
     static const char* const RSF;     ///< "RSF" (GCG rich sequence format)
     static const char* const MSF;     ///< "MSF" (GCG multiple sequence format)
     static const char* const FASTA;   ///< "FASTA"
+    static const char* const FASTQ;   ///< "FASTQ" (reads with per-base qualities)
     static const char* const NBRF;    ///< "NBRF" (NBRF/PIR)
     static const char* const STADEN;  ///< "Staden" (read only; "SDN" is accepted for it)
     static const char* const SSF;     ///< "GCG" (GCG single sequence)
@@ -57,8 +63,48 @@ public:
 
 class ArchiveReader;
 class ArchiveWriter;
+class LineSource;
+struct OutputTarget;
 class ISeqArchive;
 class OSeqArchive;
+
+/// Sequence data arriving on an open descriptor that cannot be reopened or sought: standard input,
+/// a pipe. It is read once, front to back, as files are (gzip unpacked by its magic bytes); its
+/// first bytes can be looked at before an archive takes it over, and the archive still reads them.
+/// It need not be a regular file. The descriptor is never closed.
+class MF_API SeqInputStream {
+public:
+    /// `name` stands for the path in messages and URLs ("-" for standard input).
+    SeqInputStream(int fd, const std::string& name);
+    ~SeqInputStream();
+    SeqInputStream(const SeqInputStream&) = delete;
+    SeqInputStream& operator=(const SeqInputStream&) = delete;
+
+    const std::string& name() const { return name_; }
+    /// Up to `size` bytes from the start of the content (unpacked), read ahead and kept;
+    /// `complete` tells whether that is all of it. Valid until the next call on the stream.
+    /// Throws SeqArchiveError on a read error or once an archive took the stream over.
+    std::string_view head(std::size_t size, bool& complete);
+    /// The format name the content has, judged from its first 64 KiB as GetFileFormat judges a
+    /// file; "" when nothing matches. Consumes nothing.
+    std::string format();
+    /// True when the content is white space only (judged from its first 64 KiB, and only when
+    /// that is all of it).
+    bool blank();
+    /// Writes all of the content (unpacked) that no one has read yet to descriptor `fd`, for
+    /// readers that need a file. Throws SeqArchiveError on a read or write error.
+    void copyTo(int fd);
+
+private:
+    friend class SeqArchive;
+    cmn::InputStream& input();
+    LineSource take();
+
+    std::string name_;
+    std::unique_ptr<cmn::InputStream> in_; // null once an archive took the stream over
+    std::string head_;                     // read ahead, not yet handed on
+    bool ended_ = false;
+};
 
 /// An archive file opened for reading or writing.
 ///
@@ -80,6 +126,13 @@ class MF_API SeqArchive {
 public:
     SeqArchive(const std::string& path, const std::string& format, SALSource::OpenMode mode,
                const std::string& extra);
+    /// Read mode over a stream, which the archive takes over (reading starts at the stream's first
+    /// byte, whatever head() looked at). An empty format name lets the first bytes decide.
+    SeqArchive(SeqInputStream& input, const std::string& format);
+    /// Write mode to an open descriptor (standard output, a pipe), written as entries come;
+    /// close() flushes. What reached the descriptor stays there if a later entry fails. `name`
+    /// stands for the path in messages; the descriptor is not closed.
+    SeqArchive(int fd, const std::string& name, const std::string& format);
     virtual ~SeqArchive();
 
     SeqArchive(const SeqArchive&) = delete;
@@ -98,6 +151,10 @@ public:
     const std::string& archiveFormat() const { return format_; }
     SALSource::OpenMode mode() const { return mode_; }
 
+    /// Writers of formats with qualities (FASTQ): the Phred quality given to every residue of a
+    /// sequence that has no confidences. Negative (the default) makes such a sequence an error.
+    void setDefaultQuality(int quality);
+
     /// Where reading warnings go (for example a GCG checksum mismatch); null drops them.
     void setContext(cmn::OpContext* ctx) { ctx_ = ctx; }
     cmn::OpContext* context() const { return ctx_; }
@@ -115,6 +172,9 @@ protected:
     friend void saveSequence(Velm::Sequence& sequence, OSeqArchive& archive);
 
 private:
+    void openReader(LineSource&& source, const std::string& format, std::string detected);
+    void openWriter(const OutputTarget& target, const std::string& format);
+
     std::string path_;
     std::string format_;
     SALSource::OpenMode mode_;
@@ -128,12 +188,16 @@ private:
 class MF_API ISeqArchive : public SeqArchive {
 public:
     ISeqArchive(const std::string& path, const std::string& format, const std::string& extra);
+    /// Reads a stream (see SeqArchive's stream constructor).
+    ISeqArchive(SeqInputStream& input, const std::string& format);
 };
 
 /// An archive opened for writing; keeps its own copy of the format name it was given.
 class MF_API OSeqArchive : public SeqArchive {
 public:
     OSeqArchive(const std::string& path, const std::string& format, const std::string& extra);
+    /// Writes to an open descriptor (see SeqArchive's descriptor constructor).
+    OSeqArchive(int fd, const std::string& name, const std::string& format);
     const std::string& formatName() const { return formatName_; }
 
 private:
@@ -156,6 +220,10 @@ class MF_API SALArchiveModelIter : public Velm::ModelIter {
 public:
     SALArchiveModelIter(const char* path, const char* qualifier, cmn::OpContext* ctx,
                         std::string format);
+    /// Yields the entries of an archive already open (over a stream, say); `url` becomes each
+    /// model's URL. Problems end the iteration as above.
+    SALArchiveModelIter(std::unique_ptr<ISeqArchive> archive, const std::string& url,
+                        cmn::OpContext* ctx);
     ~SALArchiveModelIter() override;
     boost::shared_ptr<Velm::Model> next() override;
 
@@ -167,6 +235,47 @@ public:
 private:
     struct State;
     std::unique_ptr<State> state_;
+};
+
+/// The format source of FASTQ files, one of the factory's built-in sources, reading and writing
+/// through the archive layer's FASTQ reader and writer.
+/// - handles(path): a FORMAT@@FILE path whose FORMAT is a FASTQ name (FASTQ, fastq, fq); a file
+///   whose content is FASTQ; a name ending in .fq or .fastq, also followed by .gz, .bz2, .xz or
+///   .zst (a file yet to be written included), unless its content is marked as another format
+///   (a '>' line, a LOCUS line, ...).
+/// - getType(path): Velm::SeqModel::className for an existing file it handles, else "".
+/// - retrieve: appends one Velm::NASequence per read to any Velm::BioModel, the qualities as Phred
+///   confidences, and sets the encoding "FASTQ". A malformed record ends the reading with one
+///   error ("path:line: reason") through the context and a false result; the reads before it stay
+///   in the model. The qualifier is not used.
+/// - save: writes every sequence of a Velm::BioModel; one without confidences takes the default
+///   quality, and is an error without one. Write failures throw SeqArchiveError (the old target
+///   stays as it was), so that no writer of another format takes over a FASTQ name.
+/// - openIterator: one sequence model per read, read as the caller asks for them; their encoding
+///   is "FASTQ".
+/// The source keeps no state besides its default quality; one object may serve several threads.
+class MF_API FastqModelSource : public Velm::ModelSource {
+public:
+    /// `defaultQuality`: the Phred quality save() gives the residues of sequences without
+    /// confidences; negative for none.
+    explicit FastqModelSource(int defaultQuality = -1);
+    bool handles(const char* path) const override;
+    /// "FastqModelSource".
+    const char* getName() const override;
+    const char* getType(const char* path) const override;
+    Velm::FormatList getSupportedFormats() override;
+    /// True for every name the archive layer knows FASTQ by (FASTQ, fastq, fq), ignoring case.
+    bool supports(const char* format) const override;
+    bool retrieve(const char* path, Velm::Model& model, const char* format, cmn::OpContext* ctx,
+                  const char* qualifier) override;
+    bool retrieve(const char* path, Velm::Model& model, cmn::OpContext* ctx,
+                  const char* qualifier) override;
+    bool save(const char* path, Velm::Model& model, const char* format, cmn::OpContext* ctx) override;
+    bool save(const char* path, Velm::Model& model, cmn::OpContext* ctx) override;
+    boost::shared_ptr<Velm::ModelIter> openIterator(const char* path, cmn::OpContext* ctx) override;
+
+private:
+    int defaultQuality_;
 };
 
 } // namespace Ovik

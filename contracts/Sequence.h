@@ -111,8 +111,12 @@ public:
 
     const boost::shared_ptr<TraceData>& trace() const { return trace_; }
     /// One confidence value per residue (empty when the sequence has none).
+    /// Phred-scaled: -10 log10 of the chance that the residue is wrong (FASTQ qualities, the
+    /// confidences of chromatogram calls).
     const std::vector<unsigned char>& confidences() const { return confidences_; }
+    std::vector<unsigned char>& confidences() { return confidences_; }
     void setConfidences(const std::vector<unsigned char>& values) { confidences_ = values; }
+    void setConfidences(std::vector<unsigned char>&& values) { confidences_ = std::move(values); }
 
 private:
     boost::shared_ptr<TraceData> trace_;

@@ -63,6 +63,7 @@ ModelFactory::ModelFactory() {
     addBuiltIn<PHYModelSource>(*this);
     addBuiltIn<NexusModelSource>(*this);
     addBuiltIn<MSFModelSource>(*this);
+    addBuiltIn<FastqModelSource>(*this);
     // Compressed files, judged by their decompressed content (its name sorts last).
     addSource(boost::shared_ptr<Velm::ModelSource>(new CompressedFileSource(*this)), false);
 }

@@ -32,7 +32,8 @@ SCRATCH = tempfile.mkdtemp(prefix="mf-bench-", dir="/dev/shm" if os.path.isdir("
 
 LONG = os.path.join(DATA, "long.fa")
 READS = os.path.join(DATA, "reads.fa")
-READS_FQ = os.path.join(DATA, "reads.fq")
+FASTQ = os.path.join(DATA, "reads.fq")
+FASTQ_GZ = FASTQ + ".gz"
 READS_GZ = os.path.join(DATA, "reads.fa.gz")
 GB = os.path.join(DATA, "records.gb")
 EMBL = os.path.join(DATA, "records.embl")
@@ -123,8 +124,8 @@ def python_rows():
     """The Python package against Biopython, and against the C++ it wraps (the binding's overhead)."""
     fastq = subprocess.run([TOOL, "formats"], capture_output=True, text=True).stdout.find("FASTQ") >= 0
     inputs = [("200 MB FASTA (long)", LONG, "fasta", False)]
-    if fastq and os.path.exists(READS_FQ):
-        inputs.append(("1M FASTQ reads", READS_FQ, "fastq", True))
+    if fastq and os.path.exists(FASTQ):
+        inputs.append(("1M FASTQ reads", FASTQ, "fastq", True))
     inputs.append(("1M short reads (FASTA)", READS, "fasta", False))
     for name, path, fmt, quals in inputs:
         measure("Python: iterate " + name, [
@@ -232,6 +233,13 @@ def main():
         Program("ours: ISA-L igzip, streaming", [INFLATE, "isal", READS_GZ], mb(READS)),
         Program("zlib, streaming", [INFLATE, "zlib", READS_GZ], mb(READS)),
         Program("libdeflate, whole file in memory", [INFLATE, "libdeflate", READS_GZ], mb(READS))])
+    measure("1M FASTQ reads (%.0f MB), read" % mb(FASTQ), [
+        Program("ours", [DRIVER, "read", FASTQ], mb(FASTQ)),
+        cat(FASTQ),
+        Program("seqtk seq", ["seqtk", "seq", FASTQ], mb(FASTQ), nul),
+        Program("seqkit seq -j 1", ["seqkit", "seq", "-j", "1", FASTQ], mb(FASTQ), nul),
+        Program("seqkit stats -j 1", ["seqkit", "stats", "-j", "1", FASTQ], mb(FASTQ), nul),
+        Program("Biopython SeqIO.parse", py(BIO_PARSE % (FASTQ, "fastq")), mb(FASTQ))])
 
     for W, path, fmt in (("100 MB GenBank, features kept", GB, "genbank"),
                          ("50 MB EMBL, features kept", EMBL, "embl")):
@@ -266,11 +274,21 @@ def main():
         Program("stat + open + read 32 KiB (content floor)", [DRIVER, "head", MIXED]),
         Program("stat (floor)", [DRIVER, "stat", MIXED])], INTERLEAVED_REPS)
 
-    for name, path in (("200 MB FASTA", LONG), ("1M reads", READS), ("100 MB GenBank", GB), ("50 MB EMBL", EMBL)):
+    for name, path in (("200 MB FASTA", LONG), ("100 MB GenBank", GB), ("50 MB EMBL", EMBL)):
         measure("iterate, " + name, [Program("ours (modelfactory iterate)", [TOOL, "iterate", path], mb(path), nul)])
     measure("iterate, 1M reads, gzip", [
         Program("ours (modelfactory iterate)", [TOOL, "iterate", READS_GZ], mb(READS), nul),
         Program("seqtk seq", ["seqtk", "seq", READS_GZ], mb(READS), nul)])
+    # Short reads, one model per read, side by side with the fastest readers of each file.
+    # (Speeds over the decompressed content for the .gz file, as for the compressed rows above.)
+    for name, path, size in (("iterate, 1M reads (FASTA)", READS, mb(READS)),
+                             ("iterate, 1M reads (FASTQ)", FASTQ, mb(FASTQ)),
+                             ("iterate, 1M reads (FASTQ, gzip)", FASTQ_GZ, mb(FASTQ))):
+        measure(name, [
+            Program("ours (modelfactory iterate)", [TOOL, "iterate", path], size, nul),
+            Program("seqtk seq", ["seqtk", "seq", path], size, nul),
+            Program("seqkit seq -j 1", ["seqkit", "seq", "-j", "1", path], size, nul),
+            Program("seqkit stats -j 1", ["seqkit", "stats", "-j", "1", path], size, nul)])
 
     if os.path.isdir(os.path.join(BUILD, "python", "modelfactory")):
         python_rows()
@@ -291,6 +309,9 @@ TARGETS = {
     "2,000 chromatograms (ABI+SCF+ZTR)": [("io_lib read_reading (floor)", 1 / 1.10)],
     "Python: iterate 200 MB FASTA (long)": [("Biopython SeqIO.parse", 3.0)],
     "Python: iterate 1M FASTQ reads": [("Biopython SeqIO.parse", 3.0)],
+    "iterate, 1M reads (FASTA)": [("seqtk seq", 1.0)],
+    "iterate, 1M reads (FASTQ)": [("seqtk seq", 1.0)],
+    "iterate, 1M reads (FASTQ, gzip)": [("seqtk seq", 2.0)],
 }
 
 

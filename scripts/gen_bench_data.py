@@ -5,8 +5,9 @@ Usage: gen_bench_data.py OUTDIR [TESTDATA]
 
   long.fa        200 MB multi-FASTA, entries of 1 to 5 Mbp, 60 residues a line
   reads.fa       1,000,000 short reads (60-110 bp, one line each), about 100 MB
-  reads.fq       the same reads as FASTQ with Phred+33 qualities, about 190 MB
+  reads.fq       1,000,000 reads of 150 bases with Phred+33 qualities, about 320 MB
   reads.fa.gz    reads.fa compressed by gzip -6 (single member), about 30 MB
+  reads.fq.gz    reads.fq compressed the same way
   records.gb     100 MB multi-record GenBank, every record with a feature table
   records.embl   50 MB multi-record EMBL, every entry with a feature table
   traces/{abi,scf,ztr}/   2,000 chromatograms: copies of the real ABI, SCF and ZTR samples
@@ -78,44 +79,38 @@ def gen_long_fasta(path):
     write_atomic(path, writer)
 
 
+def write_chunked(out, records):
+    """Writes the records' texts in chunks of 10,000: one write call each."""
+    chunk = []
+    for record in records:
+        chunk.append(record)
+        if len(chunk) == 10000:
+            out.write("".join(chunk))
+            chunk = []
+    out.write("".join(chunk))
+
+
 def gen_reads(path):
     count = int(1_000_000 * SCALE)
     bases = Bases(21)
     rng = random.Random(22)
-
-    def writer(out):
-        chunk = []
-        for i in range(count):
-            length = rng.randrange(60, 111)
-            chunk.append(">read%07d/1 lane=%d\n%s\n" % (i, i % 8 + 1, bases.take(length)))
-            if len(chunk) == 10000:
-                out.write("".join(chunk))
-                chunk = []
-        out.write("".join(chunk))
-
-    write_atomic(path, writer)
+    write_atomic(path, lambda out: write_chunked(
+        out, (">read%07d/1 lane=%d\n%s\n" % (i, i % 8 + 1, bases.take(rng.randrange(60, 111)))
+              for i in range(count))))
 
 
-def gen_reads_fastq(path):
+def gen_fastq(path):
     count = int(1_000_000 * SCALE)
-    bases = Bases(21)
-    rng = random.Random(22)
-    # Qualities cut from a fixed pool, as residues are: Phred 2 to 41, mostly high.
-    quals = "".join(chr(33 + min(41, max(2, int(rng.gauss(34, 6))))) for _ in range(1 << 16))
+    bases = Bases(23)
+    rng = random.Random(24)
+    # Qualities from the few binned values that current instruments write.
+    pool = "".join(chr(33 + q) for q in (rng.choice((37, 37, 37, 32, 25, 14, 2)) for _ in range(1 << 20)))
 
-    def writer(out):
-        chunk = []
-        for i in range(count):
-            length = rng.randrange(60, 111)
-            start = rng.randrange(0, len(quals) - length)
-            chunk.append("@read%07d/1 lane=%d\n%s\n+\n%s\n" % (i, i % 8 + 1, bases.take(length),
-                                                                quals[start:start + length]))
-            if len(chunk) == 10000:
-                out.write("".join(chunk))
-                chunk = []
-        out.write("".join(chunk))
+    def record(i):
+        start = rng.randrange(0, len(pool) - 150)
+        return "@read%07d/1 lane=%d\n%s\n+\n%s\n" % (i, i % 8 + 1, bases.take(150), pool[start:start + 150])
 
-    write_atomic(path, writer)
+    write_atomic(path, lambda out: write_chunked(out, (record(i) for i in range(count))))
 
 
 PROTEIN = "MKVLAWGHSTREDQNPYFCI"
@@ -294,9 +289,9 @@ def main():
     testdata = sys.argv[2] if len(sys.argv) > 2 else os.path.join(
         os.path.dirname(os.path.abspath(__file__)), "..", "tests", "data")
     os.makedirs(outdir, exist_ok=True)
-    for name, gen in (("long.fa", gen_long_fasta), ("reads.fa", gen_reads), ("reads.fq", gen_reads_fastq),
-                      ("reads.fa.gz", gen_gzip),
-                      ("records.gb", gen_genbank), ("records.embl", gen_embl)):
+    for name, gen in (("long.fa", gen_long_fasta), ("reads.fa", gen_reads), ("reads.fa.gz", gen_gzip),
+                      ("reads.fq", gen_fastq), ("reads.fq.gz", gen_gzip), ("records.gb", gen_genbank),
+                      ("records.embl", gen_embl)):
         path = os.path.join(outdir, name)
         if not done(path):
             print("gen_bench_data: writing %s" % path, file=sys.stderr)

@@ -11,14 +11,20 @@
 #include "Messages.h"
 #include "ModelReport.h"
 #include "Printable.h"
+#include "StandardStreams.h"
 
 #include <contracts/Compression.h>
 #include <contracts/SeqArchive.h>
 #include <factory/ModelFactory.h>
 
+#include <boost/make_shared.hpp>
+
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <cstdint>
 #include <iostream>
 #include <memory>
@@ -85,36 +91,56 @@ const char* archiveFormatFor(const std::string& output, const std::string& to) {
     return format && Ovik::SALSource::isWritable(format) ? format : nullptr;
 }
 
+// Where the entries come from: a file the factory reads, or standard input read as it arrives
+// (`streamed` names its archive format).
+struct Input {
+    std::string path;
+    std::string streamed;
+    StandardInput* standard = nullptr;
+    /// The input as messages name it.
+    std::string name() const { return standard ? std::string("-") : path; }
+};
+
+// Options of the output.
+struct Output {
+    std::string path;
+    int defaultQuality = -1;
+    bool standard() const { return isStandardStream(path); }
+};
+
 // The archive formats that hold an alignment as such (GCG MSF and RSF): an alignment going there is
 // saved by the factory, whose alignment sources have the first word.
 bool holdsAlignments(const char* format) {
     return format == Ovik::SALSource::MSF || format == Ovik::SALSource::RSF;
 }
 
-// Appends sequences to the output archive, which is opened at the first one: GenBank output of
-// protein entries is written as GenPept, as the factory's own archive writer does. The writer's
-// warnings go to the tool's context. Without close() the caller discards it; an exception
-// unwinding past it discards it too.
+// Appends sequences to the output archive (a file, or standard output), which is opened at the
+// first one: GenBank output of protein entries is written as GenPept, as the factory's own archive
+// writer does. The writer's warnings go to the tool's context. Without close() the caller discards
+// it; an exception unwinding past it discards it too.
 class ArchiveOutput {
 public:
-    ArchiveOutput(const std::string& path, Outcome& outcome, ToolContext& ctx)
-        : path_(path), outcome_(outcome), ctx_(ctx) {}
+    ArchiveOutput(const Output& output, Outcome& outcome, ToolContext& ctx)
+        : output_(output), outcome_(outcome), ctx_(ctx) {}
 
     void append(Velm::Sequence& sequence) {
         if (!archive_) {
             if (outcome_.format == Ovik::SALSource::GB && sequence.isProtein())
                 outcome_.format = Ovik::SALSource::GENPEPT;
-            archive_.reset(new Ovik::OSeqArchive(path_, outcome_.format, ""));
+            archive_.reset(output_.standard()
+                               ? new Ovik::OSeqArchive(STDOUT_FILENO, output_.path, outcome_.format)
+                               : new Ovik::OSeqArchive(output_.path, outcome_.format, ""));
             archive_->setContext(&ctx_);
+            archive_->setDefaultQuality(output_.defaultQuality);
         }
         Ovik::saveSequence(sequence, *archive_);
         ++outcome_.sequences;
     }
 
     /// Puts the output in place; false (with an error) when no sequence was written.
-    bool close(const std::string& input) {
+    bool close(const Input& input) {
         if (!archive_) {
-            ctx_.error(msg::NothingToConvert + input);
+            ctx_.error(msg::NothingToConvert + input.name());
             return false;
         }
         archive_->close();
@@ -128,19 +154,23 @@ public:
     }
 
 private:
-    std::string path_;
+    const Output& output_;
     Outcome& outcome_;
     ToolContext& ctx_;
     std::unique_ptr<Ovik::OSeqArchive> archive_;
 };
 
-Outcome stream(const std::string& input, const std::string& output, const std::string& from,
+Outcome stream(const Input& input, const Output& output, const std::string& from,
                const char* format, ToolContext& ctx) {
     Outcome outcome;
     outcome.streamed = true;
     outcome.format = format;
-    boost::shared_ptr<Velm::ModelIter> iterator =
-        Ovik::GetModelFactory().iterate(input.c_str(), "", &ctx, from);
+    boost::shared_ptr<Velm::ModelIter> iterator;
+    if (!input.streamed.empty())
+        iterator.reset(new Ovik::SALArchiveModelIter(input.standard->archive(input.streamed, &ctx),
+                                                     "-", &ctx));
+    else
+        iterator = Ovik::GetModelFactory().iterate(input.path.c_str(), "", &ctx, from);
     if (!iterator)
         return outcome;
 
@@ -166,17 +196,28 @@ Outcome stream(const std::string& input, const std::string& output, const std::s
     return outcome;
 }
 
+// Every entry of standard input, read as an archive, in one sequence model.
+boost::shared_ptr<Velm::Model> readWhole(const Input& input, ToolContext& ctx) {
+    std::unique_ptr<Ovik::ISeqArchive> archive = input.standard->archive(input.streamed, &ctx);
+    boost::shared_ptr<Velm::SeqModel> model(new Velm::SeqModel);
+    while (!archive->atEnd())
+        model->addSeq(Ovik::createSequence(*archive));
+    model->setURL("-");
+    return model;
+}
+
 // `archiveFormat` is the archive format OUT names (null when none): a model with sequences is then
 // written through the archive writer, unless that format holds alignments as such.
-Outcome saveWhole(const std::string& input, const std::string& output, const std::string& type,
+Outcome saveWhole(const Input& input, const Output& output, const std::string& type,
                   const std::string& from, const std::string& to, const char* archiveFormat,
                   ToolContext& ctx) {
     Outcome outcome;
     outcome.format = to;
-    boost::shared_ptr<Velm::Model> model = openModel(input, type, from, &ctx);
+    boost::shared_ptr<Velm::Model> model =
+        input.streamed.empty() ? openModel(input.path, type, from, &ctx) : readWhole(input, ctx);
     if (!model || model->empty()) {
         if (!ctx.hasErrors())
-            ctx.error(msg::NothingOpened + input);
+            ctx.error(msg::NothingOpened + input.name());
         return outcome;
     }
     outcome.models = 1;
@@ -192,27 +233,68 @@ Outcome saveWhole(const std::string& input, const std::string& output, const std
     if (bio)
         outcome.sequences = bio->sequences().size();
     Ovik::ModelFactory& factory = Ovik::GetModelFactory();
-    outcome.ok = to.empty() ? factory.save(output.c_str(), *model, &ctx)
-                            : factory.save(output.c_str(), *model, to.c_str(), &ctx);
+    // The FASTQ writer behind the factory is given the default quality by replacing the source.
+    if (output.defaultQuality >= 0)
+        factory.addSource(boost::make_shared<Ovik::FastqModelSource>(output.defaultQuality), true);
+    // Writers that take a path write standard output's file in a private folder first.
+    TempFolder folder;
+    const std::string target = output.standard() ? folder.file("stdout") : output.path;
+    outcome.ok = to.empty() ? factory.save(target.c_str(), *model, &ctx)
+                            : factory.save(target.c_str(), *model, to.c_str(), &ctx);
+    if (outcome.ok && output.standard() && !copyToStandardOutput(target)) {
+        ctx.error(msg::CannotWrite + output.path + ": " + std::strerror(errno));
+        outcome.ok = false;
+    }
     if (!outcome.ok && !ctx.hasErrors())
-        ctx.error(msg::CannotWrite + output);
+        ctx.error(msg::CannotWrite + output.path);
     return outcome;
 }
 
+int defaultQualityOf(const Arguments& args) {
+    if (!args.has("default-quality"))
+        return -1;
+    const std::string text = args.get("default-quality");
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || value < 0 || value > 93)
+        throw UsageError(msg::BadQuality + text + "'");
+    return static_cast<int>(value);
+}
+
 int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
-    const std::string input = args.positional()[0];
-    const std::string output = args.positional()[1];
+    const std::string inputPath = args.positional()[0];
     const std::string from = args.get("from");
     const std::string to = args.get("to");
+    Output output;
+    output.path = args.positional()[1];
+    output.defaultQuality = defaultQualityOf(args);
+    if (output.standard() && to.empty())
+        throw UsageError(msg::StandardOutputNeedsFormat);
+    if (output.standard() && args.flag("json"))
+        throw UsageError(msg::JsonWithStandardOutput);
+
+    // Standard input: a sequence archive is read as it arrives, anything else through a file.
+    Input input;
+    input.path = inputPath;
+    std::unique_ptr<StandardInput> standardInput;
+    if (isStandardStream(inputPath)) {
+        standardInput.reset(new StandardInput);
+        input.standard = standardInput.get();
+        input.streamed = standardInput->streamFormat(from);
+        if (input.streamed.empty())
+            input.path = standardInput->spool();
+    }
 
     bool chromatogram = false;
-    const std::string type = modelClassFor(input, args.get("type"), from, &ctx, &chromatogram);
+    const std::string type =
+        input.streamed.empty() ? modelClassFor(input.path, args.get("type"), from, &ctx, &chromatogram)
+                               : args.get("type", Velm::SeqModel::className);
     Outcome outcome;
     if (type.empty()) {
-        ctx.error(msg::CannotClassify + input + msg::TypeHint);
+        ctx.error(msg::CannotClassify + inputPath + msg::TypeHint);
     } else {
         // Only sequence archives stream; a chromatogram is one sequence and is read whole.
-        const char* format = archiveFormatFor(output, to);
+        const char* format = archiveFormatFor(output.path, to);
         outcome = format && type == Velm::SeqModel::className && !chromatogram
                       ? stream(input, output, from, format, ctx)
                       : saveWhole(input, output, type, from, to, format, ctx);
@@ -223,8 +305,8 @@ int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         json.beginObject();
         json.field("command", "convert");
         json.field("ok", outcome.ok);
-        json.field("input", input);
-        json.field("output", output);
+        json.field("input", inputPath);
+        json.field("output", output.path);
         json.field("class", type);
         if (outcome.format.empty())
             json.key("format").null();
@@ -236,9 +318,9 @@ int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         ctx.writeJson(json);
         json.endObject();
         json.finish();
-    } else if (outcome.ok) {
-        out << "wrote " << printable(output) << ": " << outcome.sequences
-            << (outcome.sequences == 1 ? " sequence" : " sequences") << " from " << printable(input);
+    } else if (outcome.ok && !output.standard()) {
+        out << "wrote " << printable(output.path) << ": " << outcome.sequences
+            << (outcome.sequences == 1 ? " sequence" : " sequences") << " from " << printable(inputPath);
         if (outcome.streamed)
             out << " (" << outcome.format << ", streamed entry by entry)\n";
         else if (!outcome.format.empty())
@@ -259,10 +341,14 @@ const Command kConvertCommand = {
      "Anything else is opened whole. An alignment's rows (gaps kept) or a chromatogram's read\n"
      "going to an archive format other than MSF and RSF are written by the same archive writer;\n"
      "the rest is saved through the factory. An existing OUT is replaced only when the\n"
-     "conversion succeeds.\n",
+     "conversion succeeds.\n"
+     "IN - reads standard input (its format judged from its first bytes unless --from names\n"
+     "it); OUT - writes standard output, in the format --to names. FASTQ output needs the\n"
+     "qualities of every sequence (reads, chromatogram calls) or --default-quality.\n",
      {{"type", "CLASS", "open IN as this model class instead of detecting it"},
       {"from", "NAME", "read IN in this format"},
-      {"to", "NAME", "write OUT in this format instead of the one its extension names"}},
+      {"to", "NAME", "write OUT in this format instead of the one its extension names"},
+      {"default-quality", "Q", "Phred quality (0-93) for FASTQ output of sequences without qualities"}},
      2,
      2},
     &runConvert};

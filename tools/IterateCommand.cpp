@@ -4,13 +4,16 @@
 #include "Json.h"
 #include "Messages.h"
 #include "Printable.h"
+#include "StandardStreams.h"
 
 #include <factory/ModelFactory.h>
 
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <exception>
+#include <memory>
+#include <typeinfo>
+#include <vector>
 
 #include <unistd.h>
 
@@ -18,67 +21,124 @@ namespace mftool {
 
 namespace {
 
-// Appends `text` padded with spaces to `width` (left-aligned), or right-aligned when `right`.
-void appendPadded(std::string& line, const char* text, std::size_t size, std::size_t width, bool right) {
-    const std::size_t pad = size < width ? width - size : 0;
-    if (right)
-        line.append(pad, ' ');
-    line.append(text, size);
-    if (!right)
-        line.append(pad, ' ');
-}
-
-void appendNumber(std::string& line, std::size_t value, std::size_t width) {
-    char digits[24];
-    char* end = digits + sizeof digits;
-    char* p = end;
-    do {
-        *--p = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value);
-    appendPadded(line, p, static_cast<std::size_t>(end - p), width, true);
-}
-
-// One line per model, appended to `line`, which is written out in blocks: on a million short reads
-// the formatting and the stream calls were a third of the command's time.
-void printLine(std::string& line, std::size_t index, const Velm::Model& model) {
-    appendNumber(line, index, 6);
-    line += "  ";
-    const char* type = model.getType();
-    appendPadded(line, type, std::strlen(type), 12, false);
-    line += "  ";
-    auto* bio = dynamic_cast<const Velm::BioModel*>(&model);
-    const auto* sequences = bio ? &bio->sequences() : nullptr;
-    if (!sequences) {
-        line += "(no sequences)\n";
-    } else if (sequences->empty()) {
-        line += "(empty)\n";
-    } else {
-        const Velm::Sequence& first = *sequences->front();
-        // Names are escaped only when they hold something to escape: the common case stays a copy.
-        const std::string& name = first.name();
-        if (isPlainAscii(name)) {
-            appendPadded(line, name.data(), name.size(), 24, false);
-        } else {
-            const std::string shown = printable(name);
-            appendPadded(line, shown.data(), shown.size(), 24, false);
-        }
-        line += ' ';
-        appendNumber(line, first.length(), 9);
-        line += "  ";
-        line += Velm::Sequence::moleculeTypeName(first.moleculeType());
-        if (sequences->size() > 1) {
-            line += "  (+";
-            appendNumber(line, sequences->size() - 1, 0);
-            line += " more sequences)";
-        }
-        line += '\n';
+// Lines of output gathered in one buffer and written in large pieces. With a model per short read,
+// these lines are much of the command's work: they are put together with plain copies.
+class LineBuffer {
+public:
+    /// A terminal sees each line as it comes, between the messages on stderr (`eachLine`); a pipe
+    /// or a file gets large writes.
+    LineBuffer(std::ostream& out, bool eachLine) : out_(out), eachLine_(eachLine) {
+        buffer_.resize(kSize);
     }
-}
+    ~LineBuffer() { flush(); }
+    /// Ends a line: written at once when each line is.
+    void endLine() {
+        if (eachLine_)
+            flush();
+    }
 
-void flushLines(std::ostream& out, std::string& lines) {
-    out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
-    lines.clear();
+    /// Room for `size` more bytes.
+    void reserve(std::size_t size) {
+        if (used_ + size > buffer_.size()) {
+            flush();
+            if (size > buffer_.size())
+                buffer_.resize(size);
+        }
+    }
+    /// `text` left-aligned in `width` columns; a longer text is kept whole. reserve() first.
+    void left(const char* text, std::size_t size, std::size_t width) {
+        std::memcpy(&buffer_[used_], text, size);
+        used_ += size;
+        if (size < width) {
+            std::memset(&buffer_[used_], ' ', width - size);
+            used_ += width - size;
+        }
+    }
+    void left(const char* text, std::size_t width) { left(text, std::strlen(text), width); }
+    /// `value` right-aligned in `width` columns. reserve() first.
+    void number(std::size_t value, std::size_t width) {
+        char digits[24];
+        char* const end = digits + sizeof digits;
+        char* p = end;
+        do {
+            *--p = static_cast<char>('0' + value % 10);
+            value /= 10;
+        } while (value != 0);
+        const std::size_t size = static_cast<std::size_t>(end - p);
+        if (size < width) {
+            std::memset(&buffer_[used_], ' ', width - size);
+            used_ += width - size;
+        }
+        std::memcpy(&buffer_[used_], p, size);
+        used_ += size;
+    }
+    void flush() {
+        out_.write(buffer_.data(), static_cast<std::streamsize>(used_));
+        used_ = 0;
+    }
+
+private:
+    static constexpr std::size_t kSize = 1u << 16;
+    std::ostream& out_;
+    bool eachLine_;
+    std::vector<char> buffer_;
+    std::size_t used_ = 0;
+};
+
+// Whether models of a class hold sequences, asked of the first model of each class met: an
+// iterator yields models of one class, and a cast across the libraries costs as much as the rest
+// of a line.
+class SequenceHolders {
+public:
+    const Velm::BioModel* of(const Velm::Model& model) {
+        const std::type_info* type = &typeid(model);
+        if (type != type_) {
+            type_ = type;
+            holds_ = dynamic_cast<const Velm::BioModel*>(&model) != nullptr;
+        }
+        // Objects of one class are all sequence models or none is.
+        return holds_ ? static_cast<const Velm::BioModel*>(&model) : nullptr;
+    }
+
+private:
+    const std::type_info* type_ = nullptr;
+    bool holds_ = false;
+};
+
+// "index  class  name  length  molecule", as "%6zu  %-12s  %-24s %9zu  %s".
+void printLine(LineBuffer& out, SequenceHolders& holders, std::size_t index, const Velm::Model& model) {
+    const char* type = model.getType();
+    const Velm::BioModel* bio = holders.of(model);
+    const Velm::Sequence* first =
+        bio && !bio->sequences().empty() ? bio->sequences().front().get() : nullptr;
+    // Numbers take at most 20 digits; the fixed texts are short.
+    // Names are escaped only when they hold something to escape: the common case stays a copy.
+    std::string escaped;
+    const std::string* name = first ? &first->name() : nullptr;
+    if (name && !isPlainAscii(*name)) {
+        escaped = printable(*name);
+        name = &escaped;
+    }
+    out.reserve(128 + std::strlen(type) + (name ? name->size() : 0));
+    out.number(index, 6);
+    out.left("  ", 2, 2);
+    out.left(type, 12);
+    out.left("  ", 2, 2);
+    if (!first) {
+        out.left(bio ? "(empty)\n" : "(no sequences)\n", 0);
+        return;
+    }
+    out.left(name->data(), name->size(), 24);
+    out.left(" ", 1, 1);
+    out.number(first->length(), 9);
+    out.left("  ", 2, 2);
+    out.left(Velm::Sequence::moleculeTypeName(first->moleculeType()), 0);
+    if (bio->sequences().size() > 1) {
+        out.left("  (+", 4, 4);
+        out.number(bio->sequences().size() - 1, 0);
+        out.left(" more sequences)", 0);
+    }
+    out.left("\n", 1, 1);
 }
 
 void writeModel(JsonWriter& json, std::size_t index, const Velm::Model& model) {
@@ -119,33 +179,42 @@ int runIterate(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     }
 
     std::size_t count = 0;
-    std::string lines; // text output waiting to be written
-    // A terminal sees each line as it comes, between the messages on stderr; a pipe or file is
-    // block-buffered by the stream anyway, so lines are gathered into larger writes.
-    const std::size_t flushAt = ::isatty(STDOUT_FILENO) ? 0 : 64 * 1024;
     bool opened = false;
+    LineBuffer text(out, ::isatty(STDOUT_FILENO) == 1);
+    SequenceHolders holders;
+    std::unique_ptr<StandardInput> input;
     try {
-        boost::shared_ptr<Velm::ModelIter> iterator =
-            Ovik::GetModelFactory().iterate(path.c_str(), qualifier.c_str(), &ctx, format);
+        boost::shared_ptr<Velm::ModelIter> iterator;
+        if (isStandardStream(path)) {
+            // A sequence archive is read as it arrives; anything else through a file.
+            input.reset(new StandardInput);
+            const std::string streamed = input->streamFormat(format);
+            if (!streamed.empty())
+                iterator.reset(new Ovik::SALArchiveModelIter(input->archive(streamed, &ctx), path, &ctx));
+            else
+                iterator = Ovik::GetModelFactory().iterate(input->spool().c_str(), qualifier.c_str(),
+                                                           &ctx, format);
+        } else {
+            iterator = Ovik::GetModelFactory().iterate(path.c_str(), qualifier.c_str(), &ctx, format);
+        }
         opened = static_cast<bool>(iterator);
         while (iterator) {
             boost::shared_ptr<Velm::Model> model = iterator->next();
             if (!model)
                 break;
             ++count;
-            if (json)
+            if (json) {
                 writeModel(writer, count, *model);
-            else {
-                printLine(lines, count, *model);
-                if (lines.size() >= flushAt)
-                    flushLines(out, lines);
+                continue;
             }
+            printLine(text, holders, count, *model);
+            text.endLine();
         }
     } catch (const std::exception& e) {
         // Reported here rather than by the caller so that the JSON document is still closed.
         ctx.error(e.what());
     }
-    flushLines(out, lines);
+    text.flush();
     if (!opened && !ctx.hasErrors())
         ctx.error(msg::NoModels + path);
     const bool ok = opened && !ctx.hasErrors();
@@ -168,7 +237,8 @@ const Command kIterateCommand = {
      "Prints one line per model: its number, class, and its first sequence's name, length and\n"
      "molecule type. Models are read one at a time and dropped, so files of any size run in\n"
      "constant memory. A file with no entries is not an error; an iteration that stops on an\n"
-     "error is (exit 1, after the models read so far).\n",
+     "error is (exit 1, after the models read so far). PATH - reads standard input (its format\n"
+     "is judged from its first bytes unless --format names it).\n",
      {{"format", "NAME", "read the file in this format"},
       {"qualifier", "Q", "passed to the format readers untouched"}},
      1,

@@ -35,6 +35,9 @@ constexpr const char* ReadItWithOpen = "; read its sequence with 'modelfactory o
 constexpr const char* NoSamplesNote = " (plain text, no samples: read it with 'open')";
 constexpr const char* CannotWrite = "cannot write ";
 constexpr const char* NoModels = "no models in ";
+constexpr const char* StandardOutputNeedsFormat = "writing to standard output (-) needs --to NAME";
+constexpr const char* JsonWithStandardOutput = "--json cannot be used when writing to standard output (-)";
+constexpr const char* BadQuality = "--default-quality takes a Phred quality from 0 to 93, not '";
 
 } // namespace msg
 } // namespace mftool

@@ -4,8 +4,10 @@
 #include "Messages.h"
 #include "ModelReport.h"
 #include "Printable.h"
+#include "StandardStreams.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace mftool {
 
@@ -17,12 +19,22 @@ int runOpen(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     const bool json = args.flag("json");
     const bool all = args.flag("all");
 
-    const std::string type = modelClassFor(path, args.get("type"), format, &ctx);
+    // Standard input is loaded whole anyway: it goes through a file, so that every reader can
+    // take it.
+    std::unique_ptr<StandardInput> input;
+    std::string file = path;
+    if (isStandardStream(path)) {
+        input.reset(new StandardInput);
+        file = input->spool();
+    }
+    const std::string type = modelClassFor(file, args.get("type"), format, &ctx);
     boost::shared_ptr<Velm::Model> model;
     if (type.empty())
         ctx.error(msg::CannotClassify + path + msg::TypeHint);
     else
-        model = openModel(path, type, format, &ctx);
+        model = openModel(file, type, format, &ctx);
+    if (model && input)
+        model->setURL(path);
     const bool ok = model && !model->empty();
     if (!ok && !type.empty() && !ctx.hasErrors())
         ctx.error(msg::NothingOpened + path);
@@ -56,7 +68,7 @@ const Command kOpenCommand = {
      "Detects the model class first (a chromatogram opens as a sequence model) unless --type\n"
      "names one, opens the file through the factory and prints the class, URL, encoding and, per\n"
      "sequence, its name, length, molecule type and the start of its residues. A file from which\n"
-     "nothing could be read is a failure (exit 1).\n",
+     "nothing could be read is a failure (exit 1). PATH - reads standard input.\n",
      {{"type", "CLASS", "open as this model class (SeqModel, AlignModel, AssemblyModel, ...)"},
       {"format", "NAME", "read the file in this format"},
       {"all", nullptr, "show every residue"}},

@@ -3,11 +3,13 @@
 #include "Json.h"
 #include "Messages.h"
 #include "Printable.h"
+#include "StandardStreams.h"
 
 #include <factory/ModelFactory.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -21,9 +23,17 @@ int runType(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     const std::string format = args.get("format");
 
     std::vector<std::pair<std::string, std::string>> answers;
+    std::unique_ptr<StandardInput> input;
     for (const std::string& path : args.positional()) {
-        answers.emplace_back(path, byFormat ? factory.getType(path.c_str(), format.c_str(), &ctx)
-                                            : factory.getType(path.c_str()));
+        // Standard input is judged by its first bytes, as detection judges a file.
+        std::string file = path;
+        if (isStandardStream(path)) {
+            if (!input)
+                input.reset(new StandardInput);
+            file = input->headFile();
+        }
+        answers.emplace_back(path, byFormat ? factory.getType(file.c_str(), format.c_str(), &ctx)
+                                            : factory.getType(file.c_str()));
     }
     const bool allClassified = std::none_of(answers.begin(), answers.end(),
                                             [](const auto& answer) { return answer.second.empty(); });
@@ -68,7 +78,7 @@ const Command kTypeCommand = {
      "Prints one line per path: the path and the model class name detection answers\n"
      "(SeqModel, AlignModel, TraceModel, ...), or \"unclassified\". Without --format the file's\n"
      "sources, extension and content decide; with --format the files are judged as that format.\n"
-     "Exits with 1 when any file is unclassified.\n",
+     "Exits with 1 when any file is unclassified. PATH - judges standard input by its first bytes.\n",
      {{"format", "NAME", "judge the files as this format (e.g. FASTA, NEXUS, SCF)"}},
      1,
      SIZE_MAX},

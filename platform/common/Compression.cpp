@@ -344,6 +344,8 @@ struct InputStream::Impl {
 
 InputStream::InputStream() : impl_(new Impl) {}
 InputStream::~InputStream() = default;
+InputStream::InputStream(InputStream&&) noexcept = default;
+InputStream& InputStream::operator=(InputStream&&) noexcept = default;
 
 bool InputStream::open(const std::string& path) {
     // A path names a file: a FIFO or device is refused unread (a stream is opened by descriptor).

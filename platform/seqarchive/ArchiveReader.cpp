@@ -7,10 +7,14 @@
 
 #include <boost/make_shared.hpp>
 
+#include <cstring>
+
 namespace Ovik {
 
-ArchiveReader::ArchiveReader(const std::string& path)
-    : src_(path), path_(boost::make_shared<const std::string>(path)) {}
+ArchiveReader::ArchiveReader(const std::string& path) : ArchiveReader(LineSource(path)) {}
+
+ArchiveReader::ArchiveReader(LineSource&& source)
+    : src_(std::move(source)), path_(boost::make_shared<const std::string>(src_.path())) {}
 
 bool ArchiveReader::atEnd() {
     if (!error_.empty())
@@ -84,6 +88,25 @@ boost::shared_ptr<Velm::Sequence> ArchiveReader::makeAnnotatedEntry(
     return seq;
 }
 
+void ArchiveReader::setTitle(Velm::Sequence& seq, const char* p, const char* end) {
+    // No copy of the title on the way: each part goes straight into the entry.
+    while (p < end && (*p == ' ' || *p == '\t'))
+        ++p;
+    // Names rarely hold a tab: two byte searches beat a loop over both characters.
+    const char* nameEnd = static_cast<const char*>(std::memchr(p, ' ', static_cast<std::size_t>(end - p)));
+    if (!nameEnd)
+        nameEnd = end;
+    if (const void* tab = std::memchr(p, '\t', static_cast<std::size_t>(nameEnd - p)))
+        nameEnd = static_cast<const char*>(tab);
+    const char* desc = nameEnd;
+    while (desc < end && (*desc == ' ' || *desc == '\t'))
+        ++desc;
+    while (end > desc && (end[-1] == ' ' || end[-1] == '\t'))
+        --end;
+    seq.setName(std::string(p, nameEnd));
+    seq.setDescription(std::string(desc, end));
+}
+
 void ArchiveReader::takeResidues(Velm::Sequence& seq, const std::string& scratch) {
     seq.setResidues(std::string(scratch.data(), scratch.size()));
 }
@@ -98,29 +121,35 @@ void ArchiveReader::takeResidues(Velm::Sequence& seq, std::string& scratch) {
     takeResidues(seq, static_cast<const std::string&>(scratch));
 }
 
-std::unique_ptr<ArchiveReader> makeReader(const char* format, const std::string& path) {
+std::unique_ptr<ArchiveReader> makeReader(const char* format, LineSource&& source) {
     if (format == SALSource::FASTA)
-        return makeFastaReader(path);
+        return makeFastaReader(std::move(source));
+    if (format == SALSource::FASTQ)
+        return makeFastqReader(std::move(source));
     if (format == SALSource::GB || format == SALSource::GENPEPT)
-        return makeGenBankReader(path);
+        return makeGenBankReader(std::move(source));
     if (format == SALSource::EMBL)
-        return makeEmblReader(path, false);
+        return makeEmblReader(std::move(source), false);
     if (format == SALSource::SW || format == SALSource::SPT)
-        return makeEmblReader(path, true);
+        return makeEmblReader(std::move(source), true);
     if (format == SALSource::NBRF)
-        return makeNbrfReader(path);
+        return makeNbrfReader(std::move(source));
     if (format == SALSource::SSF)
-        return makeGcgReader(path);
+        return makeGcgReader(std::move(source));
     if (format == SALSource::MSF)
-        return makeMsfReader(path);
+        return makeMsfReader(std::move(source));
     if (format == SALSource::RSF)
-        return makeRsfReader(path);
+        return makeRsfReader(std::move(source));
     if (format == SALSource::STADEN)
-        return makeStadenReader(path);
+        return makeStadenReader(std::move(source));
     if (format == SALSource::EXPERIMENT)
-        return makeExperimentReader(path);
-    throw SeqArchiveError(std::string(msg::kCannotOpen) + path + ": " + msg::kUnknownFormatName +
-                          (format ? format : ""));
+        return makeExperimentReader(std::move(source));
+    throw SeqArchiveError(std::string(msg::kCannotOpen) + source.path() + ": " +
+                          msg::kUnknownFormatName + (format ? format : ""));
+}
+
+std::unique_ptr<ArchiveReader> makeReader(const char* format, const std::string& path) {
+    return makeReader(format, LineSource(path));
 }
 
 } // namespace Ovik

@@ -18,6 +18,8 @@ namespace Ovik {
 class ArchiveReader {
 public:
     explicit ArchiveReader(const std::string& path);
+    /// Reads from a source already open (a stream, or the file the format was judged from).
+    explicit ArchiveReader(LineSource&& source);
     virtual ~ArchiveReader() = default;
 
     bool atEnd();
@@ -36,6 +38,9 @@ protected:
     /// of the class that type needs (name and description copied over) when the class differs.
     boost::shared_ptr<Velm::Sequence> retype(boost::shared_ptr<Velm::Sequence> seq,
                                              Velm::Sequence::MoleculeType type) const;
+    /// Sets the name (up to the first space or tab) and the description (the rest), both trimmed,
+    /// from a title line's text after its marker ('>' or '@').
+    static void setTitle(Velm::Sequence& seq, const char* begin, const char* end);
     /// Stores an exact-sized copy of `scratch` as the sequence's residues, so that a model holding
     /// many sequences uses no more memory than their residues.
     static void takeResidues(Velm::Sequence& seq, const std::string& scratch);
@@ -63,20 +68,23 @@ private:
     std::string error_;
 };
 
-/// The reader for a format constant of SALSource (its text pointer); throws for formats that
-/// hold no sequence data.
+/// The reader for a format constant of SALSource (its text pointer) over `source`; throws for
+/// formats that hold no sequence data.
+std::unique_ptr<ArchiveReader> makeReader(const char* format, LineSource&& source);
+/// The same over the file at `path`.
 std::unique_ptr<ArchiveReader> makeReader(const char* format, const std::string& path);
 
 // One reader per format family (readers/*.cpp).
-std::unique_ptr<ArchiveReader> makeFastaReader(const std::string& path);
-std::unique_ptr<ArchiveReader> makeGenBankReader(const std::string& path);
-std::unique_ptr<ArchiveReader> makeEmblReader(const std::string& path, bool swissLayout);
-std::unique_ptr<ArchiveReader> makeNbrfReader(const std::string& path);
-std::unique_ptr<ArchiveReader> makeGcgReader(const std::string& path);
-std::unique_ptr<ArchiveReader> makeMsfReader(const std::string& path);
-std::unique_ptr<ArchiveReader> makeRsfReader(const std::string& path);
-std::unique_ptr<ArchiveReader> makeStadenReader(const std::string& path);
-std::unique_ptr<ArchiveReader> makeExperimentReader(const std::string& path);
+std::unique_ptr<ArchiveReader> makeFastaReader(LineSource&& source);
+std::unique_ptr<ArchiveReader> makeFastqReader(LineSource&& source);
+std::unique_ptr<ArchiveReader> makeGenBankReader(LineSource&& source);
+std::unique_ptr<ArchiveReader> makeEmblReader(LineSource&& source, bool swissLayout);
+std::unique_ptr<ArchiveReader> makeNbrfReader(LineSource&& source);
+std::unique_ptr<ArchiveReader> makeGcgReader(LineSource&& source);
+std::unique_ptr<ArchiveReader> makeMsfReader(LineSource&& source);
+std::unique_ptr<ArchiveReader> makeRsfReader(LineSource&& source);
+std::unique_ptr<ArchiveReader> makeStadenReader(LineSource&& source);
+std::unique_ptr<ArchiveReader> makeExperimentReader(LineSource&& source);
 
 } // namespace Ovik
 

@@ -14,8 +14,12 @@ namespace Ovik {
 /// Writes the entries of one format into an OutputFile.
 class ArchiveWriter {
 public:
-    explicit ArchiveWriter(const std::string& path) : out_(path), path_(path) {}
+    explicit ArchiveWriter(const OutputTarget& target) : out_(target), path_(target.path) {}
     virtual ~ArchiveWriter() = default;
+
+    /// The quality written for the residues of a sequence that has no confidences (formats with
+    /// qualities); negative makes such a sequence an error.
+    void setDefaultQuality(int quality) { defaultQuality_ = quality; }
 
     void write(const Velm::Sequence& seq) {
         writeEntry(seq, count_);
@@ -37,6 +41,10 @@ public:
 
 protected:
     virtual void writeEntry(const Velm::Sequence& seq, std::size_t index) = 0;
+    /// Appends `marker`, the name as one token ("seq<index + 1>" when it has none), the
+    /// description on the same line and the line end.
+    static void appendTitle(std::string& out, char marker, const Velm::Sequence& seq,
+                            std::size_t index);
     virtual void finish() {}
     void warn(const std::string& text) const {
         if (ctx_)
@@ -46,6 +54,7 @@ protected:
     OutputFile out_;
     std::string path_;
     std::size_t count_ = 0;
+    int defaultQuality_ = -1;
     cmn::OpContext* ctx_ = nullptr;
 
 private:
@@ -55,16 +64,17 @@ private:
 };
 
 /// The writer for a writable format constant of SALSource.
-std::unique_ptr<ArchiveWriter> makeWriter(const char* format, const std::string& path);
+std::unique_ptr<ArchiveWriter> makeWriter(const char* format, const OutputTarget& target);
 
-std::unique_ptr<ArchiveWriter> makeFastaWriter(const std::string& path);
-std::unique_ptr<ArchiveWriter> makeGenBankWriter(const std::string& path, bool protein);
-std::unique_ptr<ArchiveWriter> makeEmblWriter(const std::string& path);
-std::unique_ptr<ArchiveWriter> makeSwissWriter(const std::string& path, bool reviewed);
-std::unique_ptr<ArchiveWriter> makeNbrfWriter(const std::string& path);
-std::unique_ptr<ArchiveWriter> makeGcgWriter(const std::string& path);
-std::unique_ptr<ArchiveWriter> makeMsfWriter(const std::string& path);
-std::unique_ptr<ArchiveWriter> makeRsfWriter(const std::string& path);
+std::unique_ptr<ArchiveWriter> makeFastaWriter(const OutputTarget& target);
+std::unique_ptr<ArchiveWriter> makeFastqWriter(const OutputTarget& target);
+std::unique_ptr<ArchiveWriter> makeGenBankWriter(const OutputTarget& target, bool protein);
+std::unique_ptr<ArchiveWriter> makeEmblWriter(const OutputTarget& target);
+std::unique_ptr<ArchiveWriter> makeSwissWriter(const OutputTarget& target, bool reviewed);
+std::unique_ptr<ArchiveWriter> makeNbrfWriter(const OutputTarget& target);
+std::unique_ptr<ArchiveWriter> makeGcgWriter(const OutputTarget& target);
+std::unique_ptr<ArchiveWriter> makeMsfWriter(const OutputTarget& target);
+std::unique_ptr<ArchiveWriter> makeRsfWriter(const OutputTarget& target);
 
 } // namespace Ovik
 

@@ -19,7 +19,7 @@ namespace Ovik {
 
 namespace {
 
-constexpr std::size_t kPrefixSize = 64 * 1024;
+constexpr std::size_t kPrefixSize = kFormatPrefixSize;
 // Most files name their format on their first line; a small first read settles those, so that
 // detection over many (or huge) files reads a few KiB, not 64.
 constexpr std::size_t kQuickPrefixSize = 4 * 1024;
@@ -30,7 +30,7 @@ bool headLineMarked(std::string_view buf) {
     std::size_t start = buf.find_first_not_of(" \t\r\n");
     if (start == std::string::npos || buf.find('\n', start) == std::string::npos)
         return false;
-    for (const char* marker : {">", "LOCUS ", "ID   ", "!!"})
+    for (const char* marker : {">", "LOCUS ", "ID   ", "!!", "@"})
         if (buf.compare(start, std::strlen(marker), marker) == 0)
             return true;
     return false;
@@ -249,6 +249,22 @@ const char* headLineFormat(const View& head) {
     return nullptr;
 }
 
+// FASTQ: an '@' title line, sequence lines (none for an empty read), then a '+' line. A prefix
+// that ends inside the sequence of a long read still counts.
+bool fastqLayout(std::string_view buf, std::size_t pos, bool truncated) {
+    View line{nullptr, 0};
+    std::size_t next = 0;
+    if (!lineAt(buf, pos, truncated, line, next) || !line.startsWith("@") || line.size < 2)
+        return false;
+    for (pos = next; lineAt(buf, pos, truncated, line, next); pos = next) {
+        if (line.startsWith("+"))
+            return true;
+        if (line.size > 0 && !residueLine(std::string_view(line.data, line.size)))
+            return false;
+    }
+    return truncated;
+}
+
 } // namespace
 
 const char* detectFormat(std::string_view buf, bool truncated) {
@@ -266,6 +282,8 @@ const char* detectFormat(std::string_view buf, bool truncated) {
         return SALSource::EXPERIMENT;
     if (const char* format = headLineFormat(head))
         return format;
+    if (head.startsWith("@") && fastqLayout(buf, pos, truncated))
+        return SALSource::FASTQ;
     // NBRF/PIR exports may open with "C;" comment lines.
     View entry{nullptr, 0};
     if (text::pirCommentLine(head.data, head.size) &&

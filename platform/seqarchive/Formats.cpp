@@ -13,6 +13,7 @@ const char* const SALSource::GB = "GenBank";
 const char* const SALSource::RSF = "RSF";
 const char* const SALSource::MSF = "MSF";
 const char* const SALSource::FASTA = "FASTA";
+const char* const SALSource::FASTQ = "FASTQ";
 const char* const SALSource::NBRF = "NBRF";
 const char* const SALSource::STADEN = "Staden";
 const char* const SALSource::SSF = "GCG";
@@ -40,6 +41,7 @@ const Alias kAliases[] = {
     {"fa", &SALSource::FASTA},         {"fas", &SALSource::FASTA},
     {"fna", &SALSource::FASTA},        {"faa", &SALSource::FASTA},
     {"fsa", &SALSource::FASTA},        {"pearson", &SALSource::FASTA},
+    {"FASTQ", &SALSource::FASTQ},      {"fq", &SALSource::FASTQ},
     {"NBRF", &SALSource::NBRF},        {"pir", &SALSource::NBRF},
     {"Staden", &SALSource::STADEN},    {"SDN", &SALSource::STADEN},
     {"sta", &SALSource::STADEN},       {"GCG", &SALSource::SSF},
@@ -74,6 +76,7 @@ bool SALSource::isWritable(const char* format) {
 Velm::FormatList SALSource::getSupportedFormats() {
     return {
         {FASTA, "FASTA sequences (.fa, .fasta)"},
+        {FASTQ, "FASTQ reads with Phred qualities (.fq, .fastq)"},
         {GB, "GenBank nucleotide entries with features (.gb)"},
         {GENPEPT, "GenPept protein entries in GenBank layout (.gp)"},
         {EMBL, "EMBL nucleotide entries with features (.emb)"},

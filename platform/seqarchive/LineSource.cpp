@@ -4,6 +4,7 @@
 
 #include <contracts/SeqArchive.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <new>
@@ -46,6 +47,29 @@ LineSource::LineSource(const std::string& path) : path_(path) {
     if (!buf_)
         throw std::bad_alloc();
     capacity_ = kBufferSize;
+}
+
+LineSource::LineSource(cmn::InputStream&& in, const std::string& name, std::string_view prefix)
+    : path_(name), in_(std::move(in)) {
+    // Text never holds NUL, as the first block of a file is judged.
+    if (std::memchr(prefix.data(), '\0', prefix.size()))
+        failAt(1, msg::kBinaryContent);
+    capacity_ = std::max(kBufferSize, 2 * prefix.size());
+    buf_.reset(static_cast<char*>(std::malloc(capacity_)));
+    if (!buf_)
+        throw std::bad_alloc();
+    std::memcpy(buf_.get(), prefix.data(), prefix.size());
+    end_ = prefix.size();
+    started_ = true;
+}
+
+LineSource::LineSource(LineSource&& other) noexcept
+    : path_(std::move(other.path_)), in_(std::move(other.in_)), buf_(std::move(other.buf_)),
+      capacity_(other.capacity_), pos_(other.pos_), end_(other.end_), scanned_(other.scanned_),
+      started_(other.started_), eof_(other.eof_), pushedBack_(other.pushedBack_),
+      last_(other.last_), lineNo_(other.lineNo_) {
+    other.capacity_ = other.pos_ = other.end_ = other.scanned_ = 0;
+    other.eof_ = true;
 }
 
 LineSource::~LineSource() = default;

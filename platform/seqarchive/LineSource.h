@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace Ovik {
 
@@ -32,9 +33,16 @@ public:
     /// Throws SeqArchiveError naming the path and the reason when the file cannot be opened or is
     /// not a regular file (a FIFO or device is refused without being read).
     explicit LineSource(const std::string& path);
+    /// Reads an input already open (standard input, a pipe: it need not be a regular file), whose
+    /// first bytes were read ahead into `prefix`: the lines start with them. `name` stands for the
+    /// path in messages. Throws SeqArchiveError when the prefix holds binary content.
+    LineSource(cmn::InputStream&& in, const std::string& name, std::string_view prefix);
     ~LineSource();
+    /// The buffer's storage moves along, so a line given out before still points at its bytes.
+    LineSource(LineSource&& other) noexcept;
     LineSource(const LineSource&) = delete;
     LineSource& operator=(const LineSource&) = delete;
+    LineSource& operator=(LineSource&&) = delete;
 
     /// The next line, or false at the end of the input. Throws on a read error.
     bool next(Line& line);

@@ -13,6 +13,7 @@ constexpr const char* kUnknownContent = "unrecognised sequence format";
 constexpr const char* kUnknownFormatName = "unknown sequence format name ";
 constexpr const char* kNotWritable = "the format cannot be written: ";
 constexpr const char* kCorrupt = "corrupt compressed data";
+constexpr const char* kStreamTaken = "the stream has already been read";
 
 // Reading: "<path>:<line>: <reason>".
 constexpr const char* kTruncated = "unexpected end of file in the entry that starts at line ";
@@ -35,6 +36,13 @@ constexpr const char* kBinaryContent = "binary content where sequence text was e
 constexpr const char* kSecondReading = "a second reading: an experiment file holds one";
 constexpr const char* kNoExperimentSequence = "no SQ line: the experiment file holds no sequence of its own";
 constexpr const char* kBadConfidence = "not a confidence value in AV: ";
+constexpr const char* kExpectedFastq = "expected a FASTQ header line starting with '@'";
+constexpr const char* kFastqNoPlus = "missing '+' line after the sequence of the record that starts at line ";
+constexpr const char* kFastqCut = "record cut short: the file ends in the record that starts at line ";
+constexpr const char* kFastqPlusName = "the '+' line names another record than its '@' line: ";
+constexpr const char* kFastqLength = "quality string length differs from the sequence length: ";
+constexpr const char* kFastqQualityChar = "invalid quality character ";
+constexpr const char* kFastqSequenceChar = "invalid character in the sequence: ";
 
 // Warnings through the context.
 constexpr const char* kChecksumMismatch = "GCG checksum mismatch for ";
@@ -45,6 +53,9 @@ constexpr const char* kConfidenceCount = "confidences dropped: AV holds ";
 constexpr const char* kClosedArchive = "the archive is closed: ";
 constexpr const char* kReadOnlyArchive = "the archive is not open for writing: ";
 constexpr const char* kWriteOnlyArchive = "the archive is not open for reading: ";
+constexpr const char* kNoQualities = "no qualities to write for sequence ";
+constexpr const char* kNoDefaultQuality = " (and no default quality was given)";
+constexpr const char* kQualityCount = "the number of qualities differs from the length of sequence ";
 
 } // namespace msg
 } // namespace Ovik

@@ -6,39 +6,84 @@
 
 #include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 namespace Ovik {
 
+namespace {
+// Pieces of this size keep a pipe busy without holding much.
+constexpr std::size_t kDescriptorBuffer = 1u << 16;
+} // namespace
+
 // The archive layer reports failures by exception, naming the target.
-OutputFile::OutputFile(const std::string& target) : file_(target) {
-    if (!file_.ok())
-        throw SeqArchiveError(std::string(msg::kCannotCreate) + target + ": " +
-                              std::strerror(file_.error()));
-    const cmn::Compression compression = cmn::compressionOfName(target);
+OutputFile::OutputFile(const OutputTarget& target) : target_(target.path), fd_(target.fd) {
+    if (fd_ >= 0) {
+        buffer_.reserve(kDescriptorBuffer);
+        return;
+    }
+    file_.reset(new cmn::ReplacingFile(target.path));
+    if (!file_->ok())
+        throw SeqArchiveError(std::string(msg::kCannotCreate) + target.path + ": " +
+                              std::strerror(file_->error()));
+    const cmn::Compression compression = cmn::compressionOfName(target.path);
     if (compression != cmn::Compression::None)
-        packer_.reset(new cmn::OutputCompressor(compression, file_));
+        packer_.reset(new cmn::OutputCompressor(compression, *file_));
 }
 
 OutputFile::~OutputFile() = default;
 
-void OutputFile::fail() {
+void OutputFile::fail(int error) {
     failed_ = true;
+    throw SeqArchiveError(std::string(msg::kCannotWrite) + target_ + ": " + std::strerror(error));
+}
+
+int OutputFile::fileError() const {
     // Without a file error the encoder itself failed (it could not get memory).
-    throw SeqArchiveError(std::string(msg::kCannotWrite) + file_.target() + ": " +
-                          std::strerror(file_.error() != 0 ? file_.error() : ENOMEM));
+    return file_->error() != 0 ? file_->error() : ENOMEM;
 }
 
 void OutputFile::write(const char* data, std::size_t size) {
-    if (file_.committed())
-        throw SeqArchiveError(std::string(msg::kCannotWrite) + file_.target() + ": " +
-                              msg::kClosedArchive + file_.target());
-    if (!(packer_ ? packer_->write(data, size) : file_.write(data, size)))
-        fail();
+    if (committed())
+        throw SeqArchiveError(std::string(msg::kCannotWrite) + target_ + ": " +
+                              msg::kClosedArchive + target_);
+    if (file_) {
+        if (!(packer_ ? packer_->write(data, size) : file_->write(data, size)))
+            fail(fileError());
+        return;
+    }
+    buffer_.append(data, size);
+    if (buffer_.size() >= kDescriptorBuffer)
+        flush();
+}
+
+void OutputFile::flush() {
+    std::size_t done = 0;
+    while (done < buffer_.size()) {
+        const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            fail(errno);
+        done += static_cast<std::size_t>(n);
+    }
+    buffer_.clear();
+}
+
+void OutputFile::discard() {
+    if (file_)
+        file_->discard();
+    else
+        buffer_.clear();
 }
 
 void OutputFile::commit() {
-    if ((packer_ && !packer_->finish()) || !file_.commit())
-        fail();
+    if (file_) {
+        if ((packer_ && !packer_->finish()) || !file_->commit())
+            fail(fileError());
+        return;
+    }
+    flush();
+    committed_ = true;
 }
 
 } // namespace Ovik

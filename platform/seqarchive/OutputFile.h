@@ -10,14 +10,27 @@
 
 namespace Ovik {
 
+/// Where a writer's bytes go: a file, or an open descriptor (standard output, a pipe).
+struct OutputTarget {
+    std::string path; ///< the file, or the name the descriptor goes by in messages
+    int fd = -1;      ///< 0 or more: write to this descriptor, not to the file
+
+    // Implicit, so that a path is a target.
+    OutputTarget(const std::string& file) : path(file) {}
+    OutputTarget(int descriptor, const std::string& name) : path(name), fd(descriptor) {}
+};
+
 /// A file written beside its target under a temporary name and renamed over the target only by
 /// commit() (a cmn::ReplacingFile, which also writes devices and FIFOs straight through).
 /// Destroyed without a successful commit(), or discarded, it removes the temporary file, so the
 /// old target survives any failure. Write errors throw SeqArchiveError naming the target. A
 /// target named ".gz", ".bz2", ".xz" or ".zst" is written compressed that way.
+///
+/// A descriptor target is written as the bytes come (in large pieces) and commit() only flushes:
+/// what reached the descriptor cannot be taken back. The descriptor is not closed.
 class OutputFile {
 public:
-    explicit OutputFile(const std::string& target);
+    explicit OutputFile(const OutputTarget& target);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -26,19 +39,26 @@ public:
     void write(const std::string& s) { write(s.data(), s.size()); }
     /// Flushes, syncs and renames the file over the target.
     void commit();
-    bool committed() const { return file_.committed(); }
-    const std::string& target() const { return file_.target(); }
+    bool committed() const { return file_ ? file_->committed() : committed_; }
+    /// The target's path (or the descriptor's name), for messages.
+    const std::string& target() const { return target_; }
     /// False once a write failed (and threw) or the file was discarded.
-    bool ok() const { return !failed_ && file_.ok(); }
-    /// Removes the temporary file now; the target stays as it was.
-    void discard() { file_.discard(); }
+    bool ok() const { return !failed_ && (!file_ || file_->ok()); }
+    /// Removes the temporary file now; the target stays as it was. A descriptor keeps what it got.
+    void discard();
 
 private:
-    [[noreturn]] void fail();
+    [[noreturn]] void fail(int error);
+    int fileError() const;
+    void flush();
 
-    cmn::ReplacingFile file_;
+    std::string target_;
+    std::unique_ptr<cmn::ReplacingFile> file_; // null for a descriptor target
     std::unique_ptr<cmn::OutputCompressor> packer_; // null for a plain target
     bool failed_ = false; ///< the encoder can fail while the file has not
+    int fd_ = -1;
+    std::string buffer_;
+    bool committed_ = false;
 };
 
 } // namespace Ovik

@@ -1,5 +1,7 @@
 #include <contracts/SeqArchive.h>
 
+#include <boost/make_shared.hpp>
+
 namespace Ovik {
 
 struct SALArchiveModelIter::State {
@@ -39,6 +41,19 @@ SALArchiveModelIter::SALArchiveModelIter(const char* path, const char* qualifier
     state_->format = std::move(format);
 }
 
+SALArchiveModelIter::SALArchiveModelIter(std::unique_ptr<ISeqArchive> archive, const std::string& url,
+                                         cmn::OpContext* ctx)
+    : state_(new State) {
+    state_->path = url;
+    state_->ctx = ctx;
+    state_->archive = std::move(archive);
+    state_->opened = true;
+    if (state_->archive)
+        state_->archive->setContext(ctx);
+    else
+        state_->done = true;
+}
+
 SALArchiveModelIter::~SALArchiveModelIter() = default;
 
 boost::shared_ptr<Velm::Model> SALArchiveModelIter::next() {
@@ -61,7 +76,8 @@ boost::shared_ptr<Velm::Model> SALArchiveModelIter::next() {
             return boost::shared_ptr<Velm::Model>();
         }
         boost::shared_ptr<Velm::Sequence> seq = createSequence(*s.archive);
-        boost::shared_ptr<Velm::SeqModel> model(new Velm::SeqModel);
+        // One allocation for the model and its count: there is a model per entry.
+        boost::shared_ptr<Velm::SeqModel> model = boost::make_shared<Velm::SeqModel>();
         model->addSeq(seq);
         model->setURL(s.path);
         model->setEncoding("SAL");

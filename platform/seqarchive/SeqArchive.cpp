@@ -2,12 +2,19 @@
 
 #include "ArchiveReader.h"
 #include "ArchiveWriter.h"
+#include "FileFormat.h"
 #include "Messages.h"
 
 #include <contracts/Compression.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <exception>
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
 
 namespace Ovik {
 
@@ -75,35 +82,65 @@ SeqArchive::SeqArchive(const std::string& path, const std::string& format, SALSo
                        const std::string& /*extra*/)
     : path_(path), mode_(mode), uncaughtAtOpen_(std::uncaught_exceptions()) {
     if (mode == SALSource::Read) {
-        const char* name = nullptr;
+        // Opened before the content is judged, so that a missing file says why.
+        LineSource source(path);
+        std::string detected;
         if (format.empty()) {
-            // Checked before sniffing so that a missing file says why.
-            LineSource probe(path);
-            std::string found = GetFileFormat(path);
-            if (found.empty()) {
-                if (!blankContent(path))
-                    throw SeqArchiveError(std::string(msg::kCannotOpen) + path + ": " +
-                                          msg::kUnknownContent);
-                // An empty file is an empty archive; any reader sees no entry in it.
-                found = SALSource::FASTA;
-            }
-            name = SALSource::canonicalName(found.c_str());
-        } else {
-            name = resolveFormat(path, format);
+            detected = GetFileFormat(path);
+            // An empty file is an empty archive; any reader sees no entry in it.
+            if (detected.empty() && blankContent(path))
+                detected = SALSource::FASTA;
         }
-        if (name == SALSource::QUERY || name == SALSource::LST)
-            throw SeqArchiveError(std::string(msg::kCannotOpen) + path + ": " + msg::kUnknownContent +
-                                  " (" + name + " files hold no sequence data)");
-        format_ = name;
-        reader_ = makeReader(name, path);
+        openReader(std::move(source), format, detected);
     } else {
-        const char* name = resolveFormat(path, format);
-        if (!SALSource::isWritable(name))
-            throw SeqArchiveError(std::string(msg::kCannotCreate) + path + ": " + msg::kNotWritable +
-                                  name);
-        format_ = name;
-        writer_ = makeWriter(name, path);
+        openWriter(OutputTarget(path), format);
     }
+}
+
+SeqArchive::SeqArchive(SeqInputStream& input, const std::string& format)
+    : path_(input.name()), mode_(SALSource::Read), uncaughtAtOpen_(std::uncaught_exceptions()) {
+    std::string detected;
+    if (format.empty()) {
+        detected = input.format();
+        if (detected.empty() && input.blank())
+            detected = SALSource::FASTA;
+    }
+    openReader(input.take(), format, detected);
+}
+
+SeqArchive::SeqArchive(int fd, const std::string& name, const std::string& format)
+    : path_(name), mode_(SALSource::Write), uncaughtAtOpen_(std::uncaught_exceptions()) {
+    openWriter(OutputTarget(fd, name), format);
+}
+
+void SeqArchive::openReader(LineSource&& source, const std::string& format, std::string detected) {
+    const char* name = nullptr;
+    if (format.empty()) {
+        if (detected.empty())
+            throw SeqArchiveError(std::string(msg::kCannotOpen) + path_ + ": " + msg::kUnknownContent);
+        name = SALSource::canonicalName(detected.c_str());
+    } else {
+        name = resolveFormat(path_, format);
+    }
+    if (name == SALSource::QUERY || name == SALSource::LST)
+        throw SeqArchiveError(std::string(msg::kCannotOpen) + path_ + ": " + msg::kUnknownContent +
+                              " (" + name + " files hold no sequence data)");
+    format_ = name;
+    reader_ = makeReader(name, std::move(source));
+}
+
+void SeqArchive::openWriter(const OutputTarget& target, const std::string& format) {
+    const char* name = resolveFormat(path_, format);
+    if (!SALSource::isWritable(name))
+        throw SeqArchiveError(std::string(msg::kCannotCreate) + path_ + ": " + msg::kNotWritable +
+                              name);
+    format_ = name;
+    writer_ = makeWriter(name, target);
+}
+
+void SeqArchive::setDefaultQuality(int quality) {
+    if (writer_)
+        writer_->setDefaultQuality(quality);
 }
 
 SeqArchive::~SeqArchive() {
@@ -159,8 +196,100 @@ void SeqArchive::discard() {
 ISeqArchive::ISeqArchive(const std::string& path, const std::string& format, const std::string& extra)
     : SeqArchive(path, format, SALSource::Read, extra) {}
 
+ISeqArchive::ISeqArchive(SeqInputStream& input, const std::string& format)
+    : SeqArchive(input, format) {}
+
 OSeqArchive::OSeqArchive(const std::string& path, const std::string& format, const std::string& extra)
     : SeqArchive(path, format, SALSource::Write, extra), formatName_(format) {}
+
+OSeqArchive::OSeqArchive(int fd, const std::string& name, const std::string& format)
+    : SeqArchive(fd, name, format), formatName_(format) {}
+
+SeqInputStream::SeqInputStream(int fd, const std::string& name)
+    : name_(name), in_(new cmn::InputStream) {
+    // The stream closes what it reads from: a copy, so that the caller's descriptor stays open.
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0)
+        throw SeqArchiveError(std::string(msg::kCannotOpen) + name + ": " + std::strerror(errno));
+    try {
+        in_->open(own, name);
+    } catch (const cmn::InputError& failure) {
+        throw SeqArchiveError(std::string(msg::kCannotOpen) + failure.what());
+    }
+}
+
+SeqInputStream::~SeqInputStream() = default;
+
+cmn::InputStream& SeqInputStream::input() {
+    if (!in_)
+        throw SeqArchiveError(std::string(msg::kCannotOpen) + name_ + ": " + msg::kStreamTaken);
+    return *in_;
+}
+
+LineSource SeqInputStream::take() {
+    LineSource source(std::move(input()), name_, head_);
+    in_.reset();
+    head_.clear();
+    return source;
+}
+
+std::string_view SeqInputStream::head(std::size_t size, bool& complete) {
+    cmn::InputStream& in = input();
+    try {
+        while (head_.size() < size && !ended_) {
+            const std::size_t have = head_.size();
+            head_.resize(std::max(size, have + 1));
+            const std::size_t got = in.read(&head_[have], head_.size() - have);
+            head_.resize(have + got);
+            ended_ = got == 0;
+        }
+    } catch (const cmn::InputError& failure) {
+        throw SeqArchiveError(std::string(msg::kCannotOpen) + failure.what());
+    }
+    complete = ended_ && head_.size() <= size;
+    return std::string_view(head_.data(), std::min(size, head_.size()));
+}
+
+std::string SeqInputStream::format() {
+    bool complete = false;
+    const std::string_view prefix = head(kFormatPrefixSize, complete);
+    return detectFormat(prefix, !complete);
+}
+
+bool SeqInputStream::blank() {
+    bool complete = false;
+    const std::string_view prefix = head(kFormatPrefixSize, complete);
+    return complete && std::all_of(prefix.begin(), prefix.end(), [](char c) {
+               return std::isspace(static_cast<unsigned char>(c)) != 0;
+           });
+}
+
+namespace {
+void writeAll(int fd, const char* data, std::size_t size, const std::string& name) {
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t n = ::write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw SeqArchiveError(std::string(msg::kCannotWrite) + name + ": " + std::strerror(errno));
+        done += static_cast<std::size_t>(n);
+    }
+}
+} // namespace
+
+void SeqInputStream::copyTo(int fd) {
+    cmn::InputStream& in = input();
+    writeAll(fd, head_.data(), head_.size(), name_);
+    std::vector<char> block(1u << 17);
+    try {
+        while (const std::size_t got = in.read(block.data(), block.size()))
+            writeAll(fd, block.data(), got, name_);
+    } catch (const cmn::InputError& failure) {
+        throw SeqArchiveError(std::string(msg::kCannotOpen) + failure.what());
+    }
+    head_.clear();
+    ended_ = true;
+}
 
 boost::shared_ptr<Velm::Sequence> createSequence(ISeqArchive& archive) {
     if (!archive.reader_) {

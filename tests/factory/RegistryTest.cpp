@@ -19,12 +19,12 @@ using mftest::recordingSource;
 
 class Registry : public mftest::FactoryTest {};
 
-TEST_F(Registry, OneFactoryWithTheSixBuiltInSources) {
+TEST_F(Registry, OneFactoryWithTheSevenBuiltInSources) {
     Ovik::ModelFactory& first = Ovik::GetModelFactory();
     EXPECT_EQ(&first, &Ovik::GetModelFactory());
     auto& entries = Access::registry(first);
-    ASSERT_EQ(entries.size(), 6u);
-    int xml = 0, clustal = 0, phylip = 0, nexus = 0, msf = 0, compressed = 0;
+    ASSERT_EQ(entries.size(), 7u);
+    int xml = 0, clustal = 0, phylip = 0, nexus = 0, msf = 0, compressed = 0, fastq = 0;
     for (const auto& entry : entries) {
         EXPECT_EQ(entry.first, entry.second->getName());
         xml += !!boost::dynamic_pointer_cast<Velm::XMLModelSource>(entry.second);
@@ -33,9 +33,11 @@ TEST_F(Registry, OneFactoryWithTheSixBuiltInSources) {
         nexus += !!boost::dynamic_pointer_cast<Ovik::NexusModelSource>(entry.second);
         msf += !!boost::dynamic_pointer_cast<Ovik::MSFModelSource>(entry.second);
         compressed += !!boost::dynamic_pointer_cast<Ovik::CompressedFileSource>(entry.second);
+        fastq += !!boost::dynamic_pointer_cast<Ovik::FastqModelSource>(entry.second);
     }
-    EXPECT_EQ(xml + clustal + phylip + nexus + msf + compressed, 6);
-    EXPECT_TRUE(xml == 1 && clustal == 1 && phylip == 1 && nexus == 1 && msf == 1 && compressed == 1);
+    EXPECT_EQ(xml + clustal + phylip + nexus + msf + compressed + fastq, 7);
+    EXPECT_TRUE(xml == 1 && clustal == 1 && phylip == 1 && nexus == 1 && msf == 1 && compressed == 1 &&
+                fastq == 1);
     const auto names = Access::names(first);
     EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
     // The compressed-file source is asked last: any source that knows a compressed file itself
@@ -105,15 +107,15 @@ TEST_F(Registry, TheNameIsCopiedOnceWhenTheSourceIsAdded) {
 }
 
 TEST_F(Registry, RemoveIsExactAndCaseSensitive) {
-    EXPECT_EQ(Access::registry(factory()).size(), 6u);
+    EXPECT_EQ(Access::registry(factory()).size(), 7u);
     factory().removeSource("xmlmodelsource");
     factory().removeSource("XMLModelSourc");
     factory().removeSource("not registered");
-    EXPECT_EQ(Access::registry(factory()).size(), 6u);
+    EXPECT_EQ(Access::registry(factory()).size(), 7u);
 
     auto held = Access::findSourceWithoutExt(factory(), "");
     factory().removeSource("XMLModelSource");
-    EXPECT_EQ(Access::registry(factory()).size(), 5u);
+    EXPECT_EQ(Access::registry(factory()).size(), 6u);
     EXPECT_FALSE(Access::findSourceWithoutExt(factory(), ""));
     // The caller's share keeps the removed source alive and usable.
     ASSERT_TRUE(held);
@@ -131,7 +133,7 @@ TEST_F(Registry, FindSourceWithoutExtIgnoresCase) {
 TEST_F(Registry, EmptyPointersAndNullNamesAreIgnored) {
     factory().addSource(boost::shared_ptr<Velm::ModelSource>(), true);
     factory().removeSource(nullptr);
-    EXPECT_EQ(Access::registry(factory()).size(), 6u);
+    EXPECT_EQ(Access::registry(factory()).size(), 7u);
 }
 
 TEST_F(Registry, LookupsMissReportNothingAndReturnEmpty) {

@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 
 #include <cerrno>
+#include <csignal>
+#include <unistd.h>
 #include <stdexcept>
 
 extern char** environ;
@@ -31,33 +33,62 @@ pid_t spawnTool(const std::vector<std::string>& args, const posix_spawn_file_act
     return pid;
 }
 
-} // namespace
 
-ToolRun runTool(const std::vector<std::string>& args) {
+ToolRun run(const std::vector<std::string>& args, const std::string* input) {
     // Output goes to files rather than pipes: nothing can block however much the tool writes.
     TempDir dir;
     const std::string outPath = dir.file("stdout");
     const std::string errPath = dir.file("stderr");
 
+    int feed[2] = {-1, -1};
+    if (input && ::pipe2(feed, O_CLOEXEC) != 0)
+        throw std::runtime_error("cannot make a pipe");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (input)
+        posix_spawn_file_actions_adddup2(&actions, feed[0], 0);
+    else
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const pid_t pid = spawnTool(args, &actions, nullptr);
     posix_spawn_file_actions_destroy(&actions);
+    if (input)
+        ::close(feed[0]);
     if (pid < 0)
         throw std::runtime_error("cannot start " + std::string(MF_TOOL_PATH));
+    if (input) {
+        // The tool may stop reading early (and the pipe break): that is its business.
+        const auto previous = ::signal(SIGPIPE, SIG_IGN);
+        for (std::size_t done = 0; done < input->size();) {
+            const ssize_t n = ::write(feed[1], input->data() + done, input->size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::close(feed[1]);
+        ::signal(SIGPIPE, previous);
+    }
 
     int wstatus = 0;
     while (waitpid(pid, &wstatus, 0) < 0)
         if (errno != EINTR)
             throw std::runtime_error("waitpid failed");
-    ToolRun run;
-    run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    run.out = readFile(outPath);
-    run.err = readFile(errPath);
-    return run;
+    ToolRun result;
+    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    result.out = readFile(outPath);
+    result.err = readFile(errPath);
+    return result;
+}
+
+} // namespace
+
+ToolRun runTool(const std::vector<std::string>& args) { return run(args, nullptr); }
+
+ToolRun runToolWithInput(const std::vector<std::string>& args, const std::string& input) {
+    return run(args, &input);
 }
 
 pid_t startTool(const std::vector<std::string>& args) {

@@ -24,6 +24,10 @@ ToolRun runTool(const std::vector<std::string>& args);
 /// or -1 when it could not start; the caller waits for it.
 pid_t startTool(const std::vector<std::string>& args);
 
+/// The same with `input` fed to the tool's stdin through a pipe (not a file), as a shell pipeline
+/// would.
+ToolRun runToolWithInput(const std::vector<std::string>& args, const std::string& input);
+
 } // namespace mftest
 
 #endif

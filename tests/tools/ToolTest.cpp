@@ -24,6 +24,7 @@ namespace {
 using mftest::JsonValue;
 using mftest::parseJson;
 using mftest::runTool;
+using mftest::runToolWithInput;
 using mftest::ToolRun;
 namespace tmsg = mftool::msg;
 
@@ -537,6 +538,7 @@ TEST(ToolFormats, ListsTheFactorysFormatsInGroups) {
     EXPECT_EQ(total, doc["count"].number);
     EXPECT_EQ(doc["groups"][0]["group"].text, "sources");
     EXPECT_NE(std::find(names[0].begin(), names[0].end(), "NEXUS"), names[0].end());
+    EXPECT_NE(std::find(names[0].begin(), names[0].end(), "FASTQ"), names[0].end());
     EXPECT_NE(std::find(names[1].begin(), names[1].end(), "GenBank"), names[1].end());
     ASSERT_EQ(names[2].size(), 11u);
     EXPECT_EQ(names[2].front(), "SCF");
@@ -550,6 +552,69 @@ TEST(ToolFormats, ListsTheFactorysFormatsInGroups) {
     for (const auto& group : names)
         for (const std::string& name : group)
             EXPECT_TRUE(contains(text.out, "\n  " + name + " ")) << name;
+}
+
+// ---------------------------------------------------------------------------------------------
+// FASTQ and standard streams
+
+const char* const kReads = "@r1 first\nACGT\n+\n!+5I\n@r2\nGGA\n+\nIII\n";
+
+TEST_F(ToolTest, StandardInputIsSniffedAndReadThroughAPipe) {
+    // A sequence archive is read as it arrives: iterate, and convert to standard output.
+    const ToolRun iterate = runToolWithInput({"iterate", "-"}, kReads);
+    SCOPED_TRACE(describe(iterate));
+    EXPECT_EQ(iterate.status, 0);
+    const auto lines = linesOf(iterate.out);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(wordsOf(lines[1]), (std::vector<std::string>{"2", "SeqModel", "r2", "3", "DNA"}));
+
+    const std::string genBank = mftest::readFile(fixture("records.gb"));
+    const ToolRun convert = runToolWithInput({"convert", "-", "-", "--to", "FASTA"}, genBank);
+    EXPECT_EQ(convert.status, 0) << describe(convert);
+    EXPECT_EQ(convert.out.rfind(">", 0), 0u);
+    EXPECT_EQ(std::count(convert.out.begin(), convert.out.end(), '>'),
+              static_cast<long>(genBankResidues(fixture("records.gb")).size()));
+    EXPECT_EQ(convert.err, "");
+
+    // Anything else goes through a file: an alignment, judged by its first bytes.
+    const std::string nexus = mftest::readFile(fixture("align.nex"));
+    EXPECT_EQ(wordsOf(runToolWithInput({"type", "-"}, nexus).out),
+              (std::vector<std::string>{"-", "AlignModel"}));
+    const ToolRun open = runToolWithInput({"open", "-"}, nexus);
+    EXPECT_EQ(open.status, 0) << describe(open);
+    EXPECT_TRUE(contains(open.out, "class      AlignModel\nurl        -\n")) << open.out;
+
+    // --from names the format: the same bytes read as what it says.
+    const ToolRun named = runToolWithInput({"iterate", "-", "--format", "fq"}, kReads);
+    EXPECT_EQ(linesOf(named.out).size(), 2u) << describe(named);
+}
+
+TEST_F(ToolTest, FastqOutputNeedsQualitiesOrADefault) {
+    const std::string reads = mftest::writeFile(dir_.file("reads.fq"), kReads);
+    // Reads keep their qualities through a conversion; FASTA leaves them out.
+    ASSERT_EQ(runTool({"convert", reads, dir_.file("copy.fastq")}).status, 0);
+    EXPECT_EQ(mftest::readFile(dir_.file("copy.fastq")), kReads);
+    ASSERT_EQ(runTool({"convert", reads, dir_.file("plain.fa")}).status, 0);
+    EXPECT_EQ(mftest::readFile(dir_.file("plain.fa")), ">r1 first\nACGT\n>r2\nGGA\n");
+
+    // A sequence without qualities: an error, unless a default quality is given.
+    const ToolRun refused = runTool({"convert", fixture("seqs.fa"), dir_.file("out.fq")});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(contains(refused.err, "no qualities to write for sequence")) << refused.err;
+    EXPECT_FALSE(mftest::fileExists(dir_.file("out.fq")));
+    const ToolRun given =
+        runTool({"convert", fixture("seqs.fa"), dir_.file("out.fq"), "--default-quality", "30"});
+    ASSERT_EQ(given.status, 0) << describe(given);
+    const auto lines = linesOf(mftest::readFile(dir_.file("out.fq")));
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[3], std::string(lines[1].size(), '?'));
+    EXPECT_EQ(runTool({"convert", reads, "x.fq", "--default-quality", "94"}).status, 2);
+    // Standard output has no extension to name its format.
+    EXPECT_EQ(runTool({"convert", reads, "-"}).status, 2);
+    // A chromatogram goes to FASTQ through the factory (its calls and their confidences).
+    const ToolRun trace = runTool({"convert", trace_, dir_.file("read.fastq")});
+    ASSERT_EQ(trace.status, 0) << describe(trace);
+    EXPECT_EQ(linesOf(mftest::readFile(dir_.file("read.fastq")))[1], "ACGTACGTAA");
 }
 
 // ---------------------------------------------------------------------------------------------

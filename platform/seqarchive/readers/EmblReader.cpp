@@ -24,7 +24,7 @@ Type moleculeFromText(const std::string& v) {
 
 class EmblReader : public ArchiveReader {
 public:
-    EmblReader(const std::string& path, bool swiss) : ArchiveReader(path), swiss_(swiss) {}
+    EmblReader(LineSource&& source, bool swiss) : ArchiveReader(std::move(source)), swiss_(swiss) {}
 
 protected:
     boost::shared_ptr<Velm::Sequence> readEntry() override {
@@ -171,8 +171,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<ArchiveReader> makeEmblReader(const std::string& path, bool swissLayout) {
-    return std::unique_ptr<ArchiveReader>(new EmblReader(path, swissLayout));
+std::unique_ptr<ArchiveReader> makeEmblReader(LineSource&& source, bool swissLayout) {
+    return std::unique_ptr<ArchiveReader>(new EmblReader(std::move(source), swissLayout));
 }
 
 } // namespace Ovik

@@ -110,8 +110,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<ArchiveReader> makeExperimentReader(const std::string& path) {
-    return std::unique_ptr<ArchiveReader>(new ExperimentReader(path));
+std::unique_ptr<ArchiveReader> makeExperimentReader(LineSource&& source) {
+    return std::unique_ptr<ArchiveReader>(new ExperimentReader(std::move(source)));
 }
 
 } // namespace Ovik

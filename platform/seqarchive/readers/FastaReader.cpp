@@ -31,25 +31,10 @@ protected:
         src_.next(line);
         if (line[0] != '>')
             src_.fail(msg::kExpectedFasta);
-        // Name up to the first space or tab, then the description, both trimmed, without copies
-        // of the header on the way.
-        const char* p = line.data + 1;
-        const char* end = line.data + line.size;
-        while (p < end && (*p == ' ' || *p == '\t'))
-            ++p;
-        const char* nameEnd = p;
-        while (nameEnd < end && *nameEnd != ' ' && *nameEnd != '\t')
-            ++nameEnd;
-        const char* desc = nameEnd;
-        while (desc < end && (*desc == ' ' || *desc == '\t'))
-            ++desc;
-        while (end > desc && (end[-1] == ' ' || end[-1] == '\t'))
-            --end;
         // The header is stored straight into the entry, made of the class the previous entry
         // needed: files hold one kind of molecule, and a wrong guess only costs a copy.
         boost::shared_ptr<Velm::Sequence> seq = makeSequence(lastType_);
-        seq->setName(std::string(p, nameEnd));
-        seq->setDescription(std::string(desc, end));
+        setTitle(*seq, line.data + 1, line.data + line.size);
 
         scratch_.clear();
         while (src_.next(line)) {
@@ -74,8 +59,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<ArchiveReader> makeFastaReader(const std::string& path) {
-    return std::unique_ptr<ArchiveReader>(new FastaReader(path));
+std::unique_ptr<ArchiveReader> makeFastaReader(LineSource&& source) {
+    return std::unique_ptr<ArchiveReader>(new FastaReader(std::move(source)));
 }
 
 } // namespace Ovik

@@ -93,8 +93,8 @@ protected:
 
 } // namespace
 
-std::unique_ptr<ArchiveReader> makeGcgReader(const std::string& path) {
-    return std::unique_ptr<ArchiveReader>(new GcgReader(path));
+std::unique_ptr<ArchiveReader> makeGcgReader(LineSource&& source) {
+    return std::unique_ptr<ArchiveReader>(new GcgReader(std::move(source)));
 }
 
 } // namespace Ovik

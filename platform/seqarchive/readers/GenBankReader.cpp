@@ -156,8 +156,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<ArchiveReader> makeGenBankReader(const std::string& path) {
-    return std::unique_ptr<ArchiveReader>(new GenBankReader(path));
+std::unique_ptr<ArchiveReader> makeGenBankReader(LineSource&& source) {
+    return std::unique_ptr<ArchiveReader>(new GenBankReader(std::move(source)));
 }
 
 } // namespace Ovik

@@ -118,8 +118,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<ArchiveReader> makeMsfReader(const std::string& path) {
-    return std::unique_ptr<ArchiveReader>(new MsfReader(path));
+std::unique_ptr<ArchiveReader> makeMsfReader(LineSource&& source) {
+    return std::unique_ptr<ArchiveReader>(new MsfReader(std::move(source)));
 }
 
 } // namespace Ovik

@@ -76,8 +76,8 @@ protected:
 
 } // namespace
 
-std::unique_ptr<ArchiveReader> makeNbrfReader(const std::string& path) {
-    return std::unique_ptr<ArchiveReader>(new NbrfReader(path));
+std::unique_ptr<ArchiveReader> makeNbrfReader(LineSource&& source) {
+    return std::unique_ptr<ArchiveReader>(new NbrfReader(std::move(source)));
 }
 
 } // namespace Ovik

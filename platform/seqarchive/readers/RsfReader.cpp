@@ -111,8 +111,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<ArchiveReader> makeRsfReader(const std::string& path) {
-    return std::unique_ptr<ArchiveReader>(new RsfReader(path));
+std::unique_ptr<ArchiveReader> makeRsfReader(LineSource&& source) {
+    return std::unique_ptr<ArchiveReader>(new RsfReader(std::move(source)));
 }
 
 } // namespace Ovik

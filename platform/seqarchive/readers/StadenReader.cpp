@@ -66,8 +66,8 @@ protected:
 
 } // namespace
 
-std::unique_ptr<ArchiveReader> makeStadenReader(const std::string& path) {
-    return std::unique_ptr<ArchiveReader>(new StadenReader(path));
+std::unique_ptr<ArchiveReader> makeStadenReader(LineSource&& source) {
+    return std::unique_ptr<ArchiveReader>(new StadenReader(std::move(source)));
 }
 
 } // namespace Ovik

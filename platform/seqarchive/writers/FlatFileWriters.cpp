@@ -125,7 +125,7 @@ const char* const kSubKeys[] = {"ORGANISM", "AUTHORS", "CONSRTM", "TITLE", "JOUR
 
 class GenBankWriter : public ArchiveWriter {
 public:
-    GenBankWriter(const std::string& path, bool protein) : ArchiveWriter(path), protein_(protein) {}
+    GenBankWriter(const OutputTarget& target, bool protein) : ArchiveWriter(target), protein_(protein) {}
 
 protected:
     void writeEntry(const Velm::Sequence& seq, std::size_t index) override {
@@ -244,7 +244,7 @@ protected:
 
 class SwissWriter : public ArchiveWriter {
 public:
-    SwissWriter(const std::string& path, bool reviewed) : ArchiveWriter(path), reviewed_(reviewed) {}
+    SwissWriter(const OutputTarget& target, bool reviewed) : ArchiveWriter(target), reviewed_(reviewed) {}
 
 protected:
     void writeEntry(const Velm::Sequence& seq, std::size_t index) override {
@@ -277,14 +277,14 @@ private:
 
 } // namespace
 
-std::unique_ptr<ArchiveWriter> makeGenBankWriter(const std::string& path, bool protein) {
-    return std::unique_ptr<ArchiveWriter>(new GenBankWriter(path, protein));
+std::unique_ptr<ArchiveWriter> makeGenBankWriter(const OutputTarget& target, bool protein) {
+    return std::unique_ptr<ArchiveWriter>(new GenBankWriter(target, protein));
 }
-std::unique_ptr<ArchiveWriter> makeEmblWriter(const std::string& path) {
-    return std::unique_ptr<ArchiveWriter>(new EmblWriter(path));
+std::unique_ptr<ArchiveWriter> makeEmblWriter(const OutputTarget& target) {
+    return std::unique_ptr<ArchiveWriter>(new EmblWriter(target));
 }
-std::unique_ptr<ArchiveWriter> makeSwissWriter(const std::string& path, bool reviewed) {
-    return std::unique_ptr<ArchiveWriter>(new SwissWriter(path, reviewed));
+std::unique_ptr<ArchiveWriter> makeSwissWriter(const OutputTarget& target, bool reviewed) {
+    return std::unique_ptr<ArchiveWriter>(new SwissWriter(target, reviewed));
 }
 
 } // namespace Ovik

@@ -22,6 +22,8 @@ void appendLines(std::string& out, const std::string& residues, std::size_t widt
     }
 }
 
+// FASTA has no place for qualities: the confidences of reads and chromatogram calls are left out,
+// by design (FASTQ keeps them).
 class FastaWriter : public ArchiveWriter {
 public:
     using ArchiveWriter::ArchiveWriter;
@@ -30,13 +32,7 @@ protected:
     void writeEntry(const Velm::Sequence& seq, std::size_t index) override {
         std::string& out = entry_;
         out.clear();
-        out += '>';
-        out += text::tokenName(seq.name(), index + 1);
-        if (!seq.description().empty()) {
-            out += ' ';
-            out += cmn::oneLineText(seq.description());
-        }
-        out += '\n';
+        appendTitle(out, '>', seq, index);
         out_.write(out);
         // Residues go out in large pieces so that big entries are not copied whole.
         const std::string& r = seq.residues();
@@ -169,7 +165,7 @@ bool rsfOwnKey(const std::string& key) {
 
 class RsfWriter : public GcgFamilyWriter {
 public:
-    explicit RsfWriter(const std::string& path) : GcgFamilyWriter(path) {
+    explicit RsfWriter(const OutputTarget& target) : GcgFamilyWriter(target) {
         out_.write("!!RICH_SEQUENCE 1.0\n..\n");
     }
 
@@ -275,44 +271,58 @@ private:
 
 } // namespace
 
-std::unique_ptr<ArchiveWriter> makeFastaWriter(const std::string& path) {
-    return std::unique_ptr<ArchiveWriter>(new FastaWriter(path));
-}
-std::unique_ptr<ArchiveWriter> makeNbrfWriter(const std::string& path) {
-    return std::unique_ptr<ArchiveWriter>(new NbrfWriter(path));
-}
-std::unique_ptr<ArchiveWriter> makeGcgWriter(const std::string& path) {
-    return std::unique_ptr<ArchiveWriter>(new GcgWriter(path));
-}
-std::unique_ptr<ArchiveWriter> makeRsfWriter(const std::string& path) {
-    return std::unique_ptr<ArchiveWriter>(new RsfWriter(path));
-}
-std::unique_ptr<ArchiveWriter> makeMsfWriter(const std::string& path) {
-    return std::unique_ptr<ArchiveWriter>(new MsfWriter(path));
+void ArchiveWriter::appendTitle(std::string& out, char marker, const Velm::Sequence& seq,
+                                std::size_t index) {
+    out += marker;
+    out += text::tokenName(seq.name(), index + 1);
+    if (!seq.description().empty()) {
+        out += ' ';
+        // The title is one line, whatever the description holds.
+        out += cmn::oneLineText(seq.description());
+    }
+    out += '\n';
 }
 
-std::unique_ptr<ArchiveWriter> makeWriter(const char* format, const std::string& path) {
+std::unique_ptr<ArchiveWriter> makeFastaWriter(const OutputTarget& target) {
+    return std::unique_ptr<ArchiveWriter>(new FastaWriter(target));
+}
+std::unique_ptr<ArchiveWriter> makeNbrfWriter(const OutputTarget& target) {
+    return std::unique_ptr<ArchiveWriter>(new NbrfWriter(target));
+}
+std::unique_ptr<ArchiveWriter> makeGcgWriter(const OutputTarget& target) {
+    return std::unique_ptr<ArchiveWriter>(new GcgWriter(target));
+}
+std::unique_ptr<ArchiveWriter> makeRsfWriter(const OutputTarget& target) {
+    return std::unique_ptr<ArchiveWriter>(new RsfWriter(target));
+}
+std::unique_ptr<ArchiveWriter> makeMsfWriter(const OutputTarget& target) {
+    return std::unique_ptr<ArchiveWriter>(new MsfWriter(target));
+}
+
+std::unique_ptr<ArchiveWriter> makeWriter(const char* format, const OutputTarget& target) {
     if (format == SALSource::FASTA)
-        return makeFastaWriter(path);
+        return makeFastaWriter(target);
+    if (format == SALSource::FASTQ)
+        return makeFastqWriter(target);
     if (format == SALSource::GB)
-        return makeGenBankWriter(path, false);
+        return makeGenBankWriter(target, false);
     if (format == SALSource::GENPEPT)
-        return makeGenBankWriter(path, true);
+        return makeGenBankWriter(target, true);
     if (format == SALSource::EMBL)
-        return makeEmblWriter(path);
+        return makeEmblWriter(target);
     if (format == SALSource::SW)
-        return makeSwissWriter(path, true);
+        return makeSwissWriter(target, true);
     if (format == SALSource::SPT)
-        return makeSwissWriter(path, false);
+        return makeSwissWriter(target, false);
     if (format == SALSource::NBRF)
-        return makeNbrfWriter(path);
+        return makeNbrfWriter(target);
     if (format == SALSource::SSF)
-        return makeGcgWriter(path);
+        return makeGcgWriter(target);
     if (format == SALSource::MSF)
-        return makeMsfWriter(path);
+        return makeMsfWriter(target);
     if (format == SALSource::RSF)
-        return makeRsfWriter(path);
-    throw SeqArchiveError(std::string("Cannot create sequence file ") + path +
+        return makeRsfWriter(target);
+    throw SeqArchiveError(std::string("Cannot create sequence file ") + target.path +
                           ": the format cannot be written: " + (format ? format : ""));
 }
 

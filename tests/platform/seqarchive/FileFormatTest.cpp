@@ -61,10 +61,11 @@ TEST(FormatNames, EveryNameReachesItsOwnSavingRule) {
 TEST(FormatNames, SupportsConstantsAndAliasesIgnoringCase) {
     const char* known[] = {"EMBL", "GenPept", "GenBank", "RSF", "MSF", "FASTA", "NBRF", "Staden", "GCG", "Swiss",
                            "TrEMBL", "Experiment", "Query", "List", "SDN", "sdn", "fasta", "fa", "genbank", "gb", "gbk",
-                           "embl", "swissprot", "Swiss-Prot", "pir", "ssf", "spt", "gp", "lst"};
+                           "embl", "swissprot", "Swiss-Prot", "pir", "ssf", "spt", "gp", "lst",
+                           "FASTQ", "fastq", "fq"};
     for (const char* name : known)
         EXPECT_TRUE(SALSource::supports(name)) << name;
-    const char* unknown[] = {"", "fastq", "ABI", "SCF", "nexus", "genbankx", "fast"};
+    const char* unknown[] = {"", "fastqx", "sff", "ABI", "SCF", "nexus", "genbankx", "fast"};
     for (const char* name : unknown)
         EXPECT_FALSE(SALSource::supports(name)) << name;
     EXPECT_FALSE(SALSource::supports(nullptr));
@@ -74,7 +75,7 @@ TEST(FormatNames, SupportsConstantsAndAliasesIgnoringCase) {
 
 TEST(FormatNames, SupportedFormatsListEachReadableFormatOnce) {
     Velm::FormatList list = SALSource::getSupportedFormats();
-    EXPECT_EQ(list.size(), 12u);
+    EXPECT_EQ(list.size(), 13u);
     for (const auto& entry : list) {
         EXPECT_TRUE(SALSource::supports(entry.first.c_str())) << entry.first;
         EXPECT_FALSE(entry.second.empty());
@@ -189,8 +190,8 @@ TEST(Sniffing, BinaryIsANulOrMoreThanOnePercentControlBytes) {
 TEST(Opening, UnknownFormatNameAndMissingFileNameThePath) {
     mftest::TempDir dir;
     std::string path = mftest::writeFile(dir.file("a.fa"), ">a\nACGT\n");
-    EXPECT_EQ(errorOf([&] { Ovik::ISeqArchive a(path, "fastq", ""); }),
-              "Cannot open sequence file " + path + ": unknown sequence format name \"fastq\"");
+    EXPECT_EQ(errorOf([&] { Ovik::ISeqArchive a(path, "sff", ""); }),
+              "Cannot open sequence file " + path + ": unknown sequence format name \"sff\"");
     std::string missing = dir.file("missing.fa");
     EXPECT_EQ(errorOf([&] { Ovik::ISeqArchive a(missing, "", ""); }),
               "Cannot open sequence file " + missing + ": No such file or directory");

@@ -1,0 +1,202 @@
+// The FASTQ format source: the factory's way in to the archive layer's FASTQ reader and writer.
+#include <contracts/SeqArchive.h>
+
+#include "Messages.h"
+#include "TextUtil.h"
+
+#include <cstring>
+#include <unistd.h>
+
+namespace Ovik {
+
+namespace {
+
+const char* const kEncoding = "FASTQ";
+const char* const kNotSequenceModel = ": the model cannot hold sequences";
+const char* const kNothingToSave = ": nothing to save";
+const char* const kOtherFormat = ": the path names another format: ";
+const char* const kNotSupported = ": format not supported by this source: ";
+
+bool isFastqName(const std::string& format) {
+    return SALSource::canonicalName(format.c_str()) == SALSource::FASTQ;
+}
+
+bool endsWithNoCase(const std::string& text, std::size_t end, const char* suffix) {
+    const std::size_t n = std::strlen(suffix);
+    return end >= n && text::equalNoCase(text.substr(end - n, n).c_str(), suffix);
+}
+
+// .fq or .fastq, alone or before a compression suffix.
+bool hasFastqName(const std::string& file) {
+    std::size_t end = file.size();
+    for (const char* packed : {".gz", ".bz2", ".xz", ".zst"})
+        if (endsWithNoCase(file, end, packed)) {
+            end -= std::strlen(packed);
+            break;
+        }
+    return endsWithNoCase(file, end, ".fq") || endsWithNoCase(file, end, ".fastq");
+}
+
+// The first bytes could start FASTQ text, or a compressed file that may hold it. Every file the
+// factory classifies is asked about: most are turned away here, without judging their content.
+bool mayBeFastq(const std::string& file) {
+    std::string_view head;
+    bool complete = false;
+    if (!cmn::peekFileHead(file, 64, head, complete))
+        return false;
+    const std::size_t first = head.find_first_not_of(" \t\r\n");
+    if (first != std::string_view::npos && head[first] == '@')
+        return true;
+    for (const char* magic : {"\x1f\x8b", "BZh", "\xfd" "7zXZ", "\x28\xb5\x2f\xfd"})
+        if (head.compare(0, std::strlen(magic), magic) == 0)
+            return true;
+    return false;
+}
+
+// Ours: FASTQ content, or a FASTQ name over content that no other format marks as its own. Plain
+// letters (which the archive probe calls Staden) and file lists are not marks: a FASTQ name wins
+// over them.
+bool claims(const std::string& file) {
+    const bool named = hasFastqName(file);
+    if (!named && !mayBeFastq(file))
+        return false;
+    const std::string format = SeqArchive::GetFileFormat(file);
+    return format == SALSource::FASTQ ||
+           (named && (format.empty() || format == SALSource::STADEN || format == SALSource::LST));
+}
+
+void report(cmn::OpContext* ctx, const std::string& text) {
+    if (ctx)
+        ctx->error(text);
+}
+
+// The model as a sequence model, with `file` set to the path's file part, when the path's format
+// part (if any) names FASTQ and the model can hold sequences; otherwise null, after a report.
+Velm::BioModel* sequencesOf(const char* path, Velm::Model& model, std::string& file,
+                            cmn::OpContext* ctx) {
+    const cmn::QualifiedPath split(path ? path : "");
+    file = split.file;
+    if (split.qualified && !isFastqName(split.format)) {
+        report(ctx, file + kOtherFormat + split.format);
+        return nullptr;
+    }
+    auto* bio = dynamic_cast<Velm::BioModel*>(&model);
+    if (!bio)
+        report(ctx, file + kNotSequenceModel);
+    return bio;
+}
+
+// True when `format` names FASTQ; otherwise false, after a report.
+bool namesFastq(const char* path, const char* format, cmn::OpContext* ctx) {
+    if (format && isFastqName(format))
+        return true;
+    report(ctx, cmn::QualifiedPath(path ? path : "").file + kNotSupported + (format ? format : ""));
+    return false;
+}
+
+// One sequence model per read, through the archive layer's iterator, marked as FASTQ.
+class FastqModelIter : public Velm::ModelIter {
+public:
+    FastqModelIter(const char* path, const char* qualifier, cmn::OpContext* ctx)
+        : entries_(path, qualifier, ctx, SALSource::FASTQ) {}
+
+    boost::shared_ptr<Velm::Model> next() override {
+        boost::shared_ptr<Velm::Model> model = entries_.next();
+        if (model)
+            model->setEncoding(kEncoding);
+        return model;
+    }
+
+private:
+    SALArchiveModelIter entries_;
+};
+
+} // namespace
+
+FastqModelSource::FastqModelSource(int defaultQuality) : defaultQuality_(defaultQuality) {}
+
+const char* FastqModelSource::getName() const { return "FastqModelSource"; }
+
+bool FastqModelSource::handles(const char* path) const {
+    if (!path)
+        return false;
+    const cmn::QualifiedPath split(path);
+    if (split.qualified)
+        return isFastqName(split.format);
+    if (!cmn::isRegularFile(split.file))
+        // Nothing to judge: a file yet to be written is ours by its name.
+        return hasFastqName(split.file) && ::access(split.file.c_str(), F_OK) != 0;
+    return claims(split.file);
+}
+
+const char* FastqModelSource::getType(const char* path) const {
+    if (!path)
+        return "";
+    const cmn::QualifiedPath split(path);
+    if (split.qualified && !isFastqName(split.format))
+        return "";
+    if (!cmn::isRegularFile(split.file))
+        return "";
+    return split.qualified || claims(split.file) ? Velm::SeqModel::className : "";
+}
+
+Velm::FormatList FastqModelSource::getSupportedFormats() {
+    return {{SALSource::FASTQ,
+             "FASTQ reads with qualities (.fq, .fastq); Phred+64 and Solexa files are read too"}};
+}
+
+bool FastqModelSource::supports(const char* format) const { return format && isFastqName(format); }
+
+bool FastqModelSource::retrieve(const char* path, Velm::Model& model, const char* format,
+                                cmn::OpContext* ctx, const char* qualifier) {
+    return namesFastq(path, format, ctx) && retrieve(path, model, ctx, qualifier);
+}
+
+bool FastqModelSource::retrieve(const char* path, Velm::Model& model, cmn::OpContext* ctx,
+                                const char* /*qualifier*/) {
+    std::string file;
+    Velm::BioModel* bio = sequencesOf(path, model, file, ctx);
+    if (!bio)
+        return false;
+    try {
+        ISeqArchive archive(file, SALSource::FASTQ, "");
+        archive.setContext(ctx);
+        while (!archive.atEnd())
+            bio->addSeq(createSequence(archive));
+    } catch (const SeqArchiveError& e) {
+        // The reads before the fault stay in the model.
+        report(ctx, e.what());
+        return false;
+    }
+    model.setEncoding(kEncoding);
+    return true;
+}
+
+bool FastqModelSource::save(const char* path, Velm::Model& model, const char* format,
+                            cmn::OpContext* ctx) {
+    return namesFastq(path, format, ctx) && save(path, model, ctx);
+}
+
+bool FastqModelSource::save(const char* path, Velm::Model& model, cmn::OpContext* ctx) {
+    std::string file;
+    Velm::BioModel* bio = sequencesOf(path, model, file, ctx);
+    if (!bio)
+        return false;
+    if (bio->empty()) {
+        report(ctx, file + kNothingToSave);
+        return false;
+    }
+    OSeqArchive archive(file, SALSource::FASTQ, "");
+    archive.setDefaultQuality(defaultQuality_);
+    for (const auto& sequence : bio->sequences())
+        saveSequence(*sequence, archive);
+    archive.close();
+    model.setEncoding(kEncoding);
+    return true;
+}
+
+boost::shared_ptr<Velm::ModelIter> FastqModelSource::openIterator(const char* path, cmn::OpContext* ctx) {
+    return boost::shared_ptr<Velm::ModelIter>(new FastqModelIter(path, nullptr, ctx));
+}
+
+} // namespace Ovik

@@ -1,0 +1,252 @@
+// FASTQ: an '@' title line, the sequence (one line or wrapped over several), a '+' line (bare or
+// repeating the title), then exactly as many quality characters as there are bases (one line or
+// wrapped). Quality lines may begin with '@' or '+', so the sequence's length, not the look of a
+// line, tells where the qualities end. Blank lines between records and at the end are skipped.
+//
+// Qualities are kept as Phred scores in the sequence's confidences. Phred+33 is assumed; the first
+// records decide whether the file uses the old offset of 64 instead: only when none of their
+// characters lies below ';' (where Phred+33 files have most of theirs) and some lie above 'J'
+// (where Phred+33 files have none). Characters from ';' to '?' then mean Solexa scores, which are
+// converted to Phred scores; otherwise the file is Phred+64.
+#include "../ArchiveReader.h"
+#include "../Messages.h"
+#include "../TextUtil.h"
+
+#include <contracts/SeqArchive.h>
+
+#include <cmath>
+#include <cstdio>
+#include <deque>
+
+namespace Ovik {
+
+namespace {
+
+// The records the encoding is judged from: enough to meet the low qualities of a Phred+33 file,
+// few enough to keep long reads from piling up in memory.
+constexpr std::size_t kSampleRecords = 1000;
+constexpr std::size_t kSampleBytes = 1u << 20;
+// Marks a character that is not a quality in the encoding.
+constexpr unsigned char kInvalid = 0xFF;
+
+enum class Encoding { Undecided, Phred33, Phred64, Solexa };
+
+std::string describe(unsigned char c) {
+    char text[16];
+    if (c > ' ' && c < 127)
+        std::snprintf(text, sizeof text, "'%c'", c);
+    else
+        std::snprintf(text, sizeof text, "0x%02X", c);
+    return text;
+}
+
+class FastqReader : public ArchiveReader {
+public:
+    explicit FastqReader(LineSource&& source) : ArchiveReader(std::move(source)) {
+        setEncoding(Encoding::Undecided);
+    }
+
+protected:
+    bool hasMore() override {
+        if (encoding_ == Encoding::Undecided)
+            sample();
+        if (!pending_.empty())
+            return true;
+        if (!pendingError_.empty())
+            throw SeqArchiveError(pendingError_);
+        return src_.skipBlank();
+    }
+
+    boost::shared_ptr<Velm::Sequence> readEntry() override {
+        if (!pending_.empty()) {
+            boost::shared_ptr<Velm::Sequence> seq = std::move(pending_.front());
+            pending_.pop_front();
+            return seq;
+        }
+        return readRecord();
+    }
+
+private:
+    // Reads the first records with the characters as they are, decides the encoding from them
+    // and converts them. A malformed record ends the sample; its error is raised once the records
+    // before it have been handed out.
+    void sample() {
+        std::size_t bytes = 0;
+        try {
+            while (pending_.size() < kSampleRecords && bytes < kSampleBytes && src_.skipBlank()) {
+                boost::shared_ptr<Velm::NASequence> seq = readRecord();
+                bytes += seq->length();
+                pending_.push_back(std::move(seq));
+            }
+        } catch (const SeqArchiveError& e) {
+            pendingError_ = e.what();
+        }
+        Encoding encoding = Encoding::Phred33;
+        if (lowest_ >= ';' && highest_ > 'J')
+            encoding = lowest_ < '@' ? Encoding::Solexa : Encoding::Phred64;
+        setEncoding(encoding);
+        for (const boost::shared_ptr<Velm::Sequence>& seq : pending_) {
+            auto& na = static_cast<Velm::NASequence&>(*seq);
+            for (unsigned char& q : na.confidences())
+                q = table_[q]; // valid in every encoding: they were checked against the widest
+        }
+    }
+
+    void setEncoding(Encoding encoding) {
+        encoding_ = encoding;
+        offset_ = encoding == Encoding::Phred33 ? 33 : encoding == Encoding::Phred64 ? 64 : 0;
+        for (int c = 0; c < 256; ++c) {
+            int q = -1;
+            if (c < '!' || c > '~')
+                q = -1;
+            else if (encoding == Encoding::Undecided)
+                q = c; // kept as it is until the encoding is known
+            else if (encoding == Encoding::Phred33)
+                q = c - 33;
+            else if (encoding == Encoding::Phred64)
+                q = c >= '@' ? c - 64 : -1;
+            else if (c >= ';')
+                q = static_cast<int>(std::lround(10.0 * std::log10(std::pow(10.0, (c - 64) / 10.0) + 1.0)));
+            table_[c] = q < 0 ? kInvalid : static_cast<unsigned char>(q);
+        }
+    }
+
+    boost::shared_ptr<Velm::NASequence> readRecord() {
+        Line line;
+        src_.next(line);
+        const unsigned long start = src_.lineNumber();
+        if (line[0] != '@')
+            src_.fail(msg::kExpectedFastq);
+        title_.assign(line.data + 1, line.size - 1);
+        // Reads are nucleotides: the class that keeps confidences, whatever the letters.
+        boost::shared_ptr<Velm::NASequence> seq = boost::static_pointer_cast<Velm::NASequence>(
+            makeSequence(Velm::Sequence::MoleculeType::DNA));
+        setTitle(*seq, title_.data(), title_.data() + title_.size());
+
+        scratch_.clear();
+        for (;;) {
+            if (!src_.next(line))
+                src_.fail(msg::kFastqCut + std::to_string(start));
+            if (line.size > 0 && line[0] == '+')
+                break;
+            if (line.size > 0 && line[0] == '@')
+                src_.fail(msg::kFastqNoPlus + std::to_string(start));
+            unsigned char odd = 0;
+            for (std::size_t i = 0; i < line.size; ++i)
+                odd |= static_cast<unsigned char>(static_cast<unsigned char>(line[i]) <= ' ');
+            if (odd)
+                src_.fail(msg::kFastqSequenceChar + describe(firstOdd(line)));
+            scratch_.append(line.data, line.size);
+        }
+        if (line.size > 1 && (line.size - 1 != title_.size() ||
+                              title_.compare(0, title_.size(), line.data + 1, line.size - 1) != 0))
+            src_.fail(msg::kFastqPlusName + std::string(line.data + 1, line.size - 1));
+
+        readQualities(seq->confidences(), start);
+        const Velm::Sequence::MoleculeType type = text::guessType(scratch_);
+        seq->setMoleculeType(type == Velm::Sequence::MoleculeType::RNA ? type
+                                                                       : Velm::Sequence::MoleculeType::DNA);
+        takeResidues(*seq, scratch_);
+        return seq;
+    }
+
+    void readQualities(std::vector<unsigned char>& out, unsigned long start) {
+        const std::size_t need = scratch_.size();
+        out.resize(need);
+        Line line;
+        if (need == 0) {
+            // An empty read may still have its (empty) quality line.
+            if (src_.next(line) && !line.blank())
+                src_.unget();
+            return;
+        }
+        const unsigned long first = src_.lineNumber() + 1;
+        std::size_t got = 0, lines = 0;
+        while (got < need) {
+            if (!src_.next(line))
+                src_.fail(msg::kFastqCut + std::to_string(start) + " (" +
+                                       std::to_string(got) + " of " + std::to_string(need) +
+                                       " qualities)");
+            if (got + line.size > need) {
+                // A line after the first that overflows is most likely the next record's title.
+                const std::size_t have = lines == 0 ? line.size : got;
+                src_.failAt(first, msg::kFastqLength + std::to_string(have) + " qualities for " +
+                                       std::to_string(need) + " bases");
+            }
+            const unsigned char* u = reinterpret_cast<const unsigned char*>(line.data);
+            unsigned char* q = out.data() + got;
+            unsigned char bad = 0;
+            if (offset_ != 0) {
+                bad = subtractOffset(u, q, line.size, offset_);
+            } else {
+                unsigned char low = 0xFF, high = 0;
+                for (std::size_t i = 0; i < line.size; ++i) {
+                    const unsigned char v = table_[u[i]];
+                    bad |= static_cast<unsigned char>(v == kInvalid);
+                    q[i] = v;
+                    low = u[i] < low ? u[i] : low;
+                    high = u[i] > high ? u[i] : high;
+                }
+                lowest_ = low < lowest_ ? low : lowest_;
+                highest_ = high > highest_ ? high : highest_;
+            }
+            if (bad)
+                badQuality(line);
+            got += line.size;
+            ++lines;
+        }
+    }
+
+    [[noreturn]] void badQuality(const Line& line) const {
+        for (std::size_t i = 0; i < line.size; ++i) {
+            const unsigned char c = static_cast<unsigned char>(line[i]);
+            if (table_[c] == kInvalid) {
+                std::string reason = msg::kFastqQualityChar + describe(c);
+                if (c >= '!' && c <= '~')
+                    reason += encoding_ == Encoding::Phred64 ? " (below the Phred+64 range)"
+                                                             : " (below the Solexa range)";
+                src_.fail(reason);
+            }
+        }
+        src_.fail(msg::kFastqQualityChar);
+    }
+
+    // An offset alone (Phred+33, Phred+64): a subtraction and a range check, which the compiler
+    // does many bytes at a time once it knows the two arrays apart. Non-zero when a character is
+    // out of range.
+    static unsigned char subtractOffset(const unsigned char* __restrict in, unsigned char* __restrict out,
+                                        std::size_t n, unsigned char offset) {
+        const unsigned char span = static_cast<unsigned char>('~' - offset);
+        unsigned char bad = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const unsigned char v = static_cast<unsigned char>(in[i] - offset);
+            bad |= static_cast<unsigned char>(v > span);
+            out[i] = v;
+        }
+        return bad;
+    }
+
+    static unsigned char firstOdd(const Line& line) {
+        for (std::size_t i = 0; i < line.size; ++i)
+            if (static_cast<unsigned char>(line[i]) <= ' ')
+                return static_cast<unsigned char>(line[i]);
+        return 0;
+    }
+
+    Encoding encoding_ = Encoding::Undecided;
+    unsigned char offset_ = 0; // of the encoding, when an offset is all it takes
+    unsigned char table_[256]; // character -> score (the others: while sampling, and Solexa)
+    unsigned char lowest_ = 0xFF;
+    unsigned char highest_ = 0;
+    std::string title_;
+    std::deque<boost::shared_ptr<Velm::Sequence>> pending_;
+    std::string pendingError_;
+};
+
+} // namespace
+
+std::unique_ptr<ArchiveReader> makeFastqReader(LineSource&& source) {
+    return std::unique_ptr<ArchiveReader>(new FastqReader(std::move(source)));
+}
+
+} // namespace Ovik

@@ -1,0 +1,296 @@
+// FASTQ in the archive layer: record layouts, quality encodings, errors that keep what was read,
+// the writer, detection, and archives over open descriptors (pipes).
+#include "SeqArchiveTestUtil.h"
+
+#include <TestSupport.h>
+
+#include <boost/make_shared.hpp>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <thread>
+
+using namespace satest;
+
+namespace {
+
+using Confidences = std::vector<unsigned char>;
+
+const Confidences& confidencesOf(const boost::shared_ptr<Velm::Sequence>& seq) {
+    return dynamic_cast<const Velm::NASequence&>(*seq).confidences();
+}
+
+Sequences readText(const std::string& text, const std::string& format = "FASTQ") {
+    mftest::TempDir dir;
+    return readAll(mftest::writeFile(dir.file("in.fq"), text), format);
+}
+
+struct Layout {
+    const char* what;
+    const char* text;
+    std::vector<std::string> names, residues;
+    std::vector<Confidences> confidences;
+};
+
+TEST(Fastq, ReadsEveryRecordLayout) {
+    const Layout layouts[] = {
+        {"four lines, description kept apart", "@r1 first read\nACGT\n+\n!+5I\n@r2\nGG\n+r2\nII\n",
+         {"r1", "r2"}, {"ACGT", "GG"}, {{0, 10, 20, 40}, {40, 40}}},
+        {"wrapped, qualities starting with @ and +", "@w\nAC\nGT\n+w\n@+\n!!\n@x\nA\n+\n@\n",
+         {"w", "x"}, {"ACGT", "A"}, {{31, 10, 0, 0}, {31}}},
+        {"CRLF and blank lines around", "\r\n@c\r\nACG\r\n+\r\nIII\r\n\r\n\r\n", {"c"}, {"ACG"},
+         {{40, 40, 40}}},
+        {"empty read with and without a quality line", "@e\n\n+\n\n@f\n\n+\n@g\nA\n+\nI\n",
+         {"e", "f", "g"}, {"", "", "A"}, {{}, {}, {40}}},
+    };
+    for (const Layout& l : layouts) {
+        const Sequences got = readText(l.text);
+        ASSERT_EQ(got.size(), l.names.size()) << l.what;
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i]->name(), l.names[i]) << l.what;
+            EXPECT_EQ(got[i]->residues(), l.residues[i]) << l.what;
+            EXPECT_EQ(confidencesOf(got[i]), l.confidences[i]) << l.what;
+        }
+    }
+    EXPECT_EQ(readText("@r1 first read\nACGT\n+\nIIII\n")[0]->description(), "first read");
+    EXPECT_EQ(readText("@u\nACGU\n+\nIIII\n")[0]->moleculeType(), Velm::Sequence::MoleculeType::RNA);
+}
+
+TEST(Fastq, QualityEncodingsAreJudgedFromTheFirstRecords) {
+    struct Case {
+        const char* what;
+        std::string qualities;
+        Confidences expected;
+    };
+    const Case cases[] = {
+        {"Phred+33", "!5I", {0, 20, 40}},
+        // Nothing below ';' and something above 'J': the old offset of 64.
+        {"Phred+64", "@Th", {0, 20, 40}},
+        // Scores below 0 (';' to '?') only exist in Solexa files: converted to Phred.
+        {"Solexa", ";@h", {1, 3, 40}},
+        // All characters between ';' and 'J' fit both offsets: the default stays.
+        {"ambiguous", "IIJ", {40, 40, 41}},
+    };
+    for (const Case& c : cases) {
+        const Sequences got = readText("@q\nACG\n+\n" + c.qualities + "\n");
+        ASSERT_EQ(got.size(), 1u) << c.what;
+        EXPECT_EQ(confidencesOf(got[0]), c.expected) << c.what;
+    }
+    // A record after the sample that falls below the chosen offset is an error, not a wrap-around.
+    std::string text;
+    for (int i = 0; i < 1001; ++i)
+        text += "@r" + std::to_string(i) + "\nAC\n+\nhh\n";
+    text += "@low\nAC\n+\n!!\n";
+    EXPECT_NE(errorOf([&] { readText(text); }).find("below the Phred+64 range"), std::string::npos);
+}
+
+TEST(Fastq, MalformedRecordsNameTheLineAndKeepWhatWasRead) {
+    struct Case {
+        const char* text;
+        const char* line; // "path:<line>: <reason>"
+        const char* reason;
+    };
+    const std::string good = "@ok\nAC\n+\nII\n";
+    const Case cases[] = {
+        {"@r\nACG\n+\nII\n@s\nA\n+\nI\n", ":8: ", "quality string length differs from the sequence length: 2 qualities for 3 bases"},
+        {"@r\nAC\n+\nIII\n", ":8: ", "quality string length differs from the sequence length: 3 qualities for 2 bases"},
+        {"@r\nAC\n@s\n", ":7: ", "missing '+' line after the sequence of the record that starts at line 5"},
+        {"@r\nAC\n+\nI", ":8: ", "record cut short: the file ends in the record that starts at line 5 (1 of 2 qualities)"},
+        {"@r\nAC\n", ":6: ", "record cut short: the file ends in the record that starts at line 5"},
+        {"@r\nAC\n+s\nII\n", ":7: ", "the '+' line names another record than its '@' line: s"},
+        {"@r\nACG\n+\nI I\n", ":8: ", "invalid quality character 0x20"},
+        {"@r\nA C\n+\nIII\n", ":6: ", "invalid character in the sequence: 0x20"},
+        {"r\nAC\n+\nII\n", ":5: ", "expected a FASTQ header line starting with '@'"},
+    };
+    for (const Case& c : cases) {
+        mftest::TempDir dir;
+        const std::string path = mftest::writeFile(dir.file("in.fq"), good + c.text);
+        Ovik::ISeqArchive archive(path, "FASTQ", "");
+        ASSERT_FALSE(archive.atEnd());
+        EXPECT_EQ(Ovik::createSequence(archive)->name(), "ok") << c.text;
+        EXPECT_FALSE(archive.atEnd()) << c.text; // an error is never taken for the end
+        EXPECT_EQ(errorOf([&] { Ovik::createSequence(archive); }), path + c.line + c.reason);
+    }
+}
+
+TEST(Fastq, WriterKeepsQualitiesAndRefusesToInventThem) {
+    mftest::TempDir dir;
+    const Sequences reads = readText("@r1 a read\nACGT\n+\n!+5~\n");
+    writeAll(dir.file("out.fq"), "fq", reads);
+    EXPECT_EQ(mftest::readFile(dir.file("out.fq")), "@r1 a read\nACGT\n+\n!+5~\n");
+
+    // FASTA has no place for qualities: they are left out.
+    writeAll(dir.file("out.fa"), "FASTA", reads);
+    EXPECT_EQ(mftest::readFile(dir.file("out.fa")), ">r1 a read\nACGT\n");
+
+    // Without confidences, FASTQ needs a default quality; the old target survives the refusal.
+    const Sequences plain{boost::make_shared<Velm::Sequence>("p", "ACG")};
+    mftest::writeFile(dir.file("old.fq"), "old");
+    EXPECT_EQ(errorOf([&] { writeAll(dir.file("old.fq"), "FASTQ", plain); }),
+              "Cannot write sequence file " + dir.file("old.fq") +
+                  ": no qualities to write for sequence 'p' (and no default quality was given)");
+    EXPECT_EQ(mftest::readFile(dir.file("old.fq")), "old");
+    {
+        Ovik::OSeqArchive archive(dir.file("old.fq"), "FASTQ", "");
+        archive.setDefaultQuality(30);
+        Ovik::saveSequence(*plain[0], archive);
+        archive.close();
+    }
+    EXPECT_EQ(mftest::readFile(dir.file("old.fq")), "@p\nACG\n+\n???\n");
+}
+
+TEST(Fastq, DetectedByContentAlsoWhenCompressed) {
+    mftest::TempDir dir;
+    const std::string text = "@r1\nACGT\n+\nIIII\n";
+    EXPECT_EQ(Ovik::SeqArchive::GetFileFormat(mftest::writeFile(dir.file("a.txt"), text)), "FASTQ");
+    writeGzip(dir.file("b.gz"), text);
+    EXPECT_EQ(Ovik::SeqArchive::GetFileFormat(dir.file("b.gz")), "FASTQ");
+    // A long read cut by the prefix still counts; an '@' line without a '+' after it does not.
+    const std::string longRead = "@long\n" + std::string(100000, 'A') + "\n+\n" + std::string(100000, 'I') + "\n";
+    EXPECT_EQ(Ovik::SeqArchive::GetFileFormat(mftest::writeFile(dir.file("c"), longRead)), "FASTQ");
+    EXPECT_EQ(Ovik::SeqArchive::GetFileFormat(mftest::writeFile(dir.file("d"), "@home\nnot a read\n")), "");
+    EXPECT_EQ(readAll(dir.file("b.gz")).size(), 1u);
+}
+
+// Feeds `text` into a pipe from another thread and returns the read end.
+int pipeWith(const std::string& text, std::thread& feeder) {
+    int fds[2];
+    EXPECT_EQ(::pipe(fds), 0);
+    feeder = std::thread([fd = fds[1], text] {
+        for (std::size_t done = 0; done < text.size();) {
+            const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+            if (n <= 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        ::close(fd);
+    });
+    return fds[0];
+}
+
+TEST(Fastq, ArchivesReadPipesFromTheirFirstByteAndWriteToDescriptors) {
+    std::string text;
+    for (int i = 0; i < 5000; ++i) // more than one look ahead and one buffer
+        text += "@read" + std::to_string(i) + "\nACGTACGTAC\n+\nIIIIIIIIII\n";
+    std::thread feeder;
+    const int fd = pipeWith(text, feeder);
+    Ovik::SeqInputStream input(fd, "-");
+    bool complete = true;
+    EXPECT_EQ(std::string(input.head(6, complete)), "@read0");
+    EXPECT_FALSE(complete);
+    EXPECT_EQ(input.format(), "FASTQ");
+    Ovik::ISeqArchive archive(input, "");
+    EXPECT_EQ(archive.archiveFormat(), "FASTQ");
+    std::size_t count = 0;
+    std::string first;
+    while (!archive.atEnd()) {
+        const auto seq = Ovik::createSequence(archive);
+        if (count++ == 0)
+            first = seq->name();
+    }
+    feeder.join();
+    ::close(fd);
+    EXPECT_EQ(count, 5000u);
+    EXPECT_EQ(first, "read0");
+    EXPECT_NE(errorOf([&] { input.format(); }).find("the stream has already been read"), std::string::npos);
+
+    mftest::TempDir dir;
+    const int out = ::open(dir.file("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    {
+        Ovik::OSeqArchive writer(out, "-", "FASTA");
+        Ovik::saveSequence(*readText("@r\nAC\n+\nII\n")[0], writer);
+        writer.close();
+    }
+    ::close(out);
+    EXPECT_EQ(mftest::readFile(dir.file("out")), ">r\nAC\n");
+}
+
+// Files written by other tools (tests/data/fastq, see SOURCES.md).
+std::string sample(const std::string& name) { return mftest::testdataFile("fastq/" + name); }
+
+TEST(FastqThirdParty, EncodingsAndLayoutsComeOutAsThePublishedPhred33Forms) {
+    MF_REQUIRE_TESTDATA();
+    for (const char* stem : {"solexa_full_range", "illumina_full_range", "wrapping"}) {
+        mftest::TempDir dir;
+        const std::string original = stem == std::string("wrapping")
+                                         ? sample("wrapping_original_sanger.fastq")
+                                         : sample(std::string(stem) + "_original_" +
+                                                  (stem[0] == 's' ? "solexa" : "illumina") + ".fastq");
+        writeAll(dir.file("out.fq"), "FASTQ", readAll(original));
+        EXPECT_EQ(mftest::readFile(dir.file("out.fq")),
+                  mftest::readFile(sample(std::string(stem) + "_as_sanger.fastq")))
+            << stem;
+    }
+    const Sequences full = readAll(sample("sanger_full_range_original_sanger.fastq"));
+    ASSERT_EQ(full.size(), 2u);
+    EXPECT_EQ(confidencesOf(full[0]).front(), 0);
+    EXPECT_EQ(confidencesOf(full[0]).back(), 93);
+}
+
+TEST(FastqThirdParty, ReadsEveryWellFormedSample) {
+    MF_REQUIRE_TESTDATA();
+    struct Case {
+        const char* file;
+        std::size_t count;
+        const char* lastName;
+        std::size_t lastLength;
+    };
+    const Case cases[] = {
+        {"tricky.fastq", 4, "071113_EAS56_0053:1:3:990:501", 36},
+        {"example.fastq", 3, "EAS54_6_R1_2_1_443_348", 25},
+        {"example_dos.fastq", 3, "EAS54_6_R1_2_1_443_348", 25},
+        {"example.fastq.bgz", 3, "EAS54_6_R1_2_1_443_348", 25},
+        {"zero_length.fastq", 5, "EMWLCP001AOVPY", 68},
+        {"longreads_original_sanger.fastq.gz", 10, "FSRRS4401EG0ZW", 424},
+        {"misc_rna_original_sanger.fastq", 4, "FAKE0014", 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Ovik::SeqArchive::GetFileFormat(sample(c.file)), "FASTQ") << c.file;
+        const Sequences got = readAll(sample(c.file));
+        ASSERT_EQ(got.size(), c.count) << c.file;
+        EXPECT_EQ(got.back()->name(), c.lastName) << c.file;
+        if (c.lastLength) {
+            EXPECT_EQ(got.back()->length(), c.lastLength) << c.file;
+        }
+        for (const auto& seq : got)
+            EXPECT_EQ(confidencesOf(seq).size(), seq->length()) << c.file << " " << seq->name();
+    }
+}
+
+TEST(FastqThirdParty, EveryBrokenSampleFailsWithItsLineAfterTheGoodRecords) {
+    MF_REQUIRE_TESTDATA();
+    struct Case {
+        const char* file;
+        std::size_t good; // records read before the error
+        const char* where;
+    };
+    const Case cases[] = {
+        {"error_diff_ids.fastq", 2, ":11: the '+' line names another record"},
+        {"error_double_seq.fastq", 3, ":15: missing '+' line"},
+        {"error_long_qual.fastq", 3, ":16: quality string length differs"},
+        {"error_short_qual.fastq", 2, ":12: quality string length differs"},
+        {"error_no_qual.fastq", 0, ":4: quality string length differs"},
+        {"error_qual_null.fastq", 0, ":4: invalid quality character 0x00"},
+        {"error_qual_space.fastq", 3, ":16: invalid quality character 0x20"},
+        {"error_spaces.fastq", 0, ":2: invalid character in the sequence"},
+        {"error_trunc_at_plus.fastq", 4, ":19: record cut short"},
+        {"error_trunc_in_qual.fastq", 4, ":20: record cut short"},
+        {"error_trunc_in_title.fastq", 4, ":17: record cut short"},
+    };
+    for (const Case& c : cases) {
+        Ovik::ISeqArchive archive(sample(c.file), "FASTQ", "");
+        std::size_t read = 0;
+        const std::string error = errorOf([&] {
+            while (!archive.atEnd()) {
+                Ovik::createSequence(archive);
+                ++read;
+            }
+        });
+        EXPECT_EQ(read, c.good) << c.file;
+        EXPECT_EQ(error.find(sample(c.file) + c.where), 0u) << c.file << ": " << error;
+    }
+}
+
+} // namespace
