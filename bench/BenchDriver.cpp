@@ -72,7 +72,7 @@ int readArchive(const char* path) {
     std::size_t entries = 0, residues = 0, features = 0;
     Ovik::ISeqArchive archive(path, "", "");
     while (!archive.atEnd()) {
-        boost::shared_ptr<Velm::Sequence> seq = Ovik::createSequence(archive);
+        boost::shared_ptr<const Velm::Sequence> seq = Ovik::createSequence(archive);
         residues += seq->length();
         features += seq->features().size();
         ++entries;

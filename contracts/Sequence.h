@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +31,10 @@ struct MF_API Feature {
 class TraceData;
 
 /// A biological sequence: residues plus the annotation that sequence files carry.
+///
+/// Fields most entries leave empty (accession, annotations, features, chromatogram) live in one
+/// block allocated when the first of them is set, or asked for through a non-const accessor: a
+/// million short reads then cost little more than their names and residues.
 class MF_API Sequence {
 public:
     enum class MoleculeType { Unknown, DNA, RNA, Protein };
@@ -37,6 +42,11 @@ public:
     Sequence();
     Sequence(const std::string& name, const std::string& residues,
              MoleculeType type = MoleculeType::Unknown);
+    /// Copies every field, the rarely used ones included.
+    Sequence(const Sequence& other);
+    Sequence(Sequence&& other) noexcept;
+    Sequence& operator=(const Sequence& other);
+    Sequence& operator=(Sequence&& other) noexcept;
     virtual ~Sequence();
 
     /// True for an amino-acid sequence.
@@ -45,11 +55,14 @@ public:
     const std::string& name() const { return name_; }
     void setName(const std::string& name) { name_ = name; }
     void setName(std::string&& name) { name_ = std::move(name); }
-    const std::string& accession() const { return accession_; }
-    void setAccession(const std::string& accession) { accession_ = accession; }
+    /// Copies `size` characters into the name's own buffer (readers: no temporary string).
+    void setName(const char* text, std::size_t size) { name_.assign(text, size); }
+    const std::string& accession() const { return extra_ ? extra_->accession : noText(); }
+    void setAccession(const std::string& accession);
     const std::string& description() const { return description_; }
     void setDescription(const std::string& description) { description_ = description; }
     void setDescription(std::string&& description) { description_ = std::move(description); }
+    void setDescription(const char* text, std::size_t size) { description_.assign(text, size); }
 
     const std::string& residues() const { return residues_; }
     std::string& residues() { return residues_; }
@@ -65,35 +78,50 @@ public:
     static MoleculeType guessMoleculeType(const std::string& residues);
 
     /// Where the sequence came from (a path, as the reader had it).
-    const std::string& source() const { return source_ ? *source_ : noSource(); }
+    const std::string& source() const { return source_ ? *source_ : noText(); }
     void setSource(const std::string& source);
     /// Shares one path among the many entries a reader takes from the same file.
     void setSource(const boost::shared_ptr<const std::string>& source) { source_ = source; }
 
     /// Header fields of the entry that have no member of their own (keywords, organism,
     /// version, dates, ...), in file order, so that a round trip keeps them.
-    const PropertyList& annotations() const { return annotations_; }
-    PropertyList& annotations() { return annotations_; }
+    const PropertyList& annotations() const { return extra_ ? extra_->annotations : noAnnotations(); }
+    /// The annotations, to change (allocates the block of rarely used fields).
+    PropertyList& annotations() { return extra().annotations; }
     /// The value of the first annotation of that name, or "".
     std::string annotation(const std::string& key) const;
     void setAnnotation(const std::string& key, const std::string& value);
 
     /// The feature table, in file order.
-    const std::vector<Feature>& features() const { return features_; }
-    std::vector<Feature>& features() { return features_; }
-    void addFeature(const Feature& feature) { features_.push_back(feature); }
+    const std::vector<Feature>& features() const { return extra_ ? extra_->features : noFeatures(); }
+    /// The feature table, to change (allocates the block of rarely used fields).
+    std::vector<Feature>& features() { return extra().features; }
+    void addFeature(const Feature& feature) { extra().features.push_back(feature); }
+
+protected:
+    /// The fields most sequences leave empty.
+    struct Extra {
+        std::string accession;
+        PropertyList annotations;
+        std::vector<Feature> features;
+        boost::shared_ptr<TraceData> trace; // NASequence's chromatogram
+    };
+    /// The block of rarely used fields, made on first use.
+    Extra& extra();
+    /// The block, or null when none was needed yet.
+    const Extra* extraIfAny() const { return extra_.get(); }
+    static const std::string& noText();
 
 private:
-    static const std::string& noSource();
+    static const PropertyList& noAnnotations();
+    static const std::vector<Feature>& noFeatures();
 
     std::string name_;
-    std::string accession_;
     std::string description_;
     std::string residues_;
     boost::shared_ptr<const std::string> source_; // immutable, so copies of a sequence share it
+    std::unique_ptr<Extra> extra_;
     MoleculeType type_ = MoleculeType::Unknown;
-    PropertyList annotations_;
-    std::vector<Feature> features_;
 };
 
 /// A nucleotide sequence; one made from a chromatogram keeps its trace and per-base confidences.
@@ -101,6 +129,11 @@ class MF_API NASequence : public Sequence {
 public:
     NASequence();
     NASequence(const std::string& name, const std::string& residues);
+    NASequence(const NASequence& other);
+    NASequence(NASequence&& other) noexcept;
+    NASequence& operator=(const NASequence& other);
+    NASequence& operator=(NASequence&& other) noexcept;
+    ~NASequence() override;
 
     bool isProtein() const override { return false; }
 
@@ -109,18 +142,28 @@ public:
     /// bases. The record is kept, shared. Never returns an empty pointer for a non-null record.
     static boost::shared_ptr<NASequence> create(const boost::shared_ptr<TraceData>& trace);
 
-    const boost::shared_ptr<TraceData>& trace() const { return trace_; }
+    /// The chromatogram the sequence was made from, or an empty pointer.
+    const boost::shared_ptr<TraceData>& trace() const {
+        const Extra* extra = extraIfAny();
+        return extra ? extra->trace : noTrace();
+    }
     /// One confidence value per residue (empty when the sequence has none).
     /// Phred-scaled: -10 log10 of the chance that the residue is wrong (FASTQ qualities, the
     /// confidences of chromatogram calls).
-    const std::vector<unsigned char>& confidences() const { return confidences_; }
-    std::vector<unsigned char>& confidences() { return confidences_; }
-    void setConfidences(const std::vector<unsigned char>& values) { confidences_ = values; }
-    void setConfidences(std::vector<unsigned char>&& values) { confidences_ = std::move(values); }
+    /// Kept apart and made on first use: most nucleotide sequences have none.
+    const std::vector<unsigned char>& confidences() const {
+        return confidences_ ? *confidences_ : noConfidences();
+    }
+    /// The confidences, to change (allocates their vector).
+    std::vector<unsigned char>& confidences();
+    void setConfidences(const std::vector<unsigned char>& values);
+    void setConfidences(std::vector<unsigned char>&& values);
 
 private:
-    boost::shared_ptr<TraceData> trace_;
-    std::vector<unsigned char> confidences_;
+    static const boost::shared_ptr<TraceData>& noTrace();
+    static const std::vector<unsigned char>& noConfidences();
+
+    std::unique_ptr<std::vector<unsigned char>> confidences_;
 };
 
 /// A set of aligned rows. Rows are shared with whoever holds the sequences (an alignment model).

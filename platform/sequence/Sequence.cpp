@@ -16,11 +16,54 @@ Sequence::Sequence() = default;
 Sequence::Sequence(const std::string& name, const std::string& residues, MoleculeType type)
     : name_(name), residues_(residues), type_(type) {}
 
+Sequence::Sequence(const Sequence& other)
+    : name_(other.name_), description_(other.description_), residues_(other.residues_),
+      source_(other.source_), extra_(other.extra_ ? new Extra(*other.extra_) : nullptr),
+      type_(other.type_) {}
+
+Sequence::Sequence(Sequence&& other) noexcept = default;
+
+Sequence& Sequence::operator=(const Sequence& other) {
+    if (this != &other) {
+        name_ = other.name_;
+        description_ = other.description_;
+        residues_ = other.residues_;
+        source_ = other.source_;
+        extra_.reset(other.extra_ ? new Extra(*other.extra_) : nullptr);
+        type_ = other.type_;
+    }
+    return *this;
+}
+
+Sequence& Sequence::operator=(Sequence&& other) noexcept = default;
+
 Sequence::~Sequence() = default;
 
-const std::string& Sequence::noSource() {
+const std::string& Sequence::noText() {
     static const std::string none;
     return none;
+}
+
+const PropertyList& Sequence::noAnnotations() {
+    static const PropertyList none;
+    return none;
+}
+
+const std::vector<Feature>& Sequence::noFeatures() {
+    static const std::vector<Feature> none;
+    return none;
+}
+
+Sequence::Extra& Sequence::extra() {
+    if (!extra_)
+        extra_.reset(new Extra);
+    return *extra_;
+}
+
+void Sequence::setAccession(const std::string& accession) {
+    // An empty accession needs no block of its own.
+    if (extra_ || !accession.empty())
+        extra().accession = accession;
 }
 
 void Sequence::setSource(const std::string& source) {
@@ -64,25 +107,71 @@ Sequence::MoleculeType Sequence::guessMoleculeType(const std::string& residues) 
 }
 
 std::string Sequence::annotation(const std::string& key) const {
-    for (const auto& entry : annotations_)
+    for (const auto& entry : annotations())
         if (entry.first == key)
             return entry.second;
     return std::string();
 }
 
 void Sequence::setAnnotation(const std::string& key, const std::string& value) {
-    for (auto& entry : annotations_)
+    PropertyList& list = annotations();
+    for (auto& entry : list)
         if (entry.first == key) {
             entry.second = value;
             return;
         }
-    annotations_.emplace_back(key, value);
+    list.emplace_back(key, value);
 }
 
 NASequence::NASequence() { setMoleculeType(MoleculeType::DNA); }
 
 NASequence::NASequence(const std::string& name, const std::string& residues)
     : Sequence(name, residues, MoleculeType::DNA) {}
+
+NASequence::NASequence(const NASequence& other)
+    : Sequence(other),
+      confidences_(other.confidences_ ? new std::vector<unsigned char>(*other.confidences_) : nullptr) {}
+
+NASequence::NASequence(NASequence&& other) noexcept = default;
+
+NASequence& NASequence::operator=(const NASequence& other) {
+    if (this != &other) {
+        Sequence::operator=(other);
+        confidences_.reset(other.confidences_ ? new std::vector<unsigned char>(*other.confidences_)
+                                              : nullptr);
+    }
+    return *this;
+}
+
+NASequence& NASequence::operator=(NASequence&& other) noexcept = default;
+
+NASequence::~NASequence() = default;
+
+const std::vector<unsigned char>& NASequence::noConfidences() {
+    static const std::vector<unsigned char> none;
+    return none;
+}
+
+std::vector<unsigned char>& NASequence::confidences() {
+    if (!confidences_)
+        confidences_.reset(new std::vector<unsigned char>);
+    return *confidences_;
+}
+
+void NASequence::setConfidences(const std::vector<unsigned char>& values) {
+    if (confidences_ || !values.empty())
+        confidences() = values;
+}
+
+void NASequence::setConfidences(std::vector<unsigned char>&& values) {
+    if (confidences_ || !values.empty())
+        confidences() = std::move(values);
+}
+
+const boost::shared_ptr<TraceData>& NASequence::noTrace() {
+    static const boost::shared_ptr<TraceData> none;
+    return none;
+}
 
 static std::string baseName(const std::string& path) {
     std::string name = path;
@@ -107,7 +196,7 @@ boost::shared_ptr<NASequence> NASequence::create(const boost::shared_ptr<TraceDa
     sequence->setConfidences(trace->calledConfidences());
     if (!trace->info().empty())
         sequence->setDescription(trace->info().substr(0, trace->info().find('\n')));
-    sequence->trace_ = trace;
+    sequence->extra().trace = trace;
     return sequence;
 }
 

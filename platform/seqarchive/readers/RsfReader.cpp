@@ -100,7 +100,8 @@ protected:
         seq->setName(name);
         seq->setAccession(accession);
         seq->setDescription(description);
-        seq->annotations() = std::move(annotations);
+        if (!annotations.empty())
+            seq->annotations() = std::move(annotations);
         takeResidues(*seq, scratch_);
         return seq;
     }

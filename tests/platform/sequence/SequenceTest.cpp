@@ -94,4 +94,49 @@ TEST(Sequence, AnnotationsKeepOrderAndReplaceInPlace) {
     EXPECT_EQ(sequence.annotation("missing"), "");
 }
 
+// The rarely used fields live apart from the rest: copies take them along and own them.
+TEST(Sequence, RarelyUsedFieldsAreCopiedAndOwnedByEachCopy) {
+    Velm::NASequence original("n", "ACGT");
+    original.setAccession("X1");
+    original.setAnnotation("K", "v");
+    original.addFeature({"CDS", "1..4", {{"gene", "g"}}});
+    original.setConfidences({1, 2, 3, 4});
+
+    Velm::NASequence copy(original);
+    copy.setAccession("X2");
+    copy.setAnnotation("K", "w");
+    EXPECT_EQ(original.accession(), "X1");
+    EXPECT_EQ(original.annotation("K"), "v");
+    EXPECT_EQ(copy.annotation("K"), "w");
+    EXPECT_EQ(copy.features(), original.features());
+    EXPECT_EQ(copy.confidences(), original.confidences());
+
+    Velm::NASequence assigned;
+    assigned = original;
+    EXPECT_EQ(assigned.accession(), "X1");
+    EXPECT_EQ(assigned.features().size(), 1u);
+    assigned = Velm::NASequence("plain", "AC"); // an assignment also drops what the source lacks
+    EXPECT_EQ(assigned.accession(), "");
+    EXPECT_TRUE(assigned.annotations().empty());
+    EXPECT_TRUE(assigned.features().empty());
+
+    Velm::NASequence moved(std::move(copy));
+    EXPECT_EQ(moved.accession(), "X2");
+    EXPECT_EQ(moved.residues(), "ACGT");
+}
+
+TEST(Sequence, RarelyUsedFieldsReadEmptyUntilSet) {
+    const Velm::NASequence plain("n", "AC");
+    EXPECT_EQ(plain.accession(), "");
+    EXPECT_TRUE(plain.annotations().empty());
+    EXPECT_TRUE(plain.features().empty());
+    EXPECT_FALSE(plain.trace());
+    EXPECT_EQ(plain.annotation("KEYWORDS"), "");
+    Velm::Sequence sequence;
+    sequence.setAccession("");
+    EXPECT_EQ(sequence.accession(), "");
+    sequence.features().push_back({"gene", "1..2", {}});
+    EXPECT_EQ(sequence.features().size(), 1u);
+}
+
 } // namespace
