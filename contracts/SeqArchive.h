@@ -170,6 +170,7 @@ public:
 protected:
     friend boost::shared_ptr<Velm::Sequence> createSequence(ISeqArchive& archive);
     friend void saveSequence(Velm::Sequence& sequence, OSeqArchive& archive);
+    friend class SALArchiveModelIter; // has the reader reuse the entries it drops
 
 private:
     void openReader(LineSource&& source, const std::string& format, std::string detected);

@@ -55,8 +55,17 @@ public:
         }
     }
     void left(const char* text, std::size_t width) { left(text, std::strlen(text), width); }
-    /// `value` right-aligned in `width` columns. reserve() first.
-    void number(std::size_t value, std::size_t width) {
+    /// As left(), with a width known when compiling: the padding is one fixed-size store.
+    template <std::size_t Width>
+    void left(const char* text, std::size_t size) {
+        char* d = &buffer_[used_];
+        std::memset(d, ' ', Width);
+        std::memcpy(d, text, size);
+        used_ += size < Width ? Width : size;
+    }
+    /// `value` right-aligned in `Width` columns. reserve() first.
+    template <std::size_t Width>
+    void number(std::size_t value) {
         char digits[24];
         char* const end = digits + sizeof digits;
         char* p = end;
@@ -65,12 +74,16 @@ public:
             value /= 10;
         } while (value != 0);
         const std::size_t size = static_cast<std::size_t>(end - p);
-        if (size < width) {
-            std::memset(&buffer_[used_], ' ', width - size);
-            used_ += width - size;
+        char* d = &buffer_[used_];
+        std::size_t pad = 0;
+        if constexpr (Width > 0) {
+            if (size < Width) {
+                std::memset(d, ' ', Width);
+                pad = Width - size;
+            }
         }
-        std::memcpy(&buffer_[used_], p, size);
-        used_ += size;
+        std::memcpy(d + pad, p, size);
+        used_ += pad + size;
     }
     void flush() {
         out_.write(buffer_.data(), static_cast<std::streamsize>(used_));
@@ -85,33 +98,39 @@ private:
     std::size_t used_ = 0;
 };
 
-// Whether models of a class hold sequences, asked of the first model of each class met: an
-// iterator yields models of one class, and a cast across the libraries costs as much as the rest
-// of a line.
-class SequenceHolders {
+// What a class of models prints: whether its models hold sequences, asked of the first model of
+// each class met, and its class column. An iterator yields models of one class, and a cast across
+// the libraries costs as much as the rest of a line.
+class ModelClasses {
 public:
     const Velm::BioModel* of(const Velm::Model& model) {
         const std::type_info* type = &typeid(model);
         if (type != type_) {
             type_ = type;
             holds_ = dynamic_cast<const Velm::BioModel*>(&model) != nullptr;
+            const char* name = model.getType();
+            column_.assign(name);
+            if (column_.size() < 12)
+                column_.resize(12, ' ');
+            column_ += "  ";
         }
         // Objects of one class are all sequence models or none is.
         return holds_ ? static_cast<const Velm::BioModel*>(&model) : nullptr;
     }
+    /// The class name padded to its column, and the gap after it (of the model last given to of()).
+    const std::string& column() const { return column_; }
 
 private:
     const std::type_info* type_ = nullptr;
     bool holds_ = false;
+    std::string column_;
 };
 
 // "index  class  name  length  molecule", as "%6zu  %-12s  %-24s %9zu  %s".
-void printLine(LineBuffer& out, SequenceHolders& holders, std::size_t index, const Velm::Model& model) {
-    const char* type = model.getType();
-    const Velm::BioModel* bio = holders.of(model);
-    const Velm::Sequence* first =
-        bio && !bio->sequences().empty() ? bio->sequences().front().get() : nullptr;
-    // Numbers take at most 20 digits; the fixed texts are short.
+void printLine(LineBuffer& out, ModelClasses& classes, std::size_t index, const Velm::Model& model) {
+    const Velm::BioModel* bio = classes.of(model);
+    const Velm::BioModel::SequenceList* sequences = bio ? &bio->sequences() : nullptr;
+    const Velm::Sequence* first = sequences && !sequences->empty() ? sequences->front().get() : nullptr;
     // Names are escaped only when they hold something to escape: the common case stays a copy.
     std::string escaped;
     const std::string* name = first ? &first->name() : nullptr;
@@ -119,23 +138,24 @@ void printLine(LineBuffer& out, SequenceHolders& holders, std::size_t index, con
         escaped = printable(*name);
         name = &escaped;
     }
-    out.reserve(128 + std::strlen(type) + (name ? name->size() : 0));
-    out.number(index, 6);
+    const std::string& column = classes.column();
+    // Numbers take at most 20 digits; the fixed texts are short.
+    out.reserve(128 + column.size() + (name ? name->size() : 0));
+    out.number<6>(index);
     out.left("  ", 2, 2);
-    out.left(type, 12);
-    out.left("  ", 2, 2);
+    out.left(column.data(), column.size(), 0);
     if (!first) {
         out.left(bio ? "(empty)\n" : "(no sequences)\n", 0);
         return;
     }
-    out.left(name->data(), name->size(), 24);
+    out.left<24>(name->data(), name->size());
     out.left(" ", 1, 1);
-    out.number(first->length(), 9);
+    out.number<9>(first->length());
     out.left("  ", 2, 2);
     out.left(Velm::Sequence::moleculeTypeName(first->moleculeType()), 0);
-    if (bio->sequences().size() > 1) {
+    if (sequences->size() > 1) {
         out.left("  (+", 4, 4);
-        out.number(bio->sequences().size() - 1, 0);
+        out.number<0>(sequences->size() - 1);
         out.left(" more sequences)", 0);
     }
     out.left("\n", 1, 1);
@@ -181,7 +201,7 @@ int runIterate(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     std::size_t count = 0;
     bool opened = false;
     LineBuffer text(out, ::isatty(STDOUT_FILENO) == 1);
-    SequenceHolders holders;
+    ModelClasses classes;
     std::unique_ptr<StandardInput> input;
     try {
         boost::shared_ptr<Velm::ModelIter> iterator;
@@ -207,7 +227,7 @@ int runIterate(const Arguments& args, ToolContext& ctx, std::ostream& out) {
                 writeModel(writer, count, *model);
                 continue;
             }
-            printLine(text, holders, count, *model);
+            printLine(text, classes, count, *model);
             text.endLine();
         }
     } catch (const std::exception& e) {

@@ -11,10 +11,35 @@
 
 namespace Ovik {
 
+namespace {
+
+// A dropped entry is reused only when it holds nothing a reader would not set again; buffers of
+// big entries are let go, so that a spare never holds a chromosome.
+bool emptyForReuse(Velm::NASequence& seq) {
+    const Velm::NASequence& view = seq;
+    if (!view.accession().empty() || !view.annotations().empty() || !view.features().empty() ||
+        view.trace())
+        return false;
+    constexpr std::size_t kKeep = 1u << 16;
+    if (seq.residues().capacity() > kKeep)
+        std::string().swap(seq.residues());
+    seq.residues().clear();
+    if (view.confidences().capacity() > kKeep)
+        std::vector<unsigned char>().swap(seq.confidences());
+    if (!view.confidences().empty()) // asking for them to change them would make them
+        seq.confidences().clear();
+    seq.setName(std::string()); // a move from an empty text keeps the buffer
+    seq.setDescription(std::string());
+    return true;
+}
+
+} // namespace
+
 ArchiveReader::ArchiveReader(const std::string& path) : ArchiveReader(LineSource(path)) {}
 
 ArchiveReader::ArchiveReader(LineSource&& source)
-    : src_(std::move(source)), path_(boost::make_shared<const std::string>(src_.path())) {}
+    : src_(std::move(source)), path_(boost::make_shared<const std::string>(src_.path())),
+      spareEntries_(&emptyForReuse) {}
 
 bool ArchiveReader::atEnd() {
     if (!error_.empty())
@@ -51,11 +76,12 @@ boost::shared_ptr<Velm::Sequence> ArchiveReader::makeSequence(Velm::Sequence::Mo
     // One allocation for the object and its count: it matters for files of many short entries.
     boost::shared_ptr<Velm::Sequence> seq;
     if (type == Velm::Sequence::MoleculeType::DNA)
-        seq = boost::make_shared<Velm::NASequence>();
+        seq = recycling_ ? spareEntries_.get() : boost::make_shared<Velm::NASequence>();
     else
         seq = boost::make_shared<Velm::Sequence>();
     seq->setMoleculeType(type);
-    seq->setSource(path_);
+    if (&seq->source() != path_.get()) // a reused entry has it already
+        seq->setSource(path_);
     return seq;
 }
 
@@ -82,8 +108,11 @@ boost::shared_ptr<Velm::Sequence> ArchiveReader::makeAnnotatedEntry(
     seq->setName(name);
     seq->setAccession(accession);
     seq->setDescription(description);
-    seq->annotations() = std::move(annotations);
-    seq->features() = std::move(features);
+    // Entries without them keep no block for the rarely used fields.
+    if (!annotations.empty())
+        seq->annotations() = std::move(annotations);
+    if (!features.empty())
+        seq->features() = std::move(features);
     takeResidues(*seq, residues);
     return seq;
 }
@@ -103,15 +132,18 @@ void ArchiveReader::setTitle(Velm::Sequence& seq, const char* p, const char* end
         ++desc;
     while (end > desc && (end[-1] == ' ' || end[-1] == '\t'))
         --end;
-    seq.setName(std::string(p, nameEnd));
-    seq.setDescription(std::string(desc, end));
+    seq.setName(p, static_cast<std::size_t>(nameEnd - p));
+    seq.setDescription(desc, static_cast<std::size_t>(end - desc));
 }
 
-void ArchiveReader::takeResidues(Velm::Sequence& seq, const std::string& scratch) {
-    seq.setResidues(std::string(scratch.data(), scratch.size()));
+void ArchiveReader::takeResidues(Velm::Sequence& seq, const std::string& scratch) const {
+    if (recycling_)
+        seq.residues().assign(scratch.data(), scratch.size());
+    else
+        seq.setResidues(std::string(scratch.data(), scratch.size()));
 }
 
-void ArchiveReader::takeResidues(Velm::Sequence& seq, std::string& scratch) {
+void ArchiveReader::takeResidues(Velm::Sequence& seq, std::string& scratch) const {
     constexpr std::size_t kHandOver = 1u << 20;
     if (scratch.size() >= kHandOver && scratch.capacity() - scratch.size() <= scratch.size() / 8) {
         seq.residues().swap(scratch);

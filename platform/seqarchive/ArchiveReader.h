@@ -2,6 +2,7 @@
 #define MODELFACTORY_PLATFORM_SEQARCHIVE_ARCHIVEREADER_H
 
 #include "LineSource.h"
+#include "Recycler.h"
 
 #include <contracts/Common.h>
 #include <contracts/Sequence.h>
@@ -25,6 +26,10 @@ public:
     bool atEnd();
     boost::shared_ptr<Velm::Sequence> read();
     void setContext(cmn::OpContext* ctx) { ctx_ = ctx; }
+    /// For callers that drop each entry before reading the next (iteration): nucleotide entries
+    /// reuse the object of the entry last dropped, buffers included. Entries that are kept cost
+    /// the same either way, but residues may then keep some spare capacity.
+    void recycleEntries() { recycling_ = true; }
 
 protected:
     /// True when another entry follows (default: a non-blank line follows).
@@ -32,7 +37,8 @@ protected:
     /// Reads one entry; called only when hasMore() is true.
     virtual boost::shared_ptr<Velm::Sequence> readEntry() = 0;
     void warn(const std::string& text) const;
-    /// A new sequence of the given molecule type with its source set to the path.
+    /// A new sequence of the given molecule type with its source set to the path (when recycling,
+    /// possibly the object of an entry dropped since, emptied).
     boost::shared_ptr<Velm::Sequence> makeSequence(Velm::Sequence::MoleculeType type) const;
     /// `seq`, made by makeSequence(seq's type), with its molecule type set to `type`; a new object
     /// of the class that type needs (name and description copied over) when the class differs.
@@ -42,12 +48,15 @@ protected:
     /// from a title line's text after its marker ('>' or '@').
     static void setTitle(Velm::Sequence& seq, const char* begin, const char* end);
     /// Stores an exact-sized copy of `scratch` as the sequence's residues, so that a model holding
-    /// many sequences uses no more memory than their residues.
-    static void takeResidues(Velm::Sequence& seq, const std::string& scratch);
+    /// many sequences uses no more memory than their residues (when recycling, a copy into the
+    /// residues' own buffer).
+    void takeResidues(Velm::Sequence& seq, const std::string& scratch) const;
     /// As above, but a big entry that fills `scratch` closely (a chromosome on one line) is moved
     /// into the sequence instead of copied, so that its residues are never held twice; `scratch`
     /// is then empty.
-    static void takeResidues(Velm::Sequence& seq, std::string& scratch);
+    void takeResidues(Velm::Sequence& seq, std::string& scratch) const;
+    /// True when entries are recycled (recycleEntries()).
+    bool recycling() const { return recycling_; }
     /// An annotated entry (GenBank and EMBL layouts) built from what its reader gathered; the
     /// molecule type is guessed from the residues when the header did not say.
     boost::shared_ptr<Velm::Sequence> makeAnnotatedEntry(Velm::Sequence::MoleculeType type,
@@ -64,6 +73,8 @@ protected:
 
 private:
     boost::shared_ptr<const std::string> path_; // shared by every entry read
+    mutable Recycler<Velm::NASequence> spareEntries_;
+    bool recycling_ = false;
     bool ready_ = false; // hasMore() said yes and no entry was read since (atEnd() then read())
     std::string error_;
 };

@@ -1,8 +1,28 @@
 #include <contracts/SeqArchive.h>
 
-#include <boost/make_shared.hpp>
+#include "ArchiveReader.h"
+#include "Recycler.h"
 
 namespace Ovik {
+
+namespace {
+
+const char* const kEncoding = "SAL";
+
+// A model per entry is the iteration's main cost for short reads: the one the caller dropped is
+// reused, unless the caller gave it something an iterator never sets.
+bool emptyModelForReuse(Velm::SeqModel& model) {
+    constexpr std::size_t kFewSequences = 4;
+    if (!model.title().empty() || !model.author().empty() || !model.project().empty() ||
+        !model.projectID().empty() || !model.owner().empty() || !model.group().empty() ||
+        model.syncCount() != 0 || !model.syncedURL().empty() || !model.properties().empty() ||
+        model.sequences().capacity() > kFewSequences)
+        return false;
+    model.clear();
+    return true;
+}
+
+} // namespace
 
 struct SALArchiveModelIter::State {
     std::string path;      // as given, format part included: the models' URL
@@ -12,6 +32,7 @@ struct SALArchiveModelIter::State {
     std::unique_ptr<ISeqArchive> archive;
     bool opened = false;
     bool done = false;
+    Recycler<Velm::SeqModel> models{&emptyModelForReuse};
 };
 
 std::string SALArchiveModelIter::splitQualifiedPath(const std::string& path, std::string& format) {
@@ -48,9 +69,11 @@ SALArchiveModelIter::SALArchiveModelIter(std::unique_ptr<ISeqArchive> archive, c
     state_->ctx = ctx;
     state_->archive = std::move(archive);
     state_->opened = true;
-    if (state_->archive)
+    if (state_->archive) {
         state_->archive->setContext(ctx);
-    else
+        if (state_->archive->reader_)
+            state_->archive->reader_->recycleEntries();
+    } else
         state_->done = true;
 }
 
@@ -69,23 +92,27 @@ boost::shared_ptr<Velm::Model> SALArchiveModelIter::next() {
                 format = s.format;
             s.archive.reset(new ISeqArchive(file, format, ""));
             s.archive->setContext(s.ctx);
+            s.archive->reader_->recycleEntries();
         }
+        // The model the caller dropped lets its entry go first, so that it can be reused too.
+        boost::shared_ptr<Velm::SeqModel> model = s.models.get();
         if (s.archive->atEnd()) {
             s.done = true;
             s.archive.reset();
+            s.models.release();
             return boost::shared_ptr<Velm::Model>();
         }
-        boost::shared_ptr<Velm::Sequence> seq = createSequence(*s.archive);
-        // One allocation for the model and its count: there is a model per entry.
-        boost::shared_ptr<Velm::SeqModel> model = boost::make_shared<Velm::SeqModel>();
-        model->addSeq(seq);
-        model->setURL(s.path);
-        model->setEncoding("SAL");
+        model->addSeq(createSequence(*s.archive));
+        if (model->url() != s.path) // a reused model has them already
+            model->setURL(s.path);
+        if (model->encoding() != kEncoding)
+            model->setEncoding(kEncoding);
         return model;
     } catch (const SeqArchiveError& e) {
         // Reading problems end the iteration; out-of-memory and the like reach the caller.
         s.done = true;
         s.archive.reset();
+        s.models.release();
         if (s.ctx)
             s.ctx->error(e.what());
         return boost::shared_ptr<Velm::Model>();

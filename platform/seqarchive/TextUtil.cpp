@@ -307,13 +307,26 @@ bool onlyPlainBases(const unsigned char* u, std::size_t n) {
 }
 } // namespace
 
+bool plainBases(const char* s, std::size_t n) {
+    return onlyPlainBases(reinterpret_cast<const unsigned char*>(s), n);
+}
+
+bool appendNonSpaceBases(std::string& out, const char* s, std::size_t n) {
+    if (onlyPlainBases(reinterpret_cast<const unsigned char*>(s), n)) {
+        out.append(s, n);
+        return true;
+    }
+    appendNonSpace(out, s, n);
+    return false;
+}
+
 Velm::Sequence::MoleculeType guessType(const std::string& residues) {
-    const std::size_t n = std::min<std::size_t>(residues.size(), 2048);
+    const std::size_t n = std::min<std::size_t>(residues.size(), kGuessSample);
     const unsigned char* u = reinterpret_cast<const unsigned char*>(residues.data());
     if (n > 0 && onlyPlainBases(u, n))
         return Velm::Sequence::MoleculeType::DNA;
-    // Four counts in one 64-bit word, 16 bits each (at most 2048 bytes are looked at): letters,
-    // A C G N, T, U (either case). One lookup and one register add per byte; a histogram in
+    // Four counts in one 64-bit word, 16 bits each (at most kGuessSample bytes are looked at):
+    // letters, A C G N, T, U (either case). One lookup and one register add per byte; a histogram in
     // memory serialises on its own stores, which made this the costliest step of short entries.
     static const struct Increments {
         std::uint64_t v[256];

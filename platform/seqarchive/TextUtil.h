@@ -31,6 +31,14 @@ void appendResidues(std::string& out, const char* s, std::size_t n);
 void appendGroupedResidues(std::string& out, const char* s, std::size_t n, std::size_t first);
 /// Appends `n` bytes, dropping only whitespace (FASTA keeps every other character).
 void appendNonSpace(std::string& out, const char* s, std::size_t n);
+/// How many residues guessType() looks at.
+constexpr std::size_t kGuessSample = 2048;
+/// True when each of the `n` bytes is A, C, G, T or N in either case (also when n is 0).
+bool plainBases(const char* s, std::size_t n);
+/// As appendNonSpace, and true when every byte is A, C, G, T or N in either case (or there is
+/// none): the usual nucleotide line, which needs no filter, and whose entry guessType() would
+/// call DNA without counting when all its lines are such.
+bool appendNonSpaceBases(std::string& out, const char* s, std::size_t n);
 
 /// True for an NBRF/PIR annotation line outside an entry: an upper-case letter and ';' ("C;" for
 /// comments, which exports put before the first entry and between entries).

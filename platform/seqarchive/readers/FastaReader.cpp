@@ -36,7 +36,12 @@ protected:
         boost::shared_ptr<Velm::Sequence> seq = makeSequence(lastType_);
         setTitle(*seq, line.data + 1, line.data + line.size);
 
-        scratch_.clear();
+        // Gathered in the scratch buffer, which keeps its room from entry to entry, and copied
+        // out at their size (into the reused entry's own buffer when entries are recycled).
+        std::string& residues = scratch_;
+        residues.clear();
+        // The residues so far, or the sample guessType() would look at, are all A, C, G, T, N.
+        bool plainBases = true;
         while (src_.next(line)) {
             if (line.size > 0 && line[0] == '>') {
                 src_.unget();
@@ -44,10 +49,15 @@ protected:
             }
             if (line.size > 0 && line[0] == ';')
                 continue;
-            text::appendNonSpace(scratch_, line.data, line.size);
+            if (plainBases && residues.size() < text::kGuessSample)
+                plainBases = text::appendNonSpaceBases(residues, line.data, line.size);
+            else
+                text::appendNonSpace(residues, line.data, line.size);
         }
-        // A sample is enough to tell nucleotides from amino acids and keeps big entries fast.
-        lastType_ = text::guessType(scratch_);
+        // Plain bases are DNA, as guessType() would judge them; anything else is judged from a
+        // sample, which is enough to tell nucleotides from amino acids and keeps big entries fast.
+        lastType_ = plainBases && !residues.empty() ? Velm::Sequence::MoleculeType::DNA
+                                                    : text::guessType(residues);
         seq = retype(std::move(seq), lastType_);
         takeResidues(*seq, scratch_);
         return seq;

@@ -124,6 +124,8 @@ private:
         setTitle(*seq, title_.data(), title_.data() + title_.size());
 
         scratch_.clear();
+        // The bases so far, or the sample guessType() would look at, are all A, C, G, T or N.
+        bool plain = true;
         for (;;) {
             if (!src_.next(line))
                 src_.fail(msg::kFastqCut + std::to_string(start));
@@ -131,6 +133,14 @@ private:
                 break;
             if (line.size > 0 && line[0] == '@')
                 src_.fail(msg::kFastqNoPlus + std::to_string(start));
+            if (plain && scratch_.size() < text::kGuessSample) {
+                // The usual line: nothing to check further, nothing to count later.
+                if (text::plainBases(line.data, line.size)) {
+                    scratch_.append(line.data, line.size);
+                    continue;
+                }
+                plain = false;
+            }
             unsigned char odd = 0;
             for (std::size_t i = 0; i < line.size; ++i)
                 odd |= static_cast<unsigned char>(static_cast<unsigned char>(line[i]) <= ' ');
@@ -143,7 +153,8 @@ private:
             src_.fail(msg::kFastqPlusName + std::string(line.data + 1, line.size - 1));
 
         readQualities(seq->confidences(), start);
-        const Velm::Sequence::MoleculeType type = text::guessType(scratch_);
+        const Velm::Sequence::MoleculeType type =
+            plain && !scratch_.empty() ? Velm::Sequence::MoleculeType::DNA : text::guessType(scratch_);
         seq->setMoleculeType(type == Velm::Sequence::MoleculeType::RNA ? type
                                                                        : Velm::Sequence::MoleculeType::DNA);
         takeResidues(*seq, scratch_);

@@ -65,6 +65,65 @@ TEST(ArchiveIter, YieldsOneModelPerEntryWithItsUrl) {
     EXPECT_TRUE(ctx.reports().empty());
 }
 
+// Models and entries the caller let go of serve later entries; whatever the caller still holds,
+// or changed, stays as it was, and a reused model carries nothing of the entry before.
+TEST(ArchiveIter, ReusesOnlyWhatTheCallerLetGo) {
+    mftest::TempDir dir;
+    std::string path = mftest::writeFile(
+        dir.file("r.fa"), ">a x\nACGT\n>b\nGGGGGGGG\n>c y\nTT\n>d dd\nCCC\n>e\nAAAAA\n>f\nG\n");
+    cmn::OpContext ctx;
+    Ovik::SALArchiveModelIter iter(path.c_str(), nullptr, &ctx, "");
+    const boost::shared_ptr<Velm::Model> kept = iter.next();
+    const boost::shared_ptr<Velm::Sequence> keptEntry =
+        dynamic_cast<Velm::SeqModel&>(*iter.next()).sequences().front();
+    boost::shared_ptr<Velm::Model> changed = iter.next();
+    changed->setTitle("mine");
+    changed.reset();
+    std::vector<std::string> later;
+    while (boost::shared_ptr<Velm::Model> model = iter.next()) {
+        EXPECT_EQ(model->title(), "");
+        EXPECT_EQ(model->url(), path);
+        EXPECT_EQ(model->encoding(), "SAL");
+        const Velm::Sequence& entry = only(model);
+        later.push_back(entry.name() + "|" + entry.description() + "|" + entry.residues());
+    }
+    EXPECT_EQ(later, (std::vector<std::string>{"d|dd|CCC", "e||AAAAA", "f||G"}));
+    EXPECT_EQ(only(kept).name(), "a");
+    EXPECT_EQ(only(kept).residues(), "ACGT");
+    EXPECT_EQ(keptEntry->name(), "b");
+    EXPECT_EQ(keptEntry->residues(), "GGGGGGGG");
+    EXPECT_TRUE(ctx.reports().empty());
+}
+
+// Entries are judged as the guess judges their sampled residues, and made of the class that type
+// needs, whether they are kept (read from the archive) or let go (iterated), and whatever the
+// entry before them was.
+TEST(ArchiveIter, MoleculeTypesAgreeWithTheGuessWhetherEntriesAreKeptOrNot) {
+    mftest::TempDir dir;
+    const std::string text = ">dna\nACGT\nacgtn\n\n>rna\nACGU\n>dnaU\nACGT\nACGU\n>prot\nMKVL\nEEEE\n"
+                             ">dna2\nNNNN\n>sample\n" + std::string(2048, 'A') + "\nEEEEEEEEEEEE\n"
+                             ">mixed\nACGT\nRYKM\n>empty\n>prot2\nEEEE\n>dna3\nAC\n";
+    const std::string path = mftest::writeFile(dir.file("types.fa"), text);
+    using Type = Velm::Sequence::MoleculeType;
+    std::vector<std::pair<std::string, Type>> read, iterated;
+    Ovik::ISeqArchive archive(path, "", "");
+    while (!archive.atEnd()) {
+        const boost::shared_ptr<Velm::Sequence> entry = Ovik::createSequence(archive);
+        const Type type = entry->moleculeType();
+        EXPECT_EQ(type, Velm::Sequence::guessMoleculeType(entry->residues().substr(0, 2048)))
+            << entry->name();
+        EXPECT_EQ(dynamic_cast<Velm::NASequence*>(entry.get()) != nullptr, type == Type::DNA)
+            << entry->name();
+        read.emplace_back(entry->name(), type);
+    }
+    cmn::OpContext ctx;
+    Ovik::SALArchiveModelIter iter(path.c_str(), nullptr, &ctx, "");
+    while (boost::shared_ptr<Velm::Model> model = iter.next())
+        iterated.emplace_back(only(model).name(), only(model).moleculeType());
+    EXPECT_EQ(read.size(), 10u);
+    EXPECT_EQ(iterated, read);
+}
+
 TEST(ArchiveIter, FirstFormatNameOfAQualifiedPathWins) {
     mftest::TempDir dir;
     // Staden content: read as Staden it is one sequence; read as FASTA it would fail.

@@ -9,6 +9,8 @@ namespace {
 
 using Ovik::text::appendGroupedResidues;
 using Ovik::text::appendNonSpace;
+using Ovik::text::appendNonSpaceBases;
+using Ovik::text::plainBases;
 using Ovik::text::appendResidues;
 using Ovik::text::guessType;
 using Type = Velm::Sequence::MoleculeType;
@@ -99,6 +101,34 @@ TEST(TextFastPath, MoleculeGuessAgreesWithCountingWhereverTheOddByteIs) {
         }
         // A protein made mostly of E in every length.
         EXPECT_EQ(guessType(std::string(n, 'E')), n > 0 ? Type::Protein : Type::Unknown) << n;
+    }
+}
+
+// Lines of nothing but A, C, G, T and N (either case) are recognised on the way in; every line
+// is kept as the whitespace filter keeps it.
+TEST(TextFastPath, PlainBaseLinesAreRecognisedAndKeptAsTheFilterKeepsThem) {
+    struct Case {
+        std::string line;
+        bool plain;
+    };
+    const Case cases[] = {
+        {"", true},
+        {"ACGTNacgtn", true},
+        {std::string(33, 'g'), true},
+        {std::string(32, 'A') + "U", false},
+        {"ACGU", false},
+        {"AC GT\t", false},
+        {"ACGT-", false},
+        {"MKVL", false},
+        {"ACG\x81", false},
+    };
+    for (const Case& c : cases) {
+        std::string out = "x";
+        EXPECT_EQ(appendNonSpaceBases(out, c.line.data(), c.line.size()), c.plain) << c.line;
+        EXPECT_EQ(plainBases(c.line.data(), c.line.size()), c.plain) << c.line;
+        std::string filtered = "x";
+        appendNonSpace(filtered, c.line.data(), c.line.size());
+        EXPECT_EQ(out, filtered) << c.line;
     }
 }
 
