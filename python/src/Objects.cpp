@@ -5,6 +5,7 @@
 #include <pybind11/numpy.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -13,21 +14,36 @@ namespace mfpy {
 
 namespace {
 
-// The object as class T when that is exactly its class and T is bound; `out` is left empty
-// otherwise. The holder pybind11 copies is a real shared_ptr<T>.
+// The Python object of `object` as class T, when that is exactly its class and T is bound (`out`
+// is left empty otherwise). Done here rather than by pybind11's cast, which looks the class up by
+// name again. A `findable` object is registered, so that casting the same C++ object again gives
+// the same Python object; a model an iterator hands out is new and handed out once, and skips that.
 template <class T, class Base>
-bool castExactly(const boost::shared_ptr<Base>& object, py::object& out) {
+bool castExactly(const boost::shared_ptr<Base>& object, py::object& out, bool findable) {
     if (typeid(*object) != typeid(T))
         return false;
     const py::detail::type_info* info = boundClass<T>();
     if (!info)
         return false;
-    const boost::shared_ptr<T> holder = boost::static_pointer_cast<T>(object);
-    out = py::reinterpret_steal<py::object>(py::detail::type_caster_generic::cast(
-        holder.get(), py::return_value_policy::take_ownership, py::handle(), info, nullptr, nullptr,
-        &holder));
-    if (!out)
-        throw py::error_already_set();
+    T* value = static_cast<T*>(object.get());
+    if (findable) {
+        if (py::handle known = py::detail::find_registered_python_instance(value, info)) {
+            out = py::reinterpret_steal<py::object>(known);
+            return true;
+        }
+    }
+    out = py::reinterpret_steal<py::object>(py::detail::make_new_instance(info->type));
+    auto* instance = reinterpret_cast<py::detail::instance*>(out.ptr());
+    py::detail::value_and_holder slot = instance->get_value_and_holder(info);
+    slot.value_ptr() = value;
+    instance->owned = true;
+    if (findable) {
+        py::detail::register_instance(instance, value, info);
+        slot.set_instance_registered();
+    }
+    using Holder = boost::shared_ptr<T>;
+    new (std::addressof(slot.holder<Holder>())) Holder(boost::static_pointer_cast<T>(object));
+    slot.set_holder_constructed();
     return true;
 }
 
@@ -64,8 +80,8 @@ py::object toPython(const ModelPtr& model) {
     if (!model)
         return py::none();
     py::object out;
-    if (castExactly<Velm::SeqModel>(model, out) || castExactly<Velm::AlignModel>(model, out) ||
-        castExactly<Velm::AssemblyModel>(model, out))
+    if (castExactly<Velm::SeqModel>(model, out, false) || castExactly<Velm::AlignModel>(model, out, false) ||
+        castExactly<Velm::AssemblyModel>(model, out, false))
         return out;
     return py::cast(model);
 }
@@ -74,7 +90,7 @@ py::object toPython(const SequencePtr& sequence) {
     if (!sequence)
         return py::none();
     py::object out;
-    if (castExactly<Velm::NASequence>(sequence, out) || castExactly<Velm::Sequence>(sequence, out))
+    if (castExactly<Velm::NASequence>(sequence, out, true) || castExactly<Velm::Sequence>(sequence, out, true))
         return out;
     return py::cast(sequence);
 }

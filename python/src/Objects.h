@@ -24,8 +24,8 @@ namespace py = pybind11;
 using ModelPtr = boost::shared_ptr<Velm::Model>;
 using SequencePtr = boost::shared_ptr<Velm::Sequence>;
 
-/// The Python object of a model, of its own class (SeqModel, AlignModel, ...); None for an empty
-/// pointer. The object shares the model.
+/// The Python object of a model new to Python (one an iterator hands out), of its own class
+/// (SeqModel, AlignModel, ...); None for an empty pointer. The object shares the model.
 py::object toPython(const ModelPtr& model);
 /// The Python object of a sequence (None for an empty pointer); the object shares the sequence.
 py::object toPython(const SequencePtr& sequence);
