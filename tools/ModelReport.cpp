@@ -148,6 +148,14 @@ void writeModelJson(JsonWriter& json, const Velm::Model& model, bool allResidues
         json.field("residues", whole ? sequence->residues()
                                      : sequence->residues().substr(0, kPreviewLength));
         json.field("residuesComplete", whole);
+        // Per-base qualities (FASTQ reads, chromatogram calls) go with the whole residues only.
+        const auto* na = whole ? dynamic_cast<const Velm::NASequence*>(sequence.get()) : nullptr;
+        if (na && !na->confidences().empty()) {
+            json.key("qualities").beginArray();
+            for (unsigned char quality : na->confidences())
+                json.value(static_cast<unsigned>(quality));
+            json.endArray();
+        }
         json.endObject();
     }
     json.endArray();
