@@ -161,16 +161,12 @@ void writeModelJson(JsonWriter& json, const Velm::Model& model, bool allResidues
     json.endArray();
 }
 
-std::string modelClassFor(const std::string& path, const std::string& type,
-                          const std::string& format, cmn::OpContext* ctx, bool* chromatogram) {
-    if (chromatogram)
-        *chromatogram = false;
-    if (!type.empty())
-        return type;
+std::string detectedClass(const std::string& path, const std::string& format, cmn::OpContext* ctx) {
     Ovik::ModelFactory& factory = Ovik::GetModelFactory();
-    std::string detected = format.empty() ? factory.getType(path.c_str())
-                                          : factory.getType(path.c_str(), format.c_str(), ctx);
-    if (detected.empty() && format.empty()) {
+    if (!format.empty())
+        return factory.getType(path.c_str(), format.c_str(), ctx);
+    std::string detected = factory.getType(path.c_str());
+    if (detected.empty()) {
         // Detection by path does not read FORMAT@@FILE; the format it names directs detection of
         // the file instead. The factory itself is then given the qualified path.
         std::string named;
@@ -178,6 +174,16 @@ std::string modelClassFor(const std::string& path, const std::string& type,
         if (!named.empty())
             detected = factory.getType(file.c_str(), named.c_str(), ctx);
     }
+    return detected;
+}
+
+std::string modelClassFor(const std::string& path, const std::string& type,
+                          const std::string& format, cmn::OpContext* ctx, bool* chromatogram) {
+    if (chromatogram)
+        *chromatogram = false;
+    if (!type.empty())
+        return type;
+    std::string detected = detectedClass(path, format, ctx);
     if (detected == Velm::TraceModel::className) {
         detected = Velm::SeqModel::className;
         if (chromatogram)

@@ -223,6 +223,8 @@ TEST_F(ToolTest, TypeByFormatReportsTheLibrarysWarningsOnStderr) {
     const ToolRun nexus = runTool({"type", fixture("align.nex"), "--format", "NEXUS"});
     EXPECT_EQ(nexus.status, 0);
     EXPECT_EQ(wordsOf(nexus.out).back(), "AlignModel");
+    // FORMAT@@FILE names the format in the path, as open and convert take it.
+    EXPECT_EQ(wordsOf(runTool({"type", "NEXUS@@" + fixture("align.nex")}).out).back(), "AlignModel");
 }
 
 // ---------------------------------------------------------------------------------------------
