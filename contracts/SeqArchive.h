@@ -217,6 +217,8 @@ MF_API void saveSequence(Velm::Sequence& sequence, OSeqArchive& archive);
 /// format names, as in SDN@@FASTA@@file, the first wins); otherwise `format`, when the archive layer
 /// knows it, else the content decides. Each model has the given path as its URL and the encoding
 /// "SAL". Problems are reported through `ctx` (errors) and end the iteration; `qualifier` is unused.
+/// A model, or entry, that the caller no longer holds (by shared pointer) may be emptied and reused
+/// for a later entry; weak pointers to it then stay valid and see the later entry.
 class MF_API SALArchiveModelIter : public Velm::ModelIter {
 public:
     SALArchiveModelIter(const char* path, const char* qualifier, cmn::OpContext* ctx,
