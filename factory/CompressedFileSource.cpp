@@ -32,12 +32,7 @@ bool CompressedFileSource::handles(const char* path) const {
     if (!path)
         return false;
     const std::string file = cmn::QualifiedPath(path).file;
-    if (cmn::compressionOfName(file) == cmn::Compression::None)
-        return false;
-    // A compressed chromatogram is left to the factory's own chromatogram route, which inflates it
-    // and reads the trace inside; this source reads sequence text only.
-    const ExtensionEntry* row = findExtension(extensionOf(cmn::withoutCompressionExtension(file).c_str()));
-    return !(row && row->kind == ExtKindTrace);
+    return cmn::compressionOfName(file) != cmn::Compression::None;
 }
 
 const char* CompressedFileSource::getType(const char* path) const {
@@ -45,6 +40,9 @@ const char* CompressedFileSource::getType(const char* path) const {
         return "";
     const std::string inner = cmn::withoutCompressionExtension(path);
     if (const ExtensionEntry* row = findExtension(extensionOf(inner.c_str()))) {
+        // A chromatogram's name: the chromatogram inside when the reader can inflate it (gzip).
+        if (row->kind == ExtKindTrace)
+            return TraceFile::getFormat(path) != 0 ? Velm::TraceModel::className : "";
         if (row->flags & ExtFlagAlignment)
             return Velm::AlignModel::className;
         return row->flags != 0 ? Velm::SeqModel::className : "";
@@ -90,6 +88,10 @@ boost::shared_ptr<Velm::ModelIter> CompressedFileSource::openIterator(const char
     if (!path)
         return boost::shared_ptr<Velm::ModelIter>();
     const cmn::QualifiedPath split(path);
+    // A chromatogram is one model, which retrieve() reads; entries are for sequence text.
+    if ((!split.qualified || TraceFile::supports(split.format.c_str())) &&
+        TraceFile::getFormat(split.file.c_str()) != 0)
+        return boost::shared_ptr<Velm::ModelIter>();
     const std::string format = archiveFormat(split);
     const std::string name = format.empty() || split.qualified ? std::string(path) : format + "@@" + path;
     return boost::shared_ptr<Velm::ModelIter>(new SALArchiveModelIter(name.c_str(), nullptr, ctx, ""));

@@ -148,9 +148,33 @@ void writeModelJson(JsonWriter& json, const Velm::Model& model, bool allResidues
         json.field("residues", whole ? sequence->residues()
                                      : sequence->residues().substr(0, kPreviewLength));
         json.field("residuesComplete", whole);
+        // Per-base qualities (FASTQ reads, chromatogram calls) go with the whole residues only.
+        const auto* na = whole ? dynamic_cast<const Velm::NASequence*>(sequence.get()) : nullptr;
+        if (na && !na->confidences().empty()) {
+            json.key("qualities").beginArray();
+            for (unsigned char quality : na->confidences())
+                json.value(static_cast<unsigned>(quality));
+            json.endArray();
+        }
         json.endObject();
     }
     json.endArray();
+}
+
+std::string detectedClass(const std::string& path, const std::string& format, cmn::OpContext* ctx) {
+    Ovik::ModelFactory& factory = Ovik::GetModelFactory();
+    if (!format.empty())
+        return factory.getType(path.c_str(), format.c_str(), ctx);
+    std::string detected = factory.getType(path.c_str());
+    if (detected.empty()) {
+        // Detection by path does not read FORMAT@@FILE; the format it names directs detection of
+        // the file instead. The factory itself is then given the qualified path.
+        std::string named;
+        const std::string file = Ovik::SALArchiveModelIter::splitQualifiedPath(path, named);
+        if (!named.empty())
+            detected = factory.getType(file.c_str(), named.c_str(), ctx);
+    }
+    return detected;
 }
 
 std::string modelClassFor(const std::string& path, const std::string& type,
@@ -159,17 +183,7 @@ std::string modelClassFor(const std::string& path, const std::string& type,
         *chromatogram = false;
     if (!type.empty())
         return type;
-    Ovik::ModelFactory& factory = Ovik::GetModelFactory();
-    std::string detected = format.empty() ? factory.getType(path.c_str())
-                                          : factory.getType(path.c_str(), format.c_str(), ctx);
-    if (detected.empty() && format.empty()) {
-        // Detection by path does not read FORMAT@@FILE; the format it names directs detection of
-        // the file instead. The factory itself is then given the qualified path.
-        std::string named;
-        const std::string file = Ovik::SALArchiveModelIter::splitQualifiedPath(path, named);
-        if (!named.empty())
-            detected = factory.getType(file.c_str(), named.c_str(), ctx);
-    }
+    std::string detected = detectedClass(path, format, ctx);
     if (detected == Velm::TraceModel::className) {
         detected = Velm::SeqModel::className;
         if (chromatogram)

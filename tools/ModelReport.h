@@ -26,6 +26,10 @@ void printModel(std::ostream& out, const Velm::Model& model, bool allResidues);
 /// The same content as JSON fields of the object being written.
 void writeModelJson(JsonWriter& json, const Velm::Model& model, bool allResidues);
 
+/// The model class detection answers for `path` (with `format` when not empty; a FORMAT@@FILE
+/// path is judged as the format it names). "" when the file is not classified.
+std::string detectedClass(const std::string& path, const std::string& format, cmn::OpContext* ctx);
+
 /// The model class the factory should open `path` as: `type` when given, else what detection
 /// answers (with `format`, or for a FORMAT@@FILE path, the format-directed detection). Detection
 /// calls a chromatogram a trace; chromatograms open as sequence models (`chromatogram`, when

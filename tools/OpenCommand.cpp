@@ -35,9 +35,12 @@ int runOpen(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         model = openModel(file, type, format, &ctx);
     if (model && input)
         model->setURL(path);
-    const bool ok = model && !model->empty();
-    if (!ok && !type.empty() && !ctx.hasErrors())
+    const bool loaded = model && !model->empty();
+    if (!loaded && !type.empty() && !ctx.hasErrors())
         ctx.error(msg::NothingOpened + path);
+    // A reader that stopped at a fault keeps what it read before it: that is shown, but the
+    // command has failed.
+    const bool ok = loaded && !ctx.hasErrors();
 
     if (json) {
         JsonWriter writer(out);
@@ -47,14 +50,14 @@ int runOpen(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         writer.field("path", path);
         if (!format.empty())
             writer.field("format", format);
-        if (ok)
+        if (loaded)
             writeModelJson(writer, *model, all);
         else
             writer.field("class", type);
         ctx.writeJson(writer);
         writer.endObject();
         writer.finish();
-    } else if (ok) {
+    } else if (loaded) {
         out << "path       " << printable(path) << '\n';
         printModel(out, *model, all);
     }

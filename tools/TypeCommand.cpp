@@ -2,6 +2,7 @@
 #include "Commands.h"
 #include "Json.h"
 #include "Messages.h"
+#include "ModelReport.h"
 #include "Printable.h"
 #include "StandardStreams.h"
 
@@ -18,7 +19,6 @@ namespace mftool {
 namespace {
 
 int runType(const Arguments& args, ToolContext& ctx, std::ostream& out) {
-    Ovik::ModelFactory& factory = Ovik::GetModelFactory();
     const bool byFormat = args.has("format");
     const std::string format = args.get("format");
 
@@ -32,8 +32,7 @@ int runType(const Arguments& args, ToolContext& ctx, std::ostream& out) {
                 input.reset(new StandardInput);
             file = input->headFile();
         }
-        answers.emplace_back(path, byFormat ? factory.getType(file.c_str(), format.c_str(), &ctx)
-                                            : factory.getType(file.c_str()));
+        answers.emplace_back(path, detectedClass(file, format, &ctx));
     }
     const bool allClassified = std::none_of(answers.begin(), answers.end(),
                                             [](const auto& answer) { return answer.second.empty(); });

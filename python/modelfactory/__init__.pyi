@@ -5,6 +5,7 @@ import numpy as np
 import numpy.typing as npt
 
 _Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
+_Qualities = Union[_Seq[int], npt.NDArray[np.integer[Any]]]
 
 class Error(Exception):
     filename: str
@@ -43,12 +44,16 @@ class Sequence:
     description: str
     residues: str
     molecule: str
-    qualities: Optional[npt.NDArray[np.uint8]]
     features: List[Feature]
     annotations: List[Tuple[str, str]]
     def __init__(self, name: str = ..., residues: str = ..., molecule: Optional[str] = ..., *,
                  accession: str = ..., description: str = ...,
-                 qualities: Optional[_Seq[int]] = ...) -> None: ...
+                 qualities: Optional[_Qualities] = ...) -> None: ...
+    @property
+    def qualities(self) -> Optional[npt.NDArray[np.uint8]]:
+        """A new array at each access, one Phred value per residue; None when there are none."""
+    @qualities.setter
+    def qualities(self, values: Optional[_Qualities]) -> None: ...
     def annotation(self, key: str) -> str: ...
     def add_feature(self, feature: Feature) -> None: ...
     @property

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -91,12 +92,26 @@ void requireOutputFolder(const std::string& path) {
         raiseErrno(ENOTDIR, folder);
 }
 
-void Reports::deliver() {
+Reports::Pending Reports::take(std::size_t end) {
     const auto& reports = ctx.reports();
+    Pending pending;
+    end = std::min(end, reports.size());
+    if (delivered_ < end)
+        pending.reports.assign(reports.begin() + static_cast<std::ptrdiff_t>(delivered_),
+                               reports.begin() + static_cast<std::ptrdiff_t>(end));
+    delivered_ = std::max(delivered_, end);
+    // The failure a system_error reported is the context's last report.
+    if (end == reports.size()) {
+        pending.fileErrno = fileErrno_;
+        fileErrno_ = 0;
+    }
+    return pending;
+}
+
+void Reports::issue(Pending pending) const {
     std::vector<std::string> errors;
-    int code = fileErrno_;
-    for (; delivered_ < reports.size(); ++delivered_) {
-        const cmn::OpContext::Report& report = reports[delivered_];
+    int code = pending.fileErrno;
+    for (const cmn::OpContext::Report& report : pending.reports) {
         if (report.severity == cmn::OpContext::Severity::Warning) {
             // A filter may turn the warning into an exception; that then propagates.
             if (PyErr_WarnEx(warningType, report.text.c_str(), 1) != 0)
@@ -107,7 +122,6 @@ void Reports::deliver() {
             code = fileErrnoOf(report.text);
         errors.push_back(report.text);
     }
-    fileErrno_ = 0;
     if (errors.empty())
         return;
     std::string text = errors.front();

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace mfpy {
 
@@ -25,6 +26,7 @@ using OptionalText = std::optional<std::string>;
 namespace msg {
 using namespace mftool::msg;
 constexpr const char* ProteinQualities = "a protein sequence carries no qualities";
+constexpr const char* QualityValues = "qualities must be a one-dimensional sequence of integers 0..255";
 } // namespace msg
 
 /// The text of a path argument: str, bytes or os.PathLike (file-system encoding). TypeError else.
@@ -63,11 +65,24 @@ public:
         return decltype(body())();
     }
 
-    /// Issues the reports not yet delivered: warnings as modelfactory.Warning, then, when there
-    /// are errors, raises one exception carrying their texts (joined by "; "): FileError when the
-    /// file system failed (a message ending in an errno text, or a system_error), FormatError
-    /// otherwise. Needs the GIL.
-    void deliver();
+    /// Reports taken out of the context, to be issued once the GIL is held.
+    struct Pending {
+        std::vector<cmn::OpContext::Report> reports;
+        int fileErrno = 0;
+    };
+
+    /// Takes the reports not yet delivered, up to (not including) index `end` of the context's
+    /// list, with the file-system failure caught so far. Needs no GIL: a thread reading ahead
+    /// adds to the context while the one handing out models takes what is due.
+    Pending take(std::size_t end);
+
+    /// Issues taken reports: warnings as modelfactory.Warning, then, when there are errors, raises
+    /// one exception carrying their texts (joined by "; "): FileError when the file system failed
+    /// (a message ending in an errno text, or a system_error), FormatError otherwise. Needs the GIL.
+    void issue(Pending pending) const;
+
+    /// Issues every report not yet delivered (take and issue). Needs the GIL.
+    void deliver() { issue(take(ctx.reports().size())); }
 
 private:
     std::string path_;

@@ -5,6 +5,7 @@
 // own; once the GIL is back, the context's warnings become Python warnings and its errors an
 // exception. Nothing is printed.
 #include "Errors.h"
+#include "Objects.h"
 
 #include <contracts/DataModel.h>
 #include <contracts/Sequence.h>
@@ -21,21 +22,16 @@
 
 #include <strings.h>
 
+#include <deque>
 #include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
-PYBIND11_DECLARE_HOLDER_TYPE(T, boost::shared_ptr<T>)
-
-namespace py = pybind11;
-
 namespace mfpy {
 
 namespace {
 
-using ModelPtr = boost::shared_ptr<Velm::Model>;
-using SequencePtr = boost::shared_ptr<Velm::Sequence>;
 using TracePtr = boost::shared_ptr<Velm::TraceData>;
 
 Ovik::ModelFactory& factory() { return Ovik::GetModelFactory(); }
@@ -116,7 +112,9 @@ void save(const ModelPtr& model, py::handle pathArg, const OptionalText& format)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Iteration: one model at a time, the file open only while the iterator is.
+// Iteration: the file open only while the iterator is. Models are read a batch at a time with the
+// GIL released once, and handed out from there; a batch is small (kBatchModels models, or
+// kBatchResidues residues, whichever comes first), so memory stays constant.
 
 class ModelIterator {
 public:
@@ -134,41 +132,98 @@ public:
         reports_.deliver();
     }
 
-    ModelPtr next() {
+    /// The next model (a new reference), or null at the end. The reports of the model's reading
+    /// are issued as it is handed out; the reports that ended the file come after the last model.
+    PyObject* next() {
         ModelPtr model;
+        Reports::Pending due;
         {
-            py::gil_scoped_release release;
-            // Two threads may share one iterator; the library's iterators are not to be entered twice.
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (iterator_)
-                model = reports_.guard([&] { return iterator_->next(); });
-            if (!model || reports_.ctx.hasErrors())
-                iterator_.reset();
+            Lock lock(mutex_);
+            if (ahead_.empty() && iterator_) {
+                py::gil_scoped_release release;
+                readAhead();
+            }
+            if (!ahead_.empty()) {
+                model = std::move(ahead_.front().model);
+                due = reports_.take(ahead_.front().reportsBefore);
+                ahead_.pop_front();
+            } else {
+                due = reports_.take(reports_.ctx.reports().size());
+            }
         }
-        reports_.deliver();
-        if (!model)
-            throw py::stop_iteration();
-        return model;
+        reports_.issue(std::move(due));
+        return model ? toPython(model).release().ptr() : nullptr;
     }
 
     void close() {
-        py::gil_scoped_release release;
-        std::lock_guard<std::mutex> lock(mutex_);
+        Lock lock(mutex_);
+        ahead_.clear();
         iterator_.reset();
     }
 
     bool closed() {
-        py::gil_scoped_release release;
-        std::lock_guard<std::mutex> lock(mutex_);
-        return !iterator_;
+        Lock lock(mutex_);
+        return ahead_.empty() && !iterator_;
     }
 
 private:
+    static constexpr std::size_t kBatchModels = 64;
+    static constexpr std::size_t kBatchResidues = 1 << 20;
+
+    struct Ahead {
+        ModelPtr model;
+        std::size_t reportsBefore; // the context's report count once the model was read
+    };
+
+    // Holds the mutex, letting other threads run while it waits (a thread reading ahead holds it
+    // with the GIL released).
+    class Lock {
+    public:
+        explicit Lock(std::mutex& mutex) : lock_(mutex, std::try_to_lock) {
+            if (!lock_) {
+                py::gil_scoped_release release;
+                lock_.lock();
+            }
+        }
+
+    private:
+        std::unique_lock<std::mutex> lock_;
+    };
+
+    // Reads up to a batch of models, GIL released and the mutex held. A model that comes with an
+    // error is dropped and ends the iteration, as the error is raised in its place.
+    void readAhead() {
+        std::size_t residues = 0;
+        while (iterator_ && ahead_.size() < kBatchModels && residues < kBatchResidues) {
+            const std::size_t before = reports_.ctx.reports().size();
+            ModelPtr model = reports_.guard([&] { return iterator_->next(); });
+            if (!model || hasErrorSince(before)) {
+                iterator_.reset();
+                break;
+            }
+            residues += model->calcSize();
+            ahead_.push_back({std::move(model), reports_.ctx.reports().size()});
+        }
+    }
+
+    bool hasErrorSince(std::size_t index) const {
+        const auto& reports = reports_.ctx.reports();
+        for (; index < reports.size(); ++index)
+            if (reports[index].severity == cmn::OpContext::Severity::Error)
+                return true;
+        return false;
+    }
+
     // Declared first so that it outlives the iterator, which reports into it.
     Reports reports_;
     boost::shared_ptr<Velm::ModelIter> iterator_;
+    std::deque<Ahead> ahead_;
     std::mutex mutex_;
 };
+
+PyObject* iteratorNext(PyObject* self) {
+    return slotCall([&] { return cppObject<ModelIterator>(self).next(); }, static_cast<PyObject*>(nullptr));
+}
 
 // ---------------------------------------------------------------------------------------------
 // Chromatograms.
@@ -226,32 +281,6 @@ Velm::Sequence::MoleculeType moleculeOf(const std::string& name) {
     throw py::value_error("molecule must be one of 'DNA', 'RNA', 'protein', 'unknown', not '" + name + "'");
 }
 
-py::object qualitiesOf(const Velm::Sequence& sequence) {
-    auto* na = dynamic_cast<const Velm::NASequence*>(&sequence);
-    if (!na || na->confidences().empty())
-        return py::none();
-    const auto& values = na->confidences();
-    return py::array_t<std::uint8_t>(static_cast<py::ssize_t>(values.size()), values.data());
-}
-
-void setQualities(Velm::Sequence& sequence, const py::object& values) {
-    auto* na = dynamic_cast<Velm::NASequence*>(&sequence);
-    if (values.is_none()) {
-        if (na)
-            na->setConfidences({});
-        return;
-    }
-    if (!na)
-        throw py::value_error(msg::ProteinQualities);
-    auto array = py::array_t<std::uint8_t, py::array::c_style | py::array::forcecast>::ensure(values);
-    if (!array || array.ndim() != 1)
-        throw py::value_error("qualities must be a one-dimensional sequence of integers 0..255");
-    if (static_cast<std::size_t>(array.size()) != sequence.length())
-        throw py::value_error("qualities must have one value per residue (" +
-                              std::to_string(sequence.length()) + "), not " + std::to_string(array.size()));
-    na->setConfidences(std::vector<unsigned char>(array.data(), array.data() + array.size()));
-}
-
 void setMolecule(Velm::Sequence& sequence, const std::string& name) {
     const auto type = moleculeOf(name);
     // A nucleotide sequence object always answers isProtein() with false, which writers rely on.
@@ -281,16 +310,22 @@ std::string sequenceRepr(const Velm::Sequence& s) {
            Velm::Sequence::moleculeTypeName(s.moleculeType()) + ">";
 }
 
-const Velm::BioModel::SequenceList& sequencesOf(const Velm::BioModel& model) { return model.sequences(); }
+py::list sequencesOf(const Velm::BioModel& model) {
+    const auto& sequences = model.sequences();
+    py::list list(sequences.size());
+    for (std::size_t i = 0; i < sequences.size(); ++i)
+        PyList_SET_ITEM(list.ptr(), static_cast<Py_ssize_t>(i), toPython(sequences[i]).release().ptr());
+    return list;
+}
 
-SequencePtr sequenceAt(const Velm::BioModel& model, py::ssize_t index) {
+py::object sequenceAt(const Velm::BioModel& model, py::ssize_t index) {
     const auto& list = model.sequences();
     const auto size = static_cast<py::ssize_t>(list.size());
     if (index < 0)
         index += size;
     if (index < 0 || index >= size)
         throw py::index_error("sequence index out of range");
-    return list[static_cast<std::size_t>(index)];
+    return toPython(list[static_cast<std::size_t>(index)]);
 }
 
 } // namespace
@@ -321,7 +356,13 @@ model being handed out is in memory. close() (or leaving a `with` block) release
              }),
              py::arg("path"), py::arg("format") = py::none())
         .def("__iter__", [](py::object self) { return self; })
-        .def("__next__", &ModelIterator::next)
+        .def("__next__",
+             [](ModelIterator& self) {
+                 py::object model = py::reinterpret_steal<py::object>(self.next());
+                 if (!model)
+                     throw py::stop_iteration();
+                 return model;
+             })
         .def("close", &ModelIterator::close, "Releases the file; later next() calls stop at once.")
         .def_property_readonly("closed", &ModelIterator::closed)
         .def("__enter__", [](py::object self) { return self; })
@@ -397,8 +438,6 @@ A nucleotide sequence may carry one quality (confidence) value per residue.)")
         .def_property("molecule",
                       [](const Velm::Sequence& s) { return Velm::Sequence::moleculeTypeName(s.moleculeType()); },
                       &setMolecule)
-        .def_property("qualities", &qualitiesOf, &setQualities,
-                      "numpy uint8 array, one value per residue, or None.")
         .def_property("features", py::overload_cast<>(&Velm::Sequence::features, py::const_),
                       [](Velm::Sequence& s, std::vector<Velm::Feature> f) { s.features() = std::move(f); },
                       "A copy of the feature table; assign a list to change it.")
@@ -440,9 +479,7 @@ A nucleotide sequence may carry one quality (confidence) value per residue.)")
         .def("clear", &Velm::BioModel::clear)
         .def("__len__", [](const Velm::BioModel& b) { return b.sequences().size(); })
         .def("__getitem__", &sequenceAt)
-        // Over a list of the (shared) sequences: py::make_iterator costs several times more per model,
-        // which shows when a file holds a million one-sequence entries.
-        .def("__iter__", [](const Velm::BioModel& b) { return py::iter(py::cast(b.sequences())); });
+        .def("__iter__", [](const Velm::BioModel& b) { return py::iter(sequencesOf(b)); });
 
     py::class_<Velm::SeqModel, Velm::BioModel, boost::shared_ptr<Velm::SeqModel>>(m, "SeqModel",
                                                                                   "One or more independent sequences.")
@@ -454,4 +491,13 @@ A nucleotide sequence may carry one quality (confidence) value per residue.)")
     py::class_<Velm::AssemblyModel, Velm::BioModel, boost::shared_ptr<Velm::AssemblyModel>>(
         m, "AssemblyModel", "An assembly of reads into contigs.")
         .def(py::init<>());
+
+    // The calls a loop over a file's records makes for each record go straight to C functions;
+    // the methods defined above remain for introspection and explicit calls.
+    addQualities(m.attr("Sequence"));
+    for (const char* name : {"Sequence", "NASequence"})
+        fillSequenceSlots(m.attr(name));
+    for (const char* name : {"BioModel", "SeqModel", "AlignModel", "AssemblyModel"})
+        fillModelSlots(m.attr(name));
+    fillIteratorSlots(m.attr("ModelIterator"), &iteratorNext);
 }

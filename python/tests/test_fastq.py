@@ -1,4 +1,5 @@
 import gzip
+import threading
 
 import numpy as np
 import pytest
@@ -14,22 +15,22 @@ def fastq_text():
                    for name, bases, quals in READS)
 
 
-@pytest.fixture
-def needs_fastq():
-    if "FASTQ" not in [name for name, _ in mf.formats()]:
-        pytest.skip("this build reads no FASTQ")
-
-
 def check_reads(models):
-    got = [(s.name, s.residues, list(s.qualities)) for m in models for s in m]
-    assert got == READS
+    sequences = [s for m in models for s in m]
+    assert all(s.qualities.dtype == np.uint8 and s.qualities.ndim == 1 for s in sequences)
+    assert [(s.name, s.residues, list(s.qualities)) for s in sequences] == READS
+
+
+def test_formats_list_fastq():
+    described = dict(mf.formats())
+    assert "FASTQ" in described and "qualities" in described["FASTQ"]
 
 
 @pytest.mark.parametrize("name, write", [
     ("reads.fastq", lambda path, text: path.write_text(text)),
     ("reads.fastq.gz", lambda path, text: path.write_bytes(gzip.compress(text.encode()))),
 ])
-def test_iterate_fastq_plain_and_gzipped_keeps_every_quality(tmp_path, needs_fastq, name, write):
+def test_iterate_fastq_plain_and_gzipped_keeps_every_quality(tmp_path, name, write):
     path = tmp_path / name
     write(path, fastq_text())
     assert mf.get_type(path) == "SeqModel"
@@ -37,9 +38,50 @@ def test_iterate_fastq_plain_and_gzipped_keeps_every_quality(tmp_path, needs_fas
     check_reads([mf.open(path)])
 
 
-def test_built_reads_save_as_fastq_and_read_back(tmp_path, needs_fastq):
+@pytest.mark.parametrize("name, format", [("out.fq", "FASTQ"), ("out.fastq", None)])
+def test_built_reads_save_as_fastq_and_read_back(tmp_path, name, format):
     model = mf.SeqModel()
-    for name, bases, quals in READS:
-        model.append(mf.Sequence(name, bases, qualities=np.array(quals, dtype=np.uint8)))
-    mf.save(model, tmp_path / "out.fq", "FASTQ")
-    check_reads(mf.iterate(tmp_path / "out.fq"))
+    for read, bases, quals in READS:
+        # Any integer sequence is taken; numpy arrays and lists alike.
+        model.append(mf.Sequence(read, bases, qualities=np.array(quals, dtype=np.int64)))
+    mf.save(model, tmp_path / name, format)
+    assert model.encoding == "FASTQ"
+    check_reads(mf.iterate(tmp_path / name))
+
+
+def test_real_samples_keep_every_quality_and_gzip_is_read(testdata):
+    full = mf.open(testdata / "fastq" / "sanger_full_range_original_sanger.fastq")
+    assert [list(s.qualities) for s in full] == [list(range(94)), list(range(93, -1, -1))]
+    longreads = list(mf.iterate(testdata / "fastq" / "longreads_original_sanger.fastq.gz"))
+    assert len(longreads) == 10
+    assert all(len(m[0].qualities) == len(m[0]) > 80 for m in longreads)
+
+
+def test_reads_before_a_broken_record_come_before_its_error(testdata):
+    # Read ahead in batches, the good reads are still handed out first, and the error in order.
+    names = []
+    with pytest.raises(mf.FormatError, match="record cut short") as caught:
+        for model in mf.iterate(testdata / "fastq" / "error_trunc_in_qual.fastq"):
+            names.append(model[0].name)
+    assert len(names) == 4 and names[0] == "SLXA-B3_649_FC8437_R1_1_1_610_79"
+    assert caught.value.filename.endswith("error_trunc_in_qual.fastq")
+
+
+def test_a_large_file_is_handed_out_whole_once_closable_early_and_shared_by_threads(tmp_path):
+    path = tmp_path / "many.fq"
+    path.write_text("".join("@m%d\nACGT\n+\nIIII\n" % i for i in range(5000)))
+    with mf.iterate(path) as early:
+        assert next(early)[0].name == "m0"
+    assert early.closed and list(early) == []
+    shared = mf.iterate(path)
+    seen = [[] for _ in range(4)]
+
+    def work(names):
+        names.extend(s.name for m in shared for s in m)
+
+    threads = [threading.Thread(target=work, args=(names,)) for names in seen]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert sorted(sum(seen, []), key=lambda n: int(n[1:])) == ["m%d" % i for i in range(5000)]

@@ -72,6 +72,10 @@ def test_qualities_are_checked_and_copied():
     assert read.qualities[0] == 30
     with pytest.raises(ValueError, match="one value per residue"):
         read.qualities = [1, 2]
+    for wrong in ([1, 2, 3, 256], [-1, 0, 0, 0]):  # refused, not wrapped into another quality
+        with pytest.raises(ValueError, match="0..255"):
+            read.qualities = wrong
+    assert list(read.qualities) == [30, 31, 32, 40]
     with pytest.raises(ValueError, match="protein"):
         mf.Sequence("p", "MKV", "protein", qualities=[1, 2, 3])
     with pytest.raises(ValueError, match="molecule"):

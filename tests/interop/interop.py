@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Interoperability check: do other programs read our files as we meant them, and we theirs?
 
-For every sequence, alignment and chromatogram sample in tests/data:
+For every sequence, alignment, chromatogram and FASTQ sample in tests/data:
   1. read it with modelfactory (`open --json --all`, and `trace --json` for chromatograms) and with
      a reference reader (Biopython; EMBOSS seqret for GCG and Staden files; io_lib's trace_dump for
      SCF, ZTR, experiment and plain files), and compare the entries;
@@ -21,7 +21,10 @@ How entries are compared:
     residues only; in NEXUS an unquoted '_' is a blank (Biopython keeps the '_');
   - after a conversion a name is expected as modelfactory read it, with white space turned into
     '_' (every writer makes names single tokens);
-  - chromatograms: the called bases (io_lib's '-' is its N call) and the number of samples.
+  - chromatograms: the called bases (io_lib's '-' is its N call) and the number of samples;
+  - FASTQ: the Phred qualities too, wherever both sides have them (Solexa scores are compared as
+    the Phred values they convert to); the malformed samples (error_*) must be refused by both;
+    FASTQ output of a sequence without qualities is written with --default-quality 40.
 The formats that hold only aligned rows (Clustal, MSF alignment, NEXUS, PHYLIP) are not written
 from samples whose entries differ in length; RSF is not written, since no reference reads it.
 
@@ -29,6 +32,7 @@ Usage: interop.py TOOL [--data DIR] [--allow FILE] [--verbose]
 """
 
 import argparse
+import gzip
 import json
 import os
 import re
@@ -57,6 +61,38 @@ def biopython(fmt):
                 for r in SeqIO.parse(path, fmt)]
     read.label = "Biopython " + fmt
     return read
+
+
+def open_text(path):
+    """Biopython reads text: compressed samples are inflated for it."""
+    with open(path, "rb") as head:
+        compressed = head.read(2) == b"\x1f\x8b"
+    return gzip.open(path, "rt") if compressed else open(path)
+
+
+def phred_of(record):
+    from Bio.SeqIO.QualityIO import phred_quality_from_solexa
+    qualities = record.letter_annotations
+    if "solexa_quality" in qualities:
+        return [round(phred_quality_from_solexa(q)) for q in qualities["solexa_quality"]]
+    return list(qualities["phred_quality"])
+
+
+def biopython_fastq(variant):
+    def read(path):
+        with open_text(path) as handle:
+            return [(r.id, str(r.seq), phred_of(r)) for r in SeqIO.parse(handle, variant)]
+    read.label = "Biopython " + variant
+    return read
+
+
+def fastq_reader(file_name):
+    """The Biopython variant a sample's name says it holds (old Illumina and Solexa files)."""
+    if "original_illumina" in file_name:
+        return biopython_fastq("fastq-illumina")
+    if "original_solexa" in file_name:
+        return biopython_fastq("fastq-solexa")
+    return biopython_fastq("fastq")
 
 
 def seqret(fmt):
@@ -129,9 +165,12 @@ TARGETS = [
     ("MSF-ALN", "msf", biopython("msf"), True),
     ("NEXUS", "nex", biopython("nexus"), True),
     ("PHYLIP", "phy", biopython("phylip-relaxed"), True),
+    ("FASTQ", "fq", biopython_fastq("fastq"), False),
 ]
+DEFAULT_QUALITY = 40
 
-FAMILIES = [("sequences", "sequences"), ("alignments", "alignments"), ("chromatograms", "traces")]
+FAMILIES = [("sequences", "sequences"), ("alignments", "alignments"), ("chromatograms", "traces"),
+            ("reads", "fastq")]
 
 
 # --- our reading -------------------------------------------------------------------------------
@@ -159,7 +198,7 @@ def tool_json(tool, *args):
 
 def our_entries(tool, path):
     model = tool_json(tool, "open", path, "--all")
-    return [(s["name"], s["residues"]) for s in model["sequences"]]
+    return [(s["name"], s["residues"], s.get("qualities")) for s in model["sequences"]]
 
 
 def our_trace(tool, path):
@@ -198,7 +237,14 @@ def differences(ours, theirs, reader, rename=lambda name: name):
     if reader.label.endswith("nexus"):
         # NEXUS reads an unquoted '_' as a blank; Biopython keeps the '_'.
         same_name = lambda a, b: a.replace("_", " ") == b.replace("_", " ")
-    for index, ((name, residues), (their_name, their_residues)) in enumerate(zip(ours, theirs), 1):
+    for index, (entry, their_entry) in enumerate(zip(ours, theirs), 1):
+        name, residues = entry[:2]
+        their_name, their_residues = their_entry[:2]
+        qualities = entry[2] if len(entry) > 2 else None
+        their_qualities = their_entry[2] if len(their_entry) > 2 else None
+        if qualities is not None and their_qualities is not None and qualities != their_qualities:
+            found.append("entry %d (%s): qualities differ %s" % (
+                index, name, first_difference(qualities, their_qualities)))
         if their_name and not same_name(rename(name), their_name):
             found.append("entry %d: name %r, reference %r" % (index, rename(name), their_name))
         if residues_key(residues) != residues_key(their_residues):
@@ -260,12 +306,33 @@ def read_problems(tool, path, reader, trace_reader):
     return ours, problems
 
 
+def refusal_problems(tool, path, reader):
+    """A malformed sample: both sides must refuse it."""
+    problems = []
+    try:
+        our_entries(tool, path)
+        problems.append("modelfactory read it")
+    except RuntimeError:
+        pass
+    try:
+        reader(path)
+        problems.append(reader.label + " read it")
+    except ValueError:
+        pass
+    return problems
+
+
 def round_trip_problems(tool, path, ours, target, out, back):
     """Converts a sample with modelfactory and has the reference read the result back."""
     if target in ("GCG", "MSF", "RSF"):
-        ours = [(name, gcg_residues(residues)) for name, residues in ours]
+        ours = [(name, gcg_residues(residues)) for name, residues, _ in ours]
+    options = []
+    if target == "FASTQ":
+        ours = [(name, residues, qualities or [DEFAULT_QUALITY] * len(residues))
+                for name, residues, qualities in ours]
+        options = ["--default-quality", str(DEFAULT_QUALITY)]
     try:
-        tool_json(tool, "convert", path, out, "--to", target)
+        tool_json(tool, "convert", path, out, "--to", target, *options)
         return [p + " (" + back.label + ")"
                 for p in differences(ours, back(out), back, single_token)]
     except Exception as error:  # the conversion failed, or the reference rejects the file
@@ -303,10 +370,15 @@ def check(args):
             for file_name in sorted(os.listdir(os.path.join(args.data, folder))):
                 sample = folder + "/" + file_name
                 path = os.path.join(args.data, sample)
-                extension = file_name.rsplit(".", 1)[-1].lower()
+                extension = re.sub(r"\.b?gz$", "", file_name).rsplit(".", 1)[-1].lower()
                 trace_reader = TRACE_BY_EXTENSION.get(extension) if folder == "traces" else None
                 reader = READ_BY_NAME.get(file_name) or READ_BY_EXTENSION.get(extension)
+                if folder == "fastq":
+                    reader = fastq_reader(file_name)
                 files += 1
+                if file_name.startswith("error_"):
+                    read_ok += tally.agrees(sample, "read", refusal_problems(args.tool, path, reader))
+                    continue
                 if not trace_reader and not reader:
                     tally.agrees(sample, "read", ["no reference reader for ." + extension])
                     continue
@@ -315,7 +387,7 @@ def check(args):
                 if ours is None:
                     continue
                 # The formats that hold only aligned rows are written from aligned samples alone.
-                aligned = len({len(residues) for _, residues in ours}) == 1
+                aligned = len({len(entry[1]) for entry in ours}) == 1
                 for target, target_extension, back, needs_alignment in TARGETS:
                     if needs_alignment and not aligned:
                         continue

@@ -223,6 +223,8 @@ TEST_F(ToolTest, TypeByFormatReportsTheLibrarysWarningsOnStderr) {
     const ToolRun nexus = runTool({"type", fixture("align.nex"), "--format", "NEXUS"});
     EXPECT_EQ(nexus.status, 0);
     EXPECT_EQ(wordsOf(nexus.out).back(), "AlignModel");
+    // FORMAT@@FILE names the format in the path, as open and convert take it.
+    EXPECT_EQ(wordsOf(runTool({"type", "NEXUS@@" + fixture("align.nex")}).out).back(), "AlignModel");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -594,6 +596,17 @@ TEST_F(ToolTest, FastqOutputNeedsQualitiesOrADefault) {
     // Reads keep their qualities through a conversion; FASTA leaves them out.
     ASSERT_EQ(runTool({"convert", reads, dir_.file("copy.fastq")}).status, 0);
     EXPECT_EQ(mftest::readFile(dir_.file("copy.fastq")), kReads);
+    // --json --all shows them as numbers; sequences without any have none.
+    const JsonValue doc = jsonOf(runTool({"open", reads, "--json", "--all"}));
+    ASSERT_EQ(doc["sequences"][0]["qualities"].size(), 4u);
+    const double expected[] = {0, 10, 20, 40};
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(doc["sequences"][0]["qualities"][i].number, expected[i]);
+    EXPECT_FALSE(jsonOf(runTool({"open", fixture("seqs.fa"), "--json", "--all"}))["sequences"][0].has("qualities"));
+    // A read cut short: the reads before it are shown, and the command fails.
+    const ToolRun cut = runTool({"open", mftest::writeFile(dir_.file("cut.fq"), "@r1\nACGT\n+\nIIII\n@r2\nAC\n+\nI\n")});
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_TRUE(contains(cut.out, "r1") && contains(cut.err, "cut.fq:8:")) << describe(cut);
     ASSERT_EQ(runTool({"convert", reads, dir_.file("plain.fa")}).status, 0);
     EXPECT_EQ(mftest::readFile(dir_.file("plain.fa")), ">r1 first\nACGT\n>r2\nGGA\n");
 
