@@ -14,8 +14,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -240,8 +242,21 @@ const char* compressionName(Compression compression) {
 
 // ---- reading ------------------------------------------------------------------------------------
 
+namespace {
+
+// The cores this process may run on: with one, a read-ahead thread would only take turns with
+// the reader, adding its hand-overs to the same work.
+unsigned usableCores() {
+    cpu_set_t set;
+    if (::sched_getaffinity(0, sizeof set, &set) == 0)
+        return static_cast<unsigned>(CPU_COUNT(&set));
+    return std::thread::hardware_concurrency();
+}
+
 // Thrown inside a read-ahead thread that is no longer wanted while it waits on a pipe.
 struct ReadAheadStopped {};
+
+} // namespace
 
 struct InputStream::Impl {
     std::string name;
@@ -352,6 +367,9 @@ struct InputStream::Impl {
 
     void startReadAhead() {
         aheadWanted = false;
+        static const bool spareCore = usableCores() > 1;
+        if (!spareCore)
+            return;
         pollPipe = !regular;
         try {
             ReadAhead::Idle idle;
