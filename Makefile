@@ -45,7 +45,7 @@ test-asan: bootstrap
 	cd build-asan && $(SAN_ENV) ctest --output-on-failure -j $(JOBS) -LE install
 
 # The concurrency tests under ThreadSanitizer.
-TSAN_TARGETS = mf_trace_tests mf_factory_thread_tests mf_hardening_soak_tests
+TSAN_TARGETS = mf_common_thread_tests mf_trace_tests mf_factory_thread_tests mf_hardening_soak_tests
 test-tsan: bootstrap
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMF_SANITIZE=thread -DMF_BUILD_TOOLS=OFF $(CMAKE_FLAGS)
 	cmake --build build-tsan -j $(JOBS) --target $(TSAN_TARGETS)

@@ -35,9 +35,9 @@ public:
 
 /// A file's content read in blocks, decompressed on the fly when its first bytes name a
 /// compression (whatever the file is called). Memory is bounded by the decoder's state and one
-/// input block, whatever the content's size; nothing is inflated beyond what read() asked for.
-/// Several compressed streams laid end to end (multi-member gzip, BGZF, concatenated bzip2, xz
-/// or zstd frames) read as one.
+/// input block, whatever the content's size; nothing is inflated beyond what read() asked for,
+/// unless readAhead() was called. Several compressed streams laid end to end (multi-member gzip,
+/// BGZF, concatenated bzip2, xz or zstd frames) read as one.
 class MF_API InputStream {
 public:
     InputStream();
@@ -60,6 +60,11 @@ public:
     /// InputError on a read error and on a corrupt or truncated compressed stream: the content
     /// is never silently cut short.
     std::size_t read(char* dest, std::size_t size);
+    /// For a reader that takes the whole content in order: past its first MiB, compressed
+    /// content is decompressed by a thread of the stream's own, at most 3 MiB ahead of read(), so
+    /// that decompression overlaps the reader's work. Errors still reach read() where they lie
+    /// in the content; destroying the stream stops and joins the thread.
+    void readAhead();
     /// As read(), until `size` bytes came or the content ended.
     std::size_t readFully(char* dest, std::size_t size);
 

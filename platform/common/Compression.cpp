@@ -1,16 +1,23 @@
 // Compressed files: recognising them, reading their content as a stream, writing them.
 #include <contracts/Compression.h>
 
+#include "ReadAhead.h"
+
 #include <bzlib.h>
 #include <isa-l/igzip_lib.h>
 #include <lzma.h>
 #include <zlib.h>
 #include <zstd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
+#include <sched.h>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -19,6 +26,14 @@ namespace cmn {
 namespace {
 
 constexpr std::size_t kInputBlock = 128 * 1024;
+// Read-ahead: content up to one block is inflated by the reader itself (a small file never
+// starts a thread); past it, a thread inflates into a ring of these blocks. Measured on 1M reads:
+// 2 or 3 x 1 MiB are the fastest; smaller blocks cost more hand-overs, larger ones more cache
+// misses, and the third block absorbs the scheduler's delays.
+constexpr std::size_t kAheadBlock = 1u << 20;
+constexpr std::size_t kAheadBlocks = 3;
+// How long a read-ahead thread waits on a pipe before it looks whether it is still wanted.
+constexpr int kPipePollMs = 100;
 // The dictionary an xz stream may ask for: xz -9 needs 64 MiB; a crafted header asking for
 // more is refused instead of being allocated.
 constexpr std::uint64_t kXzMemoryLimit = 256u << 20;
@@ -227,17 +242,44 @@ const char* compressionName(Compression compression) {
 
 // ---- reading ------------------------------------------------------------------------------------
 
+namespace {
+
+// The cores this process may run on: with one, a read-ahead thread would only take turns with
+// the reader, adding its hand-overs to the same work.
+unsigned usableCores() {
+    cpu_set_t set;
+    if (::sched_getaffinity(0, sizeof set, &set) == 0)
+        return static_cast<unsigned>(CPU_COUNT(&set));
+    return std::thread::hardware_concurrency();
+}
+
+// Thrown inside a read-ahead thread that is no longer wanted while it waits on a pipe.
+struct ReadAheadStopped {};
+
+} // namespace
+
 struct InputStream::Impl {
     std::string name;
     int fd = -1;
+    bool regular = true; // a regular file: a read never waits for a writer
     Compression compression = Compression::None;
     std::unique_ptr<Decoder> decoder;
     std::vector<unsigned char> input; // compressed bytes read ahead (also the sniffed magic)
     std::size_t inPos = 0, inEnd = 0;
     bool eof = false;      // the descriptor has no more bytes
     bool inStream = false; // a compressed stream began and has not ended
+    bool decoderUsed = false;
+    // Read-ahead, when asked for: the content inflated by the reader so far, then the thread
+    // that inflates from there on (it alone touches fd, decoder and input once it runs).
+    bool aheadWanted = false;
+    std::size_t decoded = 0;
+    bool pollPipe = false;              // set before the thread starts: it polls a pipe
+    std::atomic<bool> aheadUnwanted{false}; // the reader is going: a thread polling a pipe gives up
+    std::unique_ptr<ReadAhead> ahead;
 
     ~Impl() {
+        aheadUnwanted = true;
+        ahead.reset(); // joins the thread before what it reads from goes
         if (fd >= 0)
             ::close(fd);
     }
@@ -247,12 +289,35 @@ struct InputStream::Impl {
     // Reads from the descriptor into `dest`; 0 at its end.
     std::size_t readRaw(unsigned char* dest, std::size_t size) {
         for (;;) {
+            if (pollPipe)
+                awaitInput();
             const ssize_t got = ::read(fd, dest, size);
             if (got >= 0)
                 return static_cast<std::size_t>(got);
             if (errno != EINTR)
                 fail(std::string("read error: ") + std::strerror(errno));
         }
+    }
+
+    // On the read-ahead thread: waits until the pipe has bytes (or its end), giving up when the
+    // reader is gone, so that destroying a reader never waits for a writer that is idle.
+    void awaitInput() {
+        pollfd p{fd, POLLIN, 0};
+        for (;;) {
+            const int ready = ::poll(&p, 1, kPipePollMs);
+            if (ready > 0 || (ready < 0 && errno != EINTR))
+                return; // bytes, the end, or an error read() reports
+            if (aheadUnwanted)
+                throw ReadAheadStopped();
+        }
+    }
+
+    // True when decoding on needs bytes a pipe does not hold yet.
+    bool inputWouldWait() {
+        if (inPos < inEnd || eof)
+            return false;
+        pollfd p{fd, POLLIN, 0};
+        return ::poll(&p, 1, 0) == 0;
     }
 
     bool fillInput() {
@@ -269,6 +334,8 @@ struct InputStream::Impl {
     // The first bytes decide the compression; they stay in `input` for the decoder (or the
     // reader of a plain file).
     void sniff() {
+        struct stat info;
+        regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
         input.resize(kInputBlock);
         while (inEnd < 6 && !eof) {
             const std::size_t got = readRaw(input.data() + inEnd, 6 - inEnd);
@@ -287,6 +354,36 @@ struct InputStream::Impl {
     }
 
     std::size_t read(unsigned char* dest, std::size_t size) {
+        if (ahead)
+            return ahead->read(dest, size);
+        if (aheadWanted && decoder && decoded >= kAheadBlock)
+            startReadAhead();
+        if (ahead)
+            return ahead->read(dest, size);
+        const std::size_t got = decode(dest, size);
+        decoded += got;
+        return got;
+    }
+
+    void startReadAhead() {
+        aheadWanted = false;
+        static const bool spareCore = usableCores() > 1;
+        if (!spareCore)
+            return;
+        pollPipe = !regular;
+        try {
+            ReadAhead::Idle idle;
+            if (!regular)
+                idle = [this] { return inputWouldWait(); };
+            ahead.reset(new ReadAhead([this](unsigned char* dest, std::size_t size) { return decode(dest, size); },
+                                      kAheadBlock, kAheadBlocks, std::move(idle)));
+        } catch (const std::system_error&) {
+            // No thread to be had: the reader inflates on its own, as for a small file.
+            pollPipe = false;
+        }
+    }
+
+    std::size_t decode(unsigned char* dest, std::size_t size) {
         if (size == 0)
             return 0;
         if (!decoder) {
@@ -338,8 +435,6 @@ struct InputStream::Impl {
             fail(reason);
         }
     }
-
-    bool decoderUsed = false;
 };
 
 InputStream::InputStream() : impl_(new Impl) {}
@@ -369,6 +464,8 @@ void InputStream::open(int fd, const std::string& name) {
 std::size_t InputStream::read(char* dest, std::size_t size) {
     return impl_->read(reinterpret_cast<unsigned char*>(dest), size);
 }
+
+void InputStream::readAhead() { impl_->aheadWanted = true; }
 
 std::size_t InputStream::readFully(char* dest, std::size_t size) {
     std::size_t total = 0;

@@ -40,6 +40,7 @@ LineSource::LineSource(const std::string& path) : path_(path) {
         throw SeqArchiveError(std::string(msg::kCannotOpen) + path + ": " + cmn::openErrorText(error));
     try {
         in_.open(fd, path); // owns the descriptor from here
+        in_.readAhead();    // lines are taken in order to the end: inflating can run alongside
     } catch (const cmn::InputError& failure) {
         throw SeqArchiveError(std::string(msg::kCannotOpen) + failure.what());
     }
@@ -51,6 +52,7 @@ LineSource::LineSource(const std::string& path) : path_(path) {
 
 LineSource::LineSource(cmn::InputStream&& in, const std::string& name, std::string_view prefix)
     : path_(name), in_(std::move(in)) {
+    in_.readAhead();
     // Text never holds NUL, as the first block of a file is judged.
     if (std::memchr(prefix.data(), '\0', prefix.size()))
         failAt(1, msg::kBinaryContent);

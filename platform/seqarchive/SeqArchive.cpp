@@ -279,6 +279,7 @@ void writeAll(int fd, const char* data, std::size_t size, const std::string& nam
 
 void SeqInputStream::copyTo(int fd) {
     cmn::InputStream& in = input();
+    in.readAhead(); // the whole content, in order: inflating overlaps the writing
     writeAll(fd, head_.data(), head_.size(), name_);
     std::vector<char> block(1u << 17);
     try {
