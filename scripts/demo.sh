@@ -151,6 +151,11 @@ run convert "$demo/globins.nex" "$demo/globins.phy" --to PHYLIP
 printf '%s(%s)%s\n' "$dim" "$demo/globins.phy" "$plain"
 cat "$demo/globins.phy"
 run convert "GenBank@@$demo/records.gb" "$demo/records.emb"
+# A chromatogram's calls with their confidences as FASTQ, compressed by the target's name, and read
+# back through a pipe.
+run convert "$demo/read1.scf" "$demo/read1.fastq.gz"
+printf '%s$ zcat %s | modelfactory iterate -%s\n' "$dim" "$demo/read1.fastq.gz" "$plain"
+zcat "$demo/read1.fastq.gz" | "$tool" iterate -
 
 step "7. Machine-readable output: any command with --json"
 run type --json "$demo/globins.nex"
