@@ -26,6 +26,11 @@ std::string archiveFormat(const cmn::QualifiedPath& split) {
     return ext && compareNoCase(ext, "sta", 3) == 0 ? "SDN" : "";
 }
 
+// Whether the chromatogram reader may take the file: no format named, or a chromatogram format.
+bool chromatogramAllowed(const cmn::QualifiedPath& split) {
+    return !split.qualified || TraceFile::supports(split.format.c_str());
+}
+
 } // namespace
 
 bool CompressedFileSource::handles(const char* path) const {
@@ -63,8 +68,7 @@ bool CompressedFileSource::retrieve(const char* path, Velm::Model& model, cmn::O
     const cmn::QualifiedPath split(path);
     // A gzip chromatogram under a name this source takes ("read.gz") is the chromatogram inside,
     // as under a chromatogram's name (left to the factory's route): its reader inflates it itself.
-    if ((!split.qualified || TraceFile::supports(split.format.c_str())) &&
-        factory_.openTrace(split.file.c_str(), *bio, ctx))
+    if (chromatogramAllowed(split) && factory_.openTrace(split.file.c_str(), *bio, ctx))
         return true;
     try {
         ISeqArchive archive(split.file, archiveFormat(split), "");
@@ -89,8 +93,7 @@ boost::shared_ptr<Velm::ModelIter> CompressedFileSource::openIterator(const char
         return boost::shared_ptr<Velm::ModelIter>();
     const cmn::QualifiedPath split(path);
     // A chromatogram is one model, which retrieve() reads; entries are for sequence text.
-    if ((!split.qualified || TraceFile::supports(split.format.c_str())) &&
-        TraceFile::getFormat(split.file.c_str()) != 0)
+    if (chromatogramAllowed(split) && TraceFile::getFormat(split.file.c_str()) != 0)
         return boost::shared_ptr<Velm::ModelIter>();
     const std::string format = archiveFormat(split);
     const std::string name = format.empty() || split.qualified ? std::string(path) : format + "@@" + path;

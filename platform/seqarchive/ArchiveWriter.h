@@ -14,7 +14,7 @@ namespace Ovik {
 /// Writes the entries of one format into an OutputFile.
 class ArchiveWriter {
 public:
-    explicit ArchiveWriter(const OutputTarget& target) : out_(target), path_(target.path) {}
+    explicit ArchiveWriter(const OutputTarget& target) : out_(target) {}
     virtual ~ArchiveWriter() = default;
 
     /// The quality written for the residues of a sequence that has no confidences (formats with
@@ -48,11 +48,10 @@ protected:
     virtual void finish() {}
     void warn(const std::string& text) const {
         if (ctx_)
-            ctx_->warning(path_ + ": " + text);
+            ctx_->warning(out_.target() + ": " + text);
     }
 
     OutputFile out_;
-    std::string path_;
     std::size_t count_ = 0;
     int defaultQuality_ = -1;
     cmn::OpContext* ctx_ = nullptr;

@@ -238,7 +238,7 @@ protected:
         // Names go in by hand, not through a fixed buffer: a long one must not cut a line short.
         std::snprintf(buf, sizeof buf, "  MSF: %zu  Type: %s  %s  Check: %u  ..\n\n", length,
                       protein_ ? "P" : "N", text::today().c_str(), total);
-        out += "  " + text::tokenName(text::baseName(path_) + ".msf", 0) + buf;
+        out += "  " + text::tokenName(text::baseName(out_.target()) + ".msf", 0) + buf;
         for (std::size_t i = 0; i < rows_.size(); ++i) {
             std::snprintf(buf, sizeof buf, "  Len: %6zu  Check: %5u  Weight:  1.00\n", length, checks[i]);
             out += " Name: " + text::padded(rows_[i].first, width) + buf;
