@@ -12,6 +12,7 @@ set(MF_HEADER_ROOT ${CMAKE_INSTALL_INCLUDEDIR}/modelfactory)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/contracts/ DESTINATION ${MF_HEADER_ROOT}/contracts
   FILES_MATCHING PATTERN "*.h")
 install(FILES ${PROJECT_SOURCE_DIR}/factory/ModelFactory.h ${PROJECT_SOURCE_DIR}/factory/ObjectLevelLockable.h
+  ${PROJECT_SOURCE_DIR}/factory/Extensions.h ${PROJECT_SOURCE_DIR}/factory/CompressedFileSource.h
   DESTINATION ${MF_HEADER_ROOT}/factory)
 install(FILES ${PROJECT_SOURCE_DIR}/trace/TraceFile.h DESTINATION ${MF_HEADER_ROOT}/trace)
 

@@ -240,8 +240,10 @@ private:
     std::unique_ptr<State> state_;
 };
 
-/// The format source of FASTQ files, one of the factory's built-in sources, reading and writing
-/// through the archive layer's FASTQ reader and writer.
+/// The format source of FASTQ files, reading and writing through the archive layer's FASTQ reader
+/// and writer. An extension of the factory: Ovik::addExtensionSources (factory/Extensions.h)
+/// registers it, or a host adds it with addSource (for instance with its own default quality).
+/// Without it the factory still reads FASTQ through its archive route.
 /// - handles(path): a FORMAT@@FILE path whose FORMAT is a FASTQ name (FASTQ, fastq, fq); a file
 ///   whose content is FASTQ; a name ending in .fq or .fastq, also followed by .gz, .bz2, .xz or
 ///   .zst (a file yet to be written included), unless its content is marked as another format

@@ -2,25 +2,32 @@
 #define MODELFACTORY_FACTORY_COMPRESSEDFILESOURCE_H
 
 #include <contracts/DataModel.h>
+#include <contracts/Export.h>
 
 namespace Ovik {
 
 class ModelFactory;
 
-/// The factory's built-in source for compressed files: it handles every path whose name ends in
+/// An extension source for compressed files, registered by addExtensionSources()
+/// (factory/Extensions.h) or by the host's own addSource. It handles every path whose name ends in
 /// ".gz", ".bz2", ".xz" or ".zst" (the file part of a FORMAT@@FILE path) and judges the
 /// decompressed content, so that the extension table's "gz" row (no sequence data) keeps its
-/// meaning for everything else.
+/// meaning for everything else. Without it the factory still reads a compressed archive through
+/// its archive route, but classifies a ".gz" name as "" and writes no compressed file.
 ///
-/// Its name sorts after every other built-in name ("Z..."): the registry asks sources in name
+/// Its name sorts after the factory's other sources ("Z..."): the registry asks sources in name
 /// order, so a source that knows such a file itself (the FASTQ source for ".fq.gz", the alignment
 /// and XML sources, which judge a compressed file by its inflated head) is asked first, and this
 /// one takes what they leave.
-class CompressedFileSource : public Velm::ModelSource {
+///
+/// A read that fails part way (a truncated archive, a malformed record) throws, as the factory's
+/// archive route does for the same bytes: a model is never left part-filled behind a success.
+class MF_API CompressedFileSource : public Velm::ModelSource {
 public:
     static const char* const SourceName; ///< "ZCompressedFileSource"
 
-    /// `factory` is the factory the source is registered in (the inner formats' writers).
+    /// `factory` is the factory the source is registered in: it reads chromatograms and writes
+    /// the inner formats through that factory's own routes, so it must outlive the source.
     explicit CompressedFileSource(ModelFactory& factory) : factory_(factory) {}
 
     bool handles(const char* path) const override;

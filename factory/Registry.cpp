@@ -1,8 +1,6 @@
 // The factory object: its creation and end, the source registry and the merged format list.
 #include "factory/ModelFactory.h"
 
-#include "factory/CompressedFileSource.h"
-
 #include <contracts/AlignFormats.h>
 #include <contracts/SeqArchive.h>
 #include <contracts/XmlSource.h>
@@ -63,9 +61,8 @@ ModelFactory::ModelFactory() {
     addBuiltIn<PHYModelSource>(*this);
     addBuiltIn<NexusModelSource>(*this);
     addBuiltIn<MSFModelSource>(*this);
-    addBuiltIn<FastqModelSource>(*this);
-    // Compressed files, judged by their decompressed content (its name sorts last).
-    addSource(boost::shared_ptr<Velm::ModelSource>(new CompressedFileSource(*this)), false);
+    // The FASTQ and compressed-file sources are extensions a host adds (addExtensionSources):
+    // the factory itself keeps the five sources its documented behaviour is built on.
 }
 
 // Members go in reverse order of declaration: the selected files, the registry, then the lock.

@@ -7,6 +7,8 @@
 #include "ToolContext.h"
 
 #include <contracts/Common.h>
+#include <factory/Extensions.h>
+#include <factory/ModelFactory.h>
 
 #include <csignal>
 #include <exception>
@@ -106,6 +108,8 @@ int main(int argc, char** argv) {
 
     ToolContext ctx(std::cerr);
     try {
+        // The tool reads and writes FASTQ and compressed files: the library's extension sources.
+        Ovik::addExtensionSources(Ovik::GetModelFactory());
         return command->run(args, ctx, std::cout);
     } catch (const UsageError& e) {
         return usageError(e.what(), command->usage.name);

@@ -9,6 +9,7 @@
 
 #include <contracts/DataModel.h>
 #include <contracts/Sequence.h>
+#include <factory/Extensions.h>
 #include <factory/ModelFactory.h>
 #include <trace/TraceFile.h>
 
@@ -336,6 +337,8 @@ PYBIND11_MODULE(_core, m) {
     using namespace mfpy;
     m.doc() = "Compiled core of modelfactory; import the `modelfactory` package instead.";
     registerErrors(m);
+    // The package reads and writes FASTQ and compressed files: the library's extension sources.
+    Ovik::addExtensionSources(Ovik::GetModelFactory());
 
     m.def("get_type", &getType, py::arg("path"), py::arg("format") = py::none(),
           R"(The model class name the file holds ("SeqModel", "AlignModel", "TraceModel", ...), or ""

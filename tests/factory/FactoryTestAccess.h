@@ -1,6 +1,7 @@
 #ifndef MODELFACTORY_TESTS_FACTORY_FACTORYTESTACCESS_H
 #define MODELFACTORY_TESTS_FACTORY_FACTORYTESTACCESS_H
 
+#include <factory/Extensions.h>
 #include <factory/ModelFactory.h>
 
 #include <gtest/gtest.h>
@@ -74,6 +75,16 @@ protected:
 
 private:
     std::vector<Ovik::ModelFactory::SourceEntry> saved_;
+};
+
+/// The same, with the library's extension sources added for the test, as the tool and the Python
+/// module add them.
+class ExtendedFactoryTest : public FactoryTest {
+protected:
+    void SetUp() override {
+        FactoryTest::SetUp();
+        Ovik::addExtensionSources(factory());
+    }
 };
 
 } // namespace mftest

@@ -1,4 +1,4 @@
-// FASTQ through the factory: the built-in source claims FASTQ names and content, and detection,
+// FASTQ through the factory: the extension source claims FASTQ names and content, and detection,
 // opening, iteration and saving keep the qualities.
 #include "FactoryTestAccess.h"
 #include "TestSupport.h"
@@ -19,7 +19,7 @@ const std::vector<unsigned char>& confidencesOf(const Velm::Model& model, std::s
     return dynamic_cast<const Velm::NASequence&>(*bio.sequences().at(index)).confidences();
 }
 
-class FastqSource : public mftest::FactoryTest {
+class FastqSource : public mftest::ExtendedFactoryTest {
 protected:
     std::string write(const std::string& name, const std::string& text) {
         return mftest::writeFile(dir_.file(name), text);

@@ -2,6 +2,7 @@
 #include "RecordingSource.h"
 
 #include "factory/CompressedFileSource.h"
+#include "factory/Extensions.h"
 
 #include <contracts/AlignFormats.h>
 #include <contracts/SeqArchive.h>
@@ -19,12 +20,12 @@ using mftest::recordingSource;
 
 class Registry : public mftest::FactoryTest {};
 
-TEST_F(Registry, OneFactoryWithTheSevenBuiltInSources) {
+TEST_F(Registry, OneFactoryWithTheFiveBuiltInSources) {
     Ovik::ModelFactory& first = Ovik::GetModelFactory();
     EXPECT_EQ(&first, &Ovik::GetModelFactory());
     auto& entries = Access::registry(first);
-    ASSERT_EQ(entries.size(), 7u);
-    int xml = 0, clustal = 0, phylip = 0, nexus = 0, msf = 0, compressed = 0, fastq = 0;
+    ASSERT_EQ(entries.size(), 5u);
+    int xml = 0, clustal = 0, phylip = 0, nexus = 0, msf = 0;
     for (const auto& entry : entries) {
         EXPECT_EQ(entry.first, entry.second->getName());
         xml += !!boost::dynamic_pointer_cast<Velm::XMLModelSource>(entry.second);
@@ -32,17 +33,46 @@ TEST_F(Registry, OneFactoryWithTheSevenBuiltInSources) {
         phylip += !!boost::dynamic_pointer_cast<Ovik::PHYModelSource>(entry.second);
         nexus += !!boost::dynamic_pointer_cast<Ovik::NexusModelSource>(entry.second);
         msf += !!boost::dynamic_pointer_cast<Ovik::MSFModelSource>(entry.second);
-        compressed += !!boost::dynamic_pointer_cast<Ovik::CompressedFileSource>(entry.second);
-        fastq += !!boost::dynamic_pointer_cast<Ovik::FastqModelSource>(entry.second);
     }
-    EXPECT_EQ(xml + clustal + phylip + nexus + msf + compressed + fastq, 7);
-    EXPECT_TRUE(xml == 1 && clustal == 1 && phylip == 1 && nexus == 1 && msf == 1 && compressed == 1 &&
-                fastq == 1);
+    EXPECT_TRUE(xml == 1 && clustal == 1 && phylip == 1 && nexus == 1 && msf == 1);
     const auto names = Access::names(first);
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+    // No source offers FASTQ: the format list has the archive layer's FASTQ pair alone.
+    std::size_t fastq = 0;
+    for (const auto& format : first.getSupportedFormats())
+        fastq += format.first == Ovik::SALSource::FASTQ;
+    EXPECT_EQ(fastq, 1u);
+}
+
+TEST_F(Registry, OneCallAddsTheExtensionSourcesAndKeepsAHostsOwn) {
+    // A host source under one of the extensions' names stays: nothing is replaced.
+    auto hostFastq = recordingSource("FastqModelSource");
+    factory().addSource(hostFastq, false);
+    Ovik::addExtensionSources(factory());
+    auto names = Access::names(factory());
+    ASSERT_EQ(names.size(), 7u);
     EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
     // The compressed-file source is asked last: any source that knows a compressed file itself
     // comes first.
     EXPECT_EQ(names.back(), Ovik::CompressedFileSource::SourceName);
+    for (const auto& entry : Access::registry(factory())) {
+        if (entry.first == "FastqModelSource") {
+            EXPECT_EQ(entry.second, hostFastq);
+        }
+    }
+
+    // A second call changes nothing.
+    factory().removeSource("FastqModelSource");
+    Ovik::addExtensionSources(factory());
+    Ovik::addExtensionSources(factory());
+    EXPECT_EQ(Access::names(factory()), names);
+    std::size_t fastqSources = 0, compressed = 0;
+    for (const auto& entry : Access::registry(factory())) {
+        fastqSources += !!boost::dynamic_pointer_cast<Ovik::FastqModelSource>(entry.second);
+        compressed += !!boost::dynamic_pointer_cast<Ovik::CompressedFileSource>(entry.second);
+    }
+    EXPECT_EQ(fastqSources, 1u);
+    EXPECT_EQ(compressed, 1u);
 }
 
 TEST_F(Registry, FindSourceWithoutExtFindsTheXmlSourceWhateverThePath) {
@@ -107,15 +137,15 @@ TEST_F(Registry, TheNameIsCopiedOnceWhenTheSourceIsAdded) {
 }
 
 TEST_F(Registry, RemoveIsExactAndCaseSensitive) {
-    EXPECT_EQ(Access::registry(factory()).size(), 7u);
+    EXPECT_EQ(Access::registry(factory()).size(), 5u);
     factory().removeSource("xmlmodelsource");
     factory().removeSource("XMLModelSourc");
     factory().removeSource("not registered");
-    EXPECT_EQ(Access::registry(factory()).size(), 7u);
+    EXPECT_EQ(Access::registry(factory()).size(), 5u);
 
     auto held = Access::findSourceWithoutExt(factory(), "");
     factory().removeSource("XMLModelSource");
-    EXPECT_EQ(Access::registry(factory()).size(), 6u);
+    EXPECT_EQ(Access::registry(factory()).size(), 4u);
     EXPECT_FALSE(Access::findSourceWithoutExt(factory(), ""));
     // The caller's share keeps the removed source alive and usable.
     ASSERT_TRUE(held);
@@ -133,7 +163,7 @@ TEST_F(Registry, FindSourceWithoutExtIgnoresCase) {
 TEST_F(Registry, EmptyPointersAndNullNamesAreIgnored) {
     factory().addSource(boost::shared_ptr<Velm::ModelSource>(), true);
     factory().removeSource(nullptr);
-    EXPECT_EQ(Access::registry(factory()).size(), 7u);
+    EXPECT_EQ(Access::registry(factory()).size(), 5u);
 }
 
 TEST_F(Registry, LookupsMissReportNothingAndReturnEmpty) {
