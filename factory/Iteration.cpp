@@ -59,10 +59,13 @@ boost::shared_ptr<Velm::ModelIter> ModelFactory::iterate(const char* path, const
         return boost::shared_ptr<Velm::ModelIter>();
     }
 
-    // A chromatogram is recognised by its extension alone here.
+    // A chromatogram takes the chromatogram route by its extension, or by its content: ".ab1",
+    // the name every ABI instrument writes, is no format name, and such files would otherwise go
+    // to the archive iterator, which cannot read them.
     boost::shared_ptr<Velm::SeqModel> model(new Velm::SeqModel);
     const char* ext = extensionOf(path);
-    if (ext && TraceFile::supports(ext) && openTrace(path, *model, ctx))
+    const bool chromatogram = (ext && TraceFile::supports(ext)) || TraceFile::getFormat(path) != 0;
+    if (chromatogram && openTrace(path, *model, ctx))
         return single(model, path, ctx);
     return openSALIter(path, qualifier, ctx, format);
 }

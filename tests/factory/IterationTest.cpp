@@ -147,4 +147,51 @@ TEST_F(Iteration, RealMultiEntryArchives) {
     }
 }
 
+// ".ab1" is no chromatogram format name: such a file takes the chromatogram route by its content.
+TEST_F(Iteration, EveryAb1SampleYieldsItsOneChromatogram) {
+    MF_REQUIRE_TESTDATA();
+    std::size_t seen = 0;
+    for (const std::string& name : mftest::filesIn(mftest::testdataFile("traces"))) {
+        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".ab1") != 0)
+            continue;
+        ++seen;
+        const std::string path = mftest::testdataFile("traces/" + name);
+        cmn::OpContext ctx;
+        auto iter = Ovik::GetModelFactory().iterate(path.c_str(), nullptr, &ctx, "");
+        ASSERT_TRUE(iter) << name;
+        auto models = drain(iter);
+        ASSERT_EQ(models.size(), 1u) << name;
+        auto bio = boost::dynamic_pointer_cast<Velm::BioModel>(models[0]);
+        ASSERT_TRUE(bio && bio->sequences().size() == 1u) << name;
+        EXPECT_EQ(bio->encoding(), "trace") << name;
+        EXPECT_EQ(models[0]->url(), path);
+        auto opened = boost::dynamic_pointer_cast<Velm::BioModel>(
+            factory().open(path.c_str(), Velm::SeqModel::className, &ctx));
+        ASSERT_TRUE(opened && opened->sequences().size() == 1u) << name;
+        EXPECT_EQ(bio->sequences()[0]->residues(), opened->sequences()[0]->residues()) << name;
+        EXPECT_TRUE(ctx.errors().empty()) << name;
+    }
+    EXPECT_EQ(seen, 5u);
+}
+
+TEST_F(Iteration, AChromatogramByContentYieldsOneSequenceModel) {
+    clearRegistry();
+    for (const char* name : {"r.dat", "r", "r.ab1"}) {
+        const std::string trace = dir_.file(name);
+        mftest::writeTrace(trace, mftest::TraceKind::SCF);
+        auto iter = factory().iterate(trace.c_str(), nullptr, &ctx_, "");
+        ASSERT_TRUE(iter) << name;
+        EXPECT_FALSE(boost::dynamic_pointer_cast<Ovik::SALArchiveModelIter>(iter)) << name;
+        auto models = drain(iter);
+        ASSERT_EQ(models.size(), 1u) << name;
+        EXPECT_EQ(models[0]->encoding(), "trace") << name;
+    }
+    // Sequence text under a chromatogram-like name still goes to the archive iterator.
+    const std::string text = mftest::writeFile(dir_.file("calls.ab1"), kThree);
+    auto iter = factory().iterate(text.c_str(), nullptr, &ctx_, "");
+    ASSERT_TRUE(iter);
+    EXPECT_EQ(drain(iter).size(), 3u);
+    EXPECT_TRUE(ctx_.errors().empty());
+}
+
 } // namespace

@@ -838,6 +838,27 @@ TEST(ToolOnTestdata, IteratesEveryEntry) {
     }
 }
 
+TEST(ToolOnTestdata, IteratesEveryAb1FileAsItsOneEntry) {
+    MF_REQUIRE_TESTDATA();
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"traces/310.ab1", "868"},  {"traces/3100.ab1", "795"},   {"traces/3730.ab1", "1165"},
+        {"traces/5565810.ab1", "326"}, {"traces/SDBHD01T00PB1A1672F.ab1", "600"},
+    };
+    std::size_t ab1 = 0;
+    for (const std::string& name : mftest::filesIn(mftest::testdataFile("traces")))
+        ab1 += name.size() > 4 && name.compare(name.size() - 4, 4, ".ab1") == 0;
+    EXPECT_EQ(ab1, cases.size()); // every sample is in the table
+    for (const auto& c : cases) {
+        const ToolRun run = runTool({"iterate", mftest::testdataFile(c.first)});
+        EXPECT_EQ(run.status, 0) << c.first << "\n" << run.err;
+        const auto lines = linesOf(run.out);
+        ASSERT_EQ(lines.size(), 1u) << c.first;
+        const auto words = wordsOf(lines[0]);
+        ASSERT_GE(words.size(), 4u) << lines[0];
+        EXPECT_EQ(words[3], c.second) << lines[0];
+    }
+}
+
 TEST(ToolOnTestdata, ReadsAndDrawsEveryChromatogram) {
     MF_REQUIRE_TESTDATA();
     const std::vector<std::pair<std::string, int>> cases = {
