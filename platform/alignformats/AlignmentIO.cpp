@@ -267,6 +267,7 @@ bool retrieve(const FormatTraits& traits, const char* path, Velm::Model& model, 
         return false;
     }
     ParseResult parsed;
+    parsed.formatNamed = split.qualified;
     traits.parse(text, parsed);
     if (!parsed.ok()) {
         report(ctx, message(split.file, parsed.errorLine, parsed.error));

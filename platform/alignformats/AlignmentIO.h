@@ -30,6 +30,9 @@ struct ParseResult {
     Velm::Sequence::MoleculeType type = Velm::Sequence::MoleculeType::Unknown;
     std::size_t errorLine = 0;
     std::string error;
+    /// The caller named the format (a FORMAT@@FILE path): a parser may take a first line it
+    /// does not know for its header.
+    bool formatNamed = false;
 
     bool ok() const { return error.empty(); }
     /// Records the first error only; later ones are consequences of it.
