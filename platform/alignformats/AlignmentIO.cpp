@@ -195,6 +195,12 @@ bool parseCount(std::string_view text, std::size_t& value) {
     return true;
 }
 
+std::string dashGaps(const std::string& residues) {
+    std::string out = residues;
+    std::replace(out.begin(), out.end(), '.', '-');
+    return out;
+}
+
 bool isResidueChar(char c) {
     const unsigned char u = static_cast<unsigned char>(c);
     return u > 32 && u < 127;

@@ -129,6 +129,9 @@ bool equalsNoCase(const std::string& a, const char* b);
 bool parseCount(std::string_view text, std::size_t& value);
 /// Characters a row may hold in any of the formats: printable, not blank.
 bool isResidueChar(char c);
+/// `residues` with every gap written '-': formats whose readers take '.' for "same as the first
+/// row" (or refuse it) get the one gap character they all read.
+std::string dashGaps(const std::string& residues);
 
 // ---- the operations the sources forward to ---------------------------------------------------
 bool handles(const FormatTraits& traits, const char* path);

@@ -735,3 +735,28 @@ END;
 }
 
 } // namespace
+
+namespace {
+
+// A '.' read as a gap elsewhere (MSF, Clustal) means "same as the first row" to NEXUS readers and
+// is refused by PHYLIP readers: both writers put '-' for every gap.
+TEST(AlignFormatsSave, PhylipAndNexusWriteEveryGapAsDash) {
+    for (Fmt format : {Fmt::Phylip, Fmt::Nexus}) {
+        SCOPED_TRACE(extensionOf(format));
+        mftest::TempDir dir;
+        const std::string path = dir.file(std::string("gaps.") + extensionOf(format));
+        Velm::AlignModel model;
+        model.addSeq(seq("first", "AC..GT-A"));
+        model.addSeq(seq("second", "A.CGGT.A"));
+        ASSERT_TRUE(makeSource(format)->save(path.c_str(), model, nullptr));
+        const std::string text = mftest::readFile(path);
+        EXPECT_EQ(text.find('.'), std::string::npos) << text;
+        Velm::AlignModel back;
+        ASSERT_TRUE(makeSource(format)->retrieve(path.c_str(), back, nullptr, nullptr));
+        ASSERT_EQ(back.sequences().size(), 2u);
+        EXPECT_EQ(back.sequences()[0]->residues(), "AC--GT-A");
+        EXPECT_EQ(back.sequences()[1]->residues(), "A-CGGT-A");
+    }
+}
+
+} // namespace
