@@ -169,8 +169,14 @@ Outcome stream(const Input& input, const Output& output, const std::string& from
     if (!input.streamed.empty())
         iterator.reset(new Ovik::SALArchiveModelIter(input.standard->archive(input.streamed, &ctx),
                                                      "-", &ctx));
-    else
-        iterator = Ovik::GetModelFactory().iterate(input.path.c_str(), "", &ctx, from);
+    else {
+        // A source's own iterator learns the format from the path alone: --from goes into it as
+        // FORMAT@@FILE, so that an encoding it names (fastq-illumina) is not lost.
+        const std::string path = from.empty() || cmn::QualifiedPath(input.path).qualified
+                                     ? input.path
+                                     : from + "@@" + input.path;
+        iterator = Ovik::GetModelFactory().iterate(path.c_str(), "", &ctx, from);
+    }
     if (!iterator)
         return outcome;
 
@@ -264,9 +270,16 @@ int defaultQualityOf(const Arguments& args) {
 int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     const std::string inputPath = args.positional()[0];
     const std::string from = args.get("from");
-    const std::string to = args.get("to");
+    std::string to = args.get("to");
     Output output;
     output.path = args.positional()[1];
+    // FORMAT@@OUT names the output's format as --to does.
+    const cmn::QualifiedPath named(output.path);
+    if (named.qualified && !isStandardStream(output.path)) {
+        if (to.empty())
+            to = named.format;
+        output.path = named.file;
+    }
     output.defaultQuality = defaultQualityOf(args);
     if (output.standard() && to.empty())
         throw UsageError(msg::StandardOutputNeedsFormat);

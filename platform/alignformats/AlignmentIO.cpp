@@ -195,6 +195,12 @@ bool parseCount(std::string_view text, std::size_t& value) {
     return true;
 }
 
+std::string dashGaps(const std::string& residues) {
+    std::string out = residues;
+    std::replace(out.begin(), out.end(), '.', '-');
+    return out;
+}
+
 bool isResidueChar(char c) {
     const unsigned char u = static_cast<unsigned char>(c);
     return u > 32 && u < 127;
@@ -261,6 +267,7 @@ bool retrieve(const FormatTraits& traits, const char* path, Velm::Model& model, 
         return false;
     }
     ParseResult parsed;
+    parsed.formatNamed = split.qualified;
     traits.parse(text, parsed);
     if (!parsed.ok()) {
         report(ctx, message(split.file, parsed.errorLine, parsed.error));

@@ -30,6 +30,9 @@ struct ParseResult {
     Velm::Sequence::MoleculeType type = Velm::Sequence::MoleculeType::Unknown;
     std::size_t errorLine = 0;
     std::string error;
+    /// The caller named the format (a FORMAT@@FILE path): a parser may take a first line it
+    /// does not know for its header.
+    bool formatNamed = false;
 
     bool ok() const { return error.empty(); }
     /// Records the first error only; later ones are consequences of it.
@@ -129,6 +132,9 @@ bool equalsNoCase(const std::string& a, const char* b);
 bool parseCount(std::string_view text, std::size_t& value);
 /// Characters a row may hold in any of the formats: printable, not blank.
 bool isResidueChar(char c);
+/// `residues` with every gap written '-': formats whose readers take '.' for "same as the first
+/// row" (or refuse it) get the one gap character they all read.
+std::string dashGaps(const std::string& residues);
 
 // ---- the operations the sources forward to ---------------------------------------------------
 bool handles(const FormatTraits& traits, const char* path);

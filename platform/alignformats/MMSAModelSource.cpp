@@ -35,13 +35,21 @@ const char* const kErrExtraRow = "more rows in this block than in the first: ";
 const char* const kErrTruncatedBlock = "truncated block: expected ";
 const char* const kErrBadConservation = "unexpected text in a conservation line";
 
+// The first words other aligners put on the same layout's header line ("MUSCLE (3.8) multiple
+// sequence alignment", "Kalign (2.0) alignment in ClustalW format", "MSAPROBS version 0.9.7
+// multiple sequence alignment"); CLUSTAL's own are matched by prefix (CLUSTAL W, CLUSTALW, ...).
+const char* const kOtherAligners[] = {"MUSCLE", "PROBCONS", "MSAPROBS", "KALIGN", "BIOPYTHON"};
+
 bool isHeader(std::string_view line) {
     if (alignio::startsWithNoCase(line, "CLUSTAL"))
         return true;
-    // Other aligners write the same layout under their own name.
-    return (alignio::startsWithNoCase(line, "MUSCLE") ||
-            alignio::startsWithNoCase(line, "PROBCONS")) &&
-           line.find("multiple sequence alignment") != std::string::npos;
+    const std::vector<std::string> words = alignio::words(line);
+    if (words.size() < 2)
+        return false; // a lone word is more likely a row name than a program's header
+    for (const char* program : kOtherAligners)
+        if (alignio::equalsNoCase(words[0], program))
+            return true;
+    return false;
 }
 
 Sniff sniffClustal(std::string_view head, bool) {
@@ -58,7 +66,8 @@ void parseClustal(const std::string& text, ParseResult& result) {
     std::size_t i = 0;
     while (i < lines.size() && alignio::trim(lines[i]).empty())
         ++i;
-    if (i == lines.size() || !isHeader(alignio::trim(lines[i]))) {
+    // A named format takes whatever first line the writing program put there.
+    if (i == lines.size() || (!result.formatNamed && !isHeader(alignio::trim(lines[i])))) {
         result.fail(i < lines.size() ? i + 1 : lines.size(), kErrNoHeader);
         return;
     }

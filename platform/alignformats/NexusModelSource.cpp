@@ -627,7 +627,7 @@ void writeNexus(std::ostream& out, const alignio::WriteInput& input) {
     out << " MISSING=? GAP=-;\n  MATRIX\n";
     for (std::size_t r = 0; r < input.rows.size(); ++r)
         out << "    " << names[r] << std::string(width - names[r].size() + 2, ' ')
-            << input.rows[r].residues << '\n';
+            << alignio::dashGaps(input.rows[r].residues) << '\n';
     out << "  ;\nEND;\n";
 }
 

@@ -342,9 +342,9 @@ void writePhylip(std::ostream& out, const alignio::WriteInput& input) {
         for (std::size_t r = 0; r < input.rows.size(); ++r) {
             if (start == 0)
                 out << names[r] << std::string(width - names[r].size(), ' ');
-            const std::string& residues = input.rows[r].residues;
+            const std::string residues = alignio::dashGaps(input.rows[r].residues.substr(start, n));
             for (std::size_t g = 0; g < n; g += kGroup)
-                out << (g > 0 ? " " : "") << residues.substr(start + g, std::min(kGroup, n - g));
+                out << (g > 0 ? " " : "") << residues.substr(g, std::min(kGroup, n - g));
             out << '\n';
         }
     }

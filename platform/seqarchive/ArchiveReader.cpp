@@ -156,8 +156,8 @@ void ArchiveReader::takeResidues(Velm::Sequence& seq, std::string& scratch) cons
 std::unique_ptr<ArchiveReader> makeReader(const char* format, LineSource&& source) {
     if (format == SALSource::FASTA)
         return makeFastaReader(std::move(source));
-    if (format == SALSource::FASTQ)
-        return makeFastqReader(std::move(source));
+    if (fastq::isVariant(format))
+        return makeFastqReader(std::move(source), fastq::encodingOf(format));
     if (format == SALSource::GB || format == SALSource::GENPEPT)
         return makeGenBankReader(std::move(source));
     if (format == SALSource::EMBL)

@@ -1,6 +1,7 @@
 #ifndef MODELFACTORY_PLATFORM_SEQARCHIVE_ARCHIVEREADER_H
 #define MODELFACTORY_PLATFORM_SEQARCHIVE_ARCHIVEREADER_H
 
+#include "FastqVariants.h"
 #include "LineSource.h"
 #include "Recycler.h"
 
@@ -87,7 +88,8 @@ std::unique_ptr<ArchiveReader> makeReader(const char* format, const std::string&
 
 // One reader per format family (readers/*.cpp).
 std::unique_ptr<ArchiveReader> makeFastaReader(LineSource&& source);
-std::unique_ptr<ArchiveReader> makeFastqReader(LineSource&& source);
+std::unique_ptr<ArchiveReader> makeFastqReader(LineSource&& source,
+                                               QualityEncoding encoding = QualityEncoding::Phred33);
 std::unique_ptr<ArchiveReader> makeGenBankReader(LineSource&& source);
 std::unique_ptr<ArchiveReader> makeEmblReader(LineSource&& source, bool swissLayout);
 std::unique_ptr<ArchiveReader> makeNbrfReader(LineSource&& source);

@@ -1,6 +1,7 @@
 #ifndef MODELFACTORY_PLATFORM_SEQARCHIVE_ARCHIVEWRITER_H
 #define MODELFACTORY_PLATFORM_SEQARCHIVE_ARCHIVEWRITER_H
 
+#include "FastqVariants.h"
 #include "OutputFile.h"
 
 #include <contracts/Common.h>
@@ -66,7 +67,8 @@ private:
 std::unique_ptr<ArchiveWriter> makeWriter(const char* format, const OutputTarget& target);
 
 std::unique_ptr<ArchiveWriter> makeFastaWriter(const OutputTarget& target);
-std::unique_ptr<ArchiveWriter> makeFastqWriter(const OutputTarget& target);
+std::unique_ptr<ArchiveWriter> makeFastqWriter(const OutputTarget& target,
+                                               QualityEncoding encoding = QualityEncoding::Phred33);
 std::unique_ptr<ArchiveWriter> makeGenBankWriter(const OutputTarget& target, bool protein);
 std::unique_ptr<ArchiveWriter> makeEmblWriter(const OutputTarget& target);
 std::unique_ptr<ArchiveWriter> makeSwissWriter(const OutputTarget& target, bool reviewed);

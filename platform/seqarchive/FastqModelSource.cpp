@@ -1,6 +1,7 @@
 // The FASTQ format source: the factory's way in to the archive layer's FASTQ reader and writer.
 #include <contracts/SeqArchive.h>
 
+#include "FastqVariants.h"
 #include "Messages.h"
 #include "TextUtil.h"
 
@@ -17,8 +18,17 @@ const char* const kNothingToSave = ": nothing to save";
 const char* const kOtherFormat = ": the path names another format: ";
 const char* const kNotSupported = ": format not supported by this source: ";
 
+// FASTQ and its named old encodings (fastq-illumina, fastq-solexa).
 bool isFastqName(const std::string& format) {
-    return SALSource::canonicalName(format.c_str()) == SALSource::FASTQ;
+    return fastq::isVariant(SALSource::canonicalName(format.c_str()));
+}
+
+// The canonical name the archive layer reads or writes a path with: the path's own FASTQ name,
+// or plain FASTQ.
+const char* variantOf(const char* path) {
+    const cmn::QualifiedPath split(path ? path : "");
+    const char* name = split.qualified ? SALSource::canonicalName(split.format.c_str()) : nullptr;
+    return fastq::isVariant(name) ? name : SALSource::FASTQ;
 }
 
 bool endsWithNoCase(const std::string& text, std::size_t end, const char* suffix) {
@@ -98,7 +108,7 @@ bool namesFastq(const char* path, const char* format, cmn::OpContext* ctx) {
 class FastqModelIter : public Velm::ModelIter {
 public:
     FastqModelIter(const char* path, const char* qualifier, cmn::OpContext* ctx)
-        : entries_(path, qualifier, ctx, SALSource::FASTQ) {}
+        : entries_(path, qualifier, ctx, variantOf(path)) {}
 
     boost::shared_ptr<Velm::Model> next() override {
         boost::shared_ptr<Velm::Model> model = entries_.next();
@@ -141,15 +151,22 @@ const char* FastqModelSource::getType(const char* path) const {
 }
 
 Velm::FormatList FastqModelSource::getSupportedFormats() {
-    return {{SALSource::FASTQ,
-             "FASTQ reads with qualities (.fq, .fastq); Phred+64 and Solexa files are read too"}};
+    return {{SALSource::FASTQ, "FASTQ reads with Phred+33 qualities (.fq, .fastq)"},
+            {fastq::kIllumina, "FASTQ with old Illumina Phred+64 qualities, read and written only when named"},
+            {fastq::kSolexa, "FASTQ with old Solexa+64 scores, read and written only when named"}};
 }
 
 bool FastqModelSource::supports(const char* format) const { return format && isFastqName(format); }
 
+// A format argument names the encoding as a FORMAT@@FILE path would (the path's own name wins).
+static std::string withFormat(const char* path, const char* format) {
+    const std::string text = path ? path : "";
+    return cmn::QualifiedPath(text).qualified ? text : std::string(format) + "@@" + text;
+}
+
 bool FastqModelSource::retrieve(const char* path, Velm::Model& model, const char* format,
                                 cmn::OpContext* ctx, const char* qualifier) {
-    return namesFastq(path, format, ctx) && retrieve(path, model, ctx, qualifier);
+    return namesFastq(path, format, ctx) && retrieve(withFormat(path, format).c_str(), model, ctx, qualifier);
 }
 
 bool FastqModelSource::retrieve(const char* path, Velm::Model& model, cmn::OpContext* ctx,
@@ -159,7 +176,7 @@ bool FastqModelSource::retrieve(const char* path, Velm::Model& model, cmn::OpCon
     if (!bio)
         return false;
     try {
-        ISeqArchive archive(file, SALSource::FASTQ, "");
+        ISeqArchive archive(file, variantOf(path), "");
         archive.setContext(ctx);
         while (!archive.atEnd())
             bio->addSeq(createSequence(archive));
@@ -174,7 +191,7 @@ bool FastqModelSource::retrieve(const char* path, Velm::Model& model, cmn::OpCon
 
 bool FastqModelSource::save(const char* path, Velm::Model& model, const char* format,
                             cmn::OpContext* ctx) {
-    return namesFastq(path, format, ctx) && save(path, model, ctx);
+    return namesFastq(path, format, ctx) && save(withFormat(path, format).c_str(), model, ctx);
 }
 
 bool FastqModelSource::save(const char* path, Velm::Model& model, cmn::OpContext* ctx) {
@@ -186,7 +203,7 @@ bool FastqModelSource::save(const char* path, Velm::Model& model, cmn::OpContext
         report(ctx, file + kNothingToSave);
         return false;
     }
-    OSeqArchive archive(file, SALSource::FASTQ, "");
+    OSeqArchive archive(file, variantOf(path), "");
     archive.setDefaultQuality(defaultQuality_);
     for (const auto& sequence : bio->sequences())
         saveSequence(*sequence, archive);

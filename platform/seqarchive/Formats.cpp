@@ -1,6 +1,7 @@
 // The format names of the archive layer, their aliases and descriptions.
 #include <contracts/SeqArchive.h>
 
+#include "FastqVariants.h"
 #include "TextUtil.h"
 
 namespace Ovik {
@@ -23,6 +24,19 @@ const char* const SALSource::EXPERIMENT = "Experiment";
 const char* const SALSource::QUERY = "Query";
 const char* const SALSource::LST = "List";
 
+const char* const fastq::kIllumina = "fastq-illumina";
+const char* const fastq::kSolexa = "fastq-solexa";
+
+bool fastq::isVariant(const char* canonical) {
+    return canonical && (canonical == SALSource::FASTQ || canonical == kIllumina || canonical == kSolexa);
+}
+
+QualityEncoding fastq::encodingOf(const char* canonical) {
+    return canonical == kIllumina ? QualityEncoding::Phred64
+           : canonical == kSolexa ? QualityEncoding::Solexa
+                                  : QualityEncoding::Phred33;
+}
+
 namespace {
 
 struct Alias {
@@ -42,6 +56,8 @@ const Alias kAliases[] = {
     {"fna", &SALSource::FASTA},        {"faa", &SALSource::FASTA},
     {"fsa", &SALSource::FASTA},        {"pearson", &SALSource::FASTA},
     {"FASTQ", &SALSource::FASTQ},      {"fq", &SALSource::FASTQ},
+    {"fastq-sanger", &SALSource::FASTQ},
+    {"fastq-illumina", &fastq::kIllumina}, {"fastq-solexa", &fastq::kSolexa},
     {"NBRF", &SALSource::NBRF},        {"pir", &SALSource::NBRF},
     {"Staden", &SALSource::STADEN},    {"SDN", &SALSource::STADEN},
     {"sta", &SALSource::STADEN},       {"GCG", &SALSource::SSF},

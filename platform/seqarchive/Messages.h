@@ -43,6 +43,8 @@ constexpr const char* kFastqPlusName = "the '+' line names another record than i
 constexpr const char* kFastqLength = "quality string length differs from the sequence length: ";
 constexpr const char* kFastqQualityChar = "invalid quality character ";
 constexpr const char* kFastqSequenceChar = "invalid character in the sequence: ";
+constexpr const char* kFastqLooksPhred64 = "every quality of the first reads lies in the old Phred+64 range; if the file is Phred+64, name its format: ";
+constexpr const char* kFastqReadAsPhred33 = " (read as Phred+33)";
 
 // Warnings through the context.
 constexpr const char* kChecksumMismatch = "GCG checksum mismatch for ";

@@ -196,8 +196,19 @@ def tool_json(tool, *args):
     return result
 
 
+def named_input(path):
+    """Old Illumina and Solexa samples are read under their encoding's name: FASTQ is Phred+33
+    unless the caller says otherwise."""
+    name = os.path.basename(path)
+    for marker, variant in (("original_illumina", "fastq-illumina"),
+                            ("original_solexa", "fastq-solexa")):
+        if marker in name:
+            return variant + "@@" + path
+    return path
+
+
 def our_entries(tool, path):
-    model = tool_json(tool, "open", path, "--all")
+    model = tool_json(tool, "open", named_input(path), "--all")
     return [(s["name"], s["residues"], s.get("qualities")) for s in model["sequences"]]
 
 
@@ -332,7 +343,7 @@ def round_trip_problems(tool, path, ours, target, out, back):
                 for name, residues, qualities in ours]
         options = ["--default-quality", str(DEFAULT_QUALITY)]
     try:
-        tool_json(tool, "convert", path, out, "--to", target, *options)
+        tool_json(tool, "convert", named_input(path), out, "--to", target, *options)
         return [p + " (" + back.label + ")"
                 for p in differences(ours, back(out), back, single_token)]
     except Exception as error:  # the conversion failed, or the reference rejects the file

@@ -3,11 +3,10 @@
 // wrapped). Quality lines may begin with '@' or '+', so the sequence's length, not the look of a
 // line, tells where the qualities end. Blank lines between records and at the end are skipped.
 //
-// Qualities are kept as Phred scores in the sequence's confidences. Phred+33 is assumed; the first
-// records decide whether the file uses the old offset of 64 instead: only when none of their
-// characters lies below ';' (where Phred+33 files have most of theirs) and some lie above 'J'
-// (where Phred+33 files have none). Characters from ';' to '?' then mean Solexa scores, which are
-// converted to Phred scores; otherwise the file is Phred+64.
+// Qualities are kept as Phred scores in the sequence's confidences. FASTQ is Phred+33: the old
+// Phred+64 and Solexa encodings are read only when the caller names them (fastq-illumina,
+// fastq-solexa), since a guess from the characters misreads modern high-quality reads. A Phred+33
+// file whose first records all look like Phred+64 gets one warning naming the format to use.
 #include "../ArchiveReader.h"
 #include "../Messages.h"
 #include "../TextUtil.h"
@@ -16,20 +15,18 @@
 
 #include <cmath>
 #include <cstdio>
-#include <deque>
 
 namespace Ovik {
 
 namespace {
 
-// The records the encoding is judged from: enough to meet the low qualities of a Phred+33 file,
-// few enough to keep long reads from piling up in memory.
+// The records looked at for the Phred+64 warning: enough to meet the low qualities of a Phred+33
+// file; nothing is held back for it.
 constexpr std::size_t kSampleRecords = 1000;
-constexpr std::size_t kSampleBytes = 1u << 20;
 // Marks a character that is not a quality in the encoding.
 constexpr unsigned char kInvalid = 0xFF;
 
-enum class Encoding { Undecided, Phred33, Phred64, Solexa };
+using Encoding = QualityEncoding;
 
 std::string describe(unsigned char c) {
     char text[16];
@@ -42,54 +39,36 @@ std::string describe(unsigned char c) {
 
 class FastqReader : public ArchiveReader {
 public:
-    explicit FastqReader(LineSource&& source) : ArchiveReader(std::move(source)) {
-        setEncoding(Encoding::Undecided);
+    FastqReader(LineSource&& source, Encoding encoding) : ArchiveReader(std::move(source)) {
+        setEncoding(encoding);
     }
 
 protected:
     bool hasMore() override {
-        if (encoding_ == Encoding::Undecided)
-            sample();
-        if (!pending_.empty())
+        if (src_.skipBlank())
             return true;
-        if (!pendingError_.empty())
-            throw SeqArchiveError(pendingError_);
-        return src_.skipBlank();
+        endSample();
+        return false;
     }
 
     boost::shared_ptr<Velm::Sequence> readEntry() override {
-        if (!pending_.empty()) {
-            boost::shared_ptr<Velm::Sequence> seq = std::move(pending_.front());
-            pending_.pop_front();
-            return seq;
-        }
-        return readRecord();
+        boost::shared_ptr<Velm::Sequence> seq = readRecord();
+        if (sampled_ < kSampleRecords && ++sampled_ == kSampleRecords)
+            endSample();
+        return seq;
     }
 
 private:
-    // Reads the first records with the characters as they are, decides the encoding from them
-    // and converts them. A malformed record ends the sample; its error is raised once the records
-    // before it have been handed out.
-    void sample() {
-        std::size_t bytes = 0;
-        try {
-            while (pending_.size() < kSampleRecords && bytes < kSampleBytes && src_.skipBlank()) {
-                boost::shared_ptr<Velm::NASequence> seq = readRecord();
-                bytes += seq->length();
-                pending_.push_back(std::move(seq));
-            }
-        } catch (const SeqArchiveError& e) {
-            pendingError_ = e.what();
-        }
-        Encoding encoding = Encoding::Phred33;
+    // Phred+33 characters that all lie at or above '@' (where Phred+64 puts a score of 0), some
+    // above 'J' (where no Phred+33 score of current instruments lies), look like an old file.
+    void endSample() {
+        if (warned_ || encoding_ != Encoding::Phred33 || highest_ == 0)
+            return;
+        warned_ = true;
+        sampled_ = kSampleRecords;
         if (lowest_ >= ';' && highest_ > 'J')
-            encoding = lowest_ < '@' ? Encoding::Solexa : Encoding::Phred64;
-        setEncoding(encoding);
-        for (const boost::shared_ptr<Velm::Sequence>& seq : pending_) {
-            auto& na = static_cast<Velm::NASequence&>(*seq);
-            for (unsigned char& q : na.confidences())
-                q = table_[q]; // valid in every encoding: they were checked against the widest
-        }
+            warn(src_.path() + ": " + msg::kFastqLooksPhred64 +
+                 (lowest_ < '@' ? "fastq-solexa" : "fastq-illumina") + msg::kFastqReadAsPhred33);
     }
 
     void setEncoding(Encoding encoding) {
@@ -99,8 +78,6 @@ private:
             int q = -1;
             if (c < '!' || c > '~')
                 q = -1;
-            else if (encoding == Encoding::Undecided)
-                q = c; // kept as it is until the encoding is known
             else if (encoding == Encoding::Phred33)
                 q = c - 33;
             else if (encoding == Encoding::Phred64)
@@ -190,11 +167,15 @@ private:
             if (offset_ != 0) {
                 bad = subtractOffset(u, q, line.size, offset_);
             } else {
-                unsigned char low = 0xFF, high = 0;
                 for (std::size_t i = 0; i < line.size; ++i) {
                     const unsigned char v = table_[u[i]];
                     bad |= static_cast<unsigned char>(v == kInvalid);
                     q[i] = v;
+                }
+            }
+            if (sampled_ < kSampleRecords && encoding_ == Encoding::Phred33) {
+                unsigned char low = 0xFF, high = 0;
+                for (std::size_t i = 0; i < line.size; ++i) {
                     low = u[i] < low ? u[i] : low;
                     high = u[i] > high ? u[i] : high;
                 }
@@ -244,20 +225,20 @@ private:
         return 0;
     }
 
-    Encoding encoding_ = Encoding::Undecided;
+    Encoding encoding_ = Encoding::Phred33;
     unsigned char offset_ = 0; // of the encoding, when an offset is all it takes
-    unsigned char table_[256]; // character -> score (the others: while sampling, and Solexa)
-    unsigned char lowest_ = 0xFF;
+    unsigned char table_[256]; // character -> score (Solexa's, and for the messages)
+    unsigned char lowest_ = 0xFF; // of the quality characters of the first records
     unsigned char highest_ = 0;
+    std::size_t sampled_ = 0;
+    bool warned_ = false;
     std::string title_;
-    std::deque<boost::shared_ptr<Velm::Sequence>> pending_;
-    std::string pendingError_;
 };
 
 } // namespace
 
-std::unique_ptr<ArchiveReader> makeFastqReader(LineSource&& source) {
-    return std::unique_ptr<ArchiveReader>(new FastqReader(std::move(source)));
+std::unique_ptr<ArchiveReader> makeFastqReader(LineSource&& source, QualityEncoding encoding) {
+    return std::unique_ptr<ArchiveReader>(new FastqReader(std::move(source), encoding));
 }
 
 } // namespace Ovik

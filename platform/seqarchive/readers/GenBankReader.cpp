@@ -64,7 +64,7 @@ protected:
                     section = Features;
                 } else if (line.startsWith("ORIGIN")) {
                     section = Origin;
-                } else if (line.startsWith("BASE COUNT") || line.startsWith("CONTIG")) {
+                } else if (line.startsWith("BASE COUNT")) {
                     section = Header; // recomputed on writing
                 } else if (key == "DEFINITION") {
                     section = Header;

@@ -1,5 +1,5 @@
 // FASTQ: four lines a record, the '+' line bare, qualities as Phred+33 (scores above 93, which the
-// encoding cannot carry, are written as 93). A sequence without confidences gets the default
+// encoding cannot carry, are written as 93), or, when named, as Phred+64 or Solexa+64 (up to 62). A sequence without confidences gets the default
 // quality when one was set and is an error otherwise: a FASTQ file with made-up qualities is
 // written only on request.
 #include "../ArchiveWriter.h"
@@ -7,13 +7,30 @@
 
 #include <contracts/SeqArchive.h>
 
+#include <cmath>
+
 namespace Ovik {
 
 namespace {
 
 class FastqWriter : public ArchiveWriter {
 public:
-    using ArchiveWriter::ArchiveWriter;
+    FastqWriter(const OutputTarget& target, QualityEncoding encoding) : ArchiveWriter(target) {
+        for (int q = 0; q < 256; ++q) {
+            int c;
+            if (encoding == QualityEncoding::Phred33)
+                c = (q > 93 ? 93 : q) + 33;
+            else if (encoding == QualityEncoding::Phred64)
+                c = (q > 62 ? 62 : q) + 64;
+            else {
+                // Solexa S = 10 log10(10^(Q/10) - 1); Q 0 has no Solexa score and takes the lowest, -5.
+                int s = q == 0 ? -5 : static_cast<int>(std::lround(10.0 * std::log10(std::pow(10.0, q / 10.0) - 1.0)));
+                s = s < -5 ? -5 : s > 62 ? 62 : s;
+                c = s + 64;
+            }
+            chars_[q] = static_cast<char>(c);
+        }
+    }
 
 protected:
     void writeEntry(const Velm::Sequence& seq, std::size_t index) override {
@@ -38,11 +55,11 @@ protected:
         out.resize(start + residues.size());
         char* q = &out[start];
         if (confidences.empty()) {
-            const int score = defaultQuality_ > 93 ? 93 : defaultQuality_;
-            std::fill(q, q + residues.size(), static_cast<char>(score + 33));
+            const int score = defaultQuality_ > 255 ? 255 : defaultQuality_;
+            std::fill(q, q + residues.size(), chars_[score]);
         } else {
             for (std::size_t i = 0; i < confidences.size(); ++i)
-                q[i] = static_cast<char>((confidences[i] > 93 ? 93 : confidences[i]) + 33);
+                q[i] = chars_[confidences[i]];
         }
         out += '\n';
         out_.write(out);
@@ -52,12 +69,13 @@ private:
     const std::string& target() const { return out_.target(); }
 
     std::string entry_;
+    char chars_[256]; // score -> character
 };
 
 } // namespace
 
-std::unique_ptr<ArchiveWriter> makeFastqWriter(const OutputTarget& target) {
-    return std::unique_ptr<ArchiveWriter>(new FastqWriter(target));
+std::unique_ptr<ArchiveWriter> makeFastqWriter(const OutputTarget& target, QualityEncoding encoding) {
+    return std::unique_ptr<ArchiveWriter>(new FastqWriter(target, encoding));
 }
 
 } // namespace Ovik

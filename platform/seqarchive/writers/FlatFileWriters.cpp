@@ -48,9 +48,17 @@ std::string genbankMolecule(const Velm::Sequence& seq, Type type) {
 /// The EMBL molecule text: the entry's own when it fits in a field of the ID line.
 std::string emblMolecule(const Velm::Sequence& seq, bool aa, Type type) {
     const std::string v = cmn::oneLineText(seq.annotation("molecule"));
-    if (!v.empty() && v.find(';') == std::string::npos)
-        return v;
-    return aa ? "protein" : type == Type::RNA ? "RNA" : "genomic DNA";
+    if (aa)
+        return "protein";
+    if (v.empty())
+        return type == Type::RNA ? "RNA" : "genomic DNA";
+    // An old-style ID line's "unspecified" (or any word naming no nucleic acid) has no place in
+    // the new-style line's molecule field: EMBL's own word for it is "unassigned", of the kind
+    // the entry's letters say.
+    if (v.find(';') != std::string::npos ||
+        (v.find("DNA") == std::string::npos && v.find("RNA") == std::string::npos))
+        return type == Type::RNA ? "unassigned RNA" : "unassigned DNA";
+    return v;
 }
 
 /// The entry's accession numbers, from whichever layout it was read in.
@@ -120,6 +128,16 @@ void appendBlocks(OutputFile& file, std::string& out, const std::string& r, int 
     }
 }
 
+/// GenBank lines that close a record after its feature table: a master record's WGS/TSA/TLS
+/// ranges and a constructed entry's CONTIG. Readers take anything after FEATURES but before them
+/// for the sequence.
+bool isGenBankTrailer(const std::string& key) {
+    for (const char* k : {"CONTIG", "WGS", "WGS_SCAFLD", "TSA", "TSA_SCAFLD", "TLS", "TLS_SCAFLD"})
+        if (key == k)
+            return true;
+    return false;
+}
+
 const char* const kSubKeys[] = {"ORGANISM", "AUTHORS", "CONSRTM", "TITLE", "JOURNAL",
                                 "MEDLINE",  "PUBMED",  "REMARK"};
 
@@ -147,9 +165,14 @@ protected:
         const std::string indent(12, ' ');
         appendField(out, "DEFINITION  ", indent, seq.description() + ".", 67);
         appendField(out, "ACCESSION   ", indent, joinAccessions(accessions(seq, name), " ", ""), 67);
+        Velm::PropertyList trailer;
         for (const auto& a : headerFor(FlatLayout::GenBank, seq)) {
             if (a.first == "ACCESSION")
                 continue;
+            if (isGenBankTrailer(a.first)) {
+                trailer.push_back(a);
+                continue;
+            }
             bool sub = false;
             for (const char* k : kSubKeys)
                 sub = sub || a.first == k;
@@ -163,6 +186,8 @@ protected:
         // whose ORGANISM block runs straight into ORIGIN.
         out += "FEATURES             Location/Qualifiers\n";
         writeFeatures(out, features, "     ");
+        for (const auto& a : trailer)
+            appendField(out, text::padded(a.first, 12), indent, a.second, 67);
         out += "ORIGIN\n";
         appendBlocks(out_, out, r, 1);
         out += "//\n";
@@ -204,7 +229,12 @@ protected:
         appendField(out, "DE   ", "DE   ", seq.description(), 75);
         out += "XX\n";
         char group = 0;
+        std::vector<std::string> contig; // CO closes the entry, after the feature table
         for (const auto& a : headerFor(FlatLayout::Embl, seq)) {
+            if (a.first == "CO") {
+                contig.push_back(a.second);
+                continue;
+            }
             if (group != 0 && (a.first[0] != group || a.first == "RN"))
                 out += "XX\n";
             group = a.first[0];
@@ -219,6 +249,20 @@ protected:
             out += "FH   Key             Location/Qualifiers\nFH\n";
             writeFeatures(out, features, "FT   ");
             out += "XX\n";
+        }
+        if (!contig.empty()) {
+            // A constructed entry's CO stands where its sequence would, just before "//". Beside
+            // written residues no order suits every reader (some end the body at CO, others at
+            // SQ), so the residues are written and the CO line is left out, with a warning.
+            if (r.empty()) {
+                for (const std::string& c : contig)
+                    appendField(out, "CO   ", "CO   ", c, 75);
+                out += "//\n";
+                out_.write(out);
+                return;
+            }
+            warn("CO line of " + cmn::singleTokenName(seq.name(), 0) +
+                 " left out: EMBL takes it in place of the sequence, which is written");
         }
         if (aa) {
             out += "SQ   Sequence " + std::to_string(r.size()) + " AA;\n";

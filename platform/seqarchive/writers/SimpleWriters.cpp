@@ -302,8 +302,8 @@ std::unique_ptr<ArchiveWriter> makeMsfWriter(const OutputTarget& target) {
 std::unique_ptr<ArchiveWriter> makeWriter(const char* format, const OutputTarget& target) {
     if (format == SALSource::FASTA)
         return makeFastaWriter(target);
-    if (format == SALSource::FASTQ)
-        return makeFastqWriter(target);
+    if (fastq::isVariant(format))
+        return makeFastqWriter(target, fastq::encodingOf(format));
     if (format == SALSource::GB)
         return makeGenBankWriter(target, false);
     if (format == SALSource::GENPEPT)

@@ -735,3 +735,74 @@ END;
 }
 
 } // namespace
+
+namespace {
+
+// A '.' read as a gap elsewhere (MSF, Clustal) means "same as the first row" to NEXUS readers and
+// is refused by PHYLIP readers: both writers put '-' for every gap.
+TEST(AlignFormatsSave, PhylipAndNexusWriteEveryGapAsDash) {
+    for (Fmt format : {Fmt::Phylip, Fmt::Nexus}) {
+        SCOPED_TRACE(extensionOf(format));
+        mftest::TempDir dir;
+        const std::string path = dir.file(std::string("gaps.") + extensionOf(format));
+        Velm::AlignModel model;
+        model.addSeq(seq("first", "AC..GT-A"));
+        model.addSeq(seq("second", "A.CGGT.A"));
+        ASSERT_TRUE(makeSource(format)->save(path.c_str(), model, nullptr));
+        const std::string text = mftest::readFile(path);
+        EXPECT_EQ(text.find('.'), std::string::npos) << text;
+        Velm::AlignModel back;
+        ASSERT_TRUE(makeSource(format)->retrieve(path.c_str(), back, nullptr, nullptr));
+        ASSERT_EQ(back.sequences().size(), 2u);
+        EXPECT_EQ(back.sequences()[0]->residues(), "AC--GT-A");
+        EXPECT_EQ(back.sequences()[1]->residues(), "A-CGGT-A");
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Header lines real aligners write on the Clustal layout; and with the format named, whatever
+// first line the writing program chose.
+TEST(AlignFormatsRetrieve, ClustalTakesOtherAlignersHeaderLines) {
+    const struct {
+        const char* header;
+        bool unnamed; // read without the format being named
+    } kCases[] = {
+        {"CLUSTAL W (1.83) multiple sequence alignment", true},
+        {"CLUSTAL O(1.2.4) multiple sequence alignment", true},
+        {"MUSCLE (3.8) multiple sequence alignment", true},
+        {"PROBCONS version 1.12 multiple sequence alignment", true},
+        {"MSAPROBS version 0.9.7 multiple sequence alignment", true},
+        {"Kalign (2.0) alignment in ClustalW format", true},
+        {"Biopython multiple sequence alignment", true},
+        {"My own aligner 1.0", false},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.header);
+        mftest::TempDir dir;
+        const std::string path = mftest::writeFile(
+            dir.file("other.aln"), std::string(c.header) + "\n\n\nseqA      ACGT-ACGT\nseqB      ACGTTACG-\n"
+                                                          "          ****  ** \n");
+        for (bool named : {false, true}) {
+            SCOPED_TRACE(named ? "named" : "unnamed");
+            Velm::AlignModel model;
+            cmn::OpContext ctx;
+            const std::string location = named ? "CLUSTAL@@" + path : path;
+            const bool read = Ovik::MMSAModelSource().retrieve(location.c_str(), model, &ctx, nullptr);
+            if (!named && !c.unnamed) {
+                EXPECT_FALSE(read);
+                ASSERT_FALSE(ctx.errors().empty());
+                EXPECT_NE(ctx.errors()[0].find("no CLUSTAL header line"), std::string::npos) << ctx.errors()[0];
+                continue;
+            }
+            ASSERT_TRUE(read) << (ctx.errors().empty() ? "" : ctx.errors()[0]);
+            ASSERT_EQ(model.sequences().size(), 2u);
+            EXPECT_EQ(model.sequences()[0]->residues(), "ACGT-ACGT");
+            EXPECT_EQ(model.sequences()[1]->residues(), "ACGTTACG-");
+        }
+    }
+}
+
+} // namespace

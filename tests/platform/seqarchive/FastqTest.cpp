@@ -58,32 +58,79 @@ TEST(Fastq, ReadsEveryRecordLayout) {
     EXPECT_EQ(readText("@u\nACGU\n+\nIIII\n")[0]->moleculeType(), Velm::Sequence::MoleculeType::RNA);
 }
 
-TEST(Fastq, QualityEncodingsAreJudgedFromTheFirstRecords) {
+TEST(Fastq, QualitiesArePhred33UnlessAnOldEncodingIsNamed) {
     struct Case {
-        const char* what;
+        const char* format;
         std::string qualities;
         Confidences expected;
     };
     const Case cases[] = {
-        {"Phred+33", "!5I", {0, 20, 40}},
-        // Nothing below ';' and something above 'J': the old offset of 64.
-        {"Phred+64", "@Th", {0, 20, 40}},
-        // Scores below 0 (';' to '?') only exist in Solexa files: converted to Phred.
-        {"Solexa", ";@h", {1, 3, 40}},
-        // All characters between ';' and 'J' fit both offsets: the default stays.
-        {"ambiguous", "IIJ", {40, 40, 41}},
+        {"FASTQ", "!5I", {0, 20, 40}},
+        // High-quality modern reads: nothing below ';', much above 'J'. Still Phred+33.
+        {"FASTQ", "KLM~", {42, 43, 44, 93}},
+        {"FASTQ", "@Th", {31, 51, 71}},
+        {"fastq-illumina", "@Th", {0, 20, 40}},
+        {"FASTQ-Illumina", "@Th", {0, 20, 40}},
+        // Solexa scores below 0 (';' to '?') are converted to Phred.
+        {"fastq-solexa", ";@h", {1, 3, 40}},
     };
     for (const Case& c : cases) {
-        const Sequences got = readText("@q\nACG\n+\n" + c.qualities + "\n");
-        ASSERT_EQ(got.size(), 1u) << c.what;
-        EXPECT_EQ(confidencesOf(got[0]), c.expected) << c.what;
+        const Sequences got = readText("@q\nACG" + std::string(c.qualities.size() - 3, 'A') + "\n+\n" +
+                                       c.qualities + "\n", c.format);
+        ASSERT_EQ(got.size(), 1u) << c.format << " " << c.qualities;
+        EXPECT_EQ(confidencesOf(got[0]), c.expected) << c.format << " " << c.qualities;
     }
-    // A record after the sample that falls below the chosen offset is an error, not a wrap-around.
+    // Many high reads, then one low read: all Phred+33, no error.
     std::string text;
-    for (int i = 0; i < 1001; ++i)
+    for (int i = 0; i < 2000; ++i)
         text += "@r" + std::to_string(i) + "\nAC\n+\nhh\n";
     text += "@low\nAC\n+\n!!\n";
-    EXPECT_NE(errorOf([&] { readText(text); }).find("below the Phred+64 range"), std::string::npos);
+    const Sequences all = readText(text);
+    ASSERT_EQ(all.size(), 2001u);
+    EXPECT_EQ(confidencesOf(all.front()), (Confidences{71, 71}));
+    EXPECT_EQ(confidencesOf(all.back()), (Confidences{0, 0}));
+    // Named Phred+64: a character below '@' is an error with its line.
+    const std::string low = errorOf([&] { readText("@a\nAC\n+\nhh\n@b\nAC\n+\n5h\n", "fastq-illumina"); });
+    EXPECT_NE(low.find(":8: invalid quality character '5' (below the Phred+64 range)"), std::string::npos) << low;
+    // Outside '!'..'~': an error in every encoding.
+    for (const char* format : {"FASTQ", "fastq-illumina", "fastq-solexa"}) {
+        const std::string bad = errorOf([&] { readText("@a\nAC\n+\nh\x7f\n", format); });
+        EXPECT_NE(bad.find(":4: invalid quality character 0x7F"), std::string::npos) << format << bad;
+    }
+}
+
+TEST(Fastq, QualitiesThatLookPhred64AreWarnedAboutOnce) {
+    struct Case {
+        std::string text;
+        const char* format;
+        std::size_t reads;
+        const char* named; // the format the warning names, or null for none
+    };
+    std::string many;
+    for (int i = 0; i < 1500; ++i)
+        many += "@r" + std::to_string(i) + "\nACGT\n+\nKLM~\n";
+    const Case cases[] = {
+        {"@r\nACGT\n+\nKLM~\n", "FASTQ", 1, "fastq-illumina"},
+        {"@r\nACGT\n+\n;LM~\n", "", 1, "fastq-solexa"},
+        {many, "FASTQ", 1500, "fastq-illumina"},
+        {"@r\nACGT\n+\n!LM~\n", "FASTQ", 1, nullptr},
+        {"@r\nACGT\n+\nIIII\n", "FASTQ", 1, nullptr},
+        {"@r\nACGT\n+\nKLM~\n", "fastq-illumina", 1, nullptr},
+    };
+    for (const Case& c : cases) {
+        mftest::TempDir dir;
+        cmn::OpContext ctx;
+        const Sequences got = readAll(mftest::writeFile(dir.file("in.fq"), c.text), c.format, &ctx);
+        EXPECT_EQ(got.size(), c.reads);
+        const std::vector<std::string> warnings = ctx.warnings();
+        if (!c.named) {
+            EXPECT_TRUE(warnings.empty()) << c.text.substr(0, 20);
+            continue;
+        }
+        ASSERT_EQ(warnings.size(), 1u) << c.text.substr(0, 20);
+        EXPECT_NE(warnings[0].find(c.named), std::string::npos) << warnings[0];
+        EXPECT_NE(warnings[0].find("read as Phred+33"), std::string::npos) << warnings[0];
+    }
 }
 
 TEST(Fastq, MalformedRecordsNameTheLineAndKeepWhatWasRead) {
@@ -218,10 +265,19 @@ TEST(FastqThirdParty, EncodingsAndLayoutsComeOutAsThePublishedPhred33Forms) {
                                          ? sample("wrapping_original_sanger.fastq")
                                          : sample(std::string(stem) + "_original_" +
                                                   (stem[0] == 's' ? "solexa" : "illumina") + ".fastq");
-        writeAll(dir.file("out.fq"), "FASTQ", readAll(original));
+        const char* format = stem[0] == 's' ? "fastq-solexa" : stem[0] == 'i' ? "fastq-illumina" : "FASTQ";
+        writeAll(dir.file("out.fq"), "FASTQ", readAll(original, format));
         EXPECT_EQ(mftest::readFile(dir.file("out.fq")),
                   mftest::readFile(sample(std::string(stem) + "_as_sanger.fastq")))
             << stem;
+    }
+    // And back: Phred+64 written under its name gives the original characters.
+    {
+        mftest::TempDir dir;
+        writeAll(dir.file("back.fq"), "fastq-illumina",
+                 readAll(sample("illumina_full_range_as_sanger.fastq"), "FASTQ"));
+        EXPECT_EQ(mftest::readFile(dir.file("back.fq")),
+                  mftest::readFile(sample("illumina_full_range_original_illumina.fastq")));
     }
     const Sequences full = readAll(sample("sanger_full_range_original_sanger.fastq"));
     ASSERT_EQ(full.size(), 2u);
