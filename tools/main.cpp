@@ -21,7 +21,8 @@ namespace {
 using namespace mftool;
 
 const Command* const kCommands[] = {&kTypeCommand,    &kOpenCommand,    &kIterateCommand,
-                                    &kConvertCommand, &kFormatsCommand, &kTraceCommand};
+                                    &kConvertCommand, &kFormatsCommand, &kTraceCommand,
+                                    &kFeaturesCommand};
 
 void printUsage(std::ostream& out) {
     out << "usage: modelfactory COMMAND [arguments] [options]\n\n"
