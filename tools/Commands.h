@@ -23,6 +23,8 @@ extern const Command kConvertCommand;
 extern const Command kFormatsCommand;
 extern const Command kTraceCommand;
 extern const Command kStatsCommand;
+extern const Command kIndexCommand;
+extern const Command kGetCommand;
 extern const Command kFeaturesCommand;
 
 /// True when `format` names the chromatogram format whose files hold no samples ("PLN": plain

@@ -22,7 +22,8 @@ using namespace mftool;
 
 const Command* const kCommands[] = {&kTypeCommand,    &kOpenCommand,    &kIterateCommand,
                                     &kConvertCommand, &kFormatsCommand, &kTraceCommand,
-                                    &kStatsCommand, &kFeaturesCommand};
+                                    &kStatsCommand, &kFeaturesCommand,
+                                    &kIndexCommand, &kGetCommand};
 
 void printUsage(std::ostream& out) {
     out << "usage: modelfactory COMMAND [arguments] [options]\n\n"

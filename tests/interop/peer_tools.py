@@ -7,6 +7,13 @@
     quartiles are not compared. Lengths count every residue on both sides; seqkit also counts
     spaces inside sequence lines, which our readers drop, so samples with such lines are left out.
 
+  * index: `modelfactory index` against `samtools faidx` on every FASTA and FASTQ sample and on
+    generated files (wrapped, CRLF, BGZF-compressed with Biopython's BGZF writer, wrapped FASTQ,
+    and files both must refuse): the .fai and .gzi files must be byte-identical, or both tools
+    must refuse the file;
+  * get: regions and whole entries through samtools' index (we read its files) and through ours
+    (samtools reads ours), compared with `samtools faidx FILE REGION...` by name and residues.
+
 Each check returns a list of problem texts (empty when everything agrees).
 """
 import gzip
@@ -96,5 +103,128 @@ def stats_problems(tool, data, work):
     return problems
 
 
+SAMTOOLS = shutil.which("samtools")
+
+
+def index_samples(data, work):
+    """(name, bytes) of every file to index: the samples, then generated layouts."""
+    samples = []
+    for folder in ("sequences", "fastq"):
+        for name in sorted(os.listdir(os.path.join(data, folder))):
+            if name.endswith((".fa", ".fasta", ".fna", ".faa", ".fastq", ".bgz")):
+                with open(os.path.join(data, folder, name), "rb") as f:
+                    samples.append((name, f.read()))
+    rng = random.Random(11)
+
+    def genome(entries, width, eol):
+        out = []
+        for e in range(entries):
+            n = rng.randrange(1, 200000)
+            seq = "".join(rng.choice("ACGTNacgt") for _ in range(n))
+            out.append(">chr%d generated %d\n" % (e + 1, n))
+            out.extend(seq[i:i + width] + eol for i in range(0, n, width))
+        return "".join(out).replace("\n", eol).encode()
+
+    wrapped = genome(6, 60, "\n")
+    samples.append(("wrapped.fa", wrapped))
+    samples.append(("crlf.fa", genome(3, 70, "\r\n")))
+    reads = "".join("@r%d desc\n%s\n+\n%s\n" % (i, "ACGT" * (i % 7 + 1), "I5?#" * (i % 7 + 1))
+                    for i in range(300)).encode()
+    samples.append(("reads.fq", reads))
+    samples.append(("wrapped.fq", b"@w\nACG\nTA\n+\nIII\nII\n@v\nA\n+\n@\n"))
+    for bad in (b">a\nACGT\nACGTA\n", b">a\nACGT\nAC\nACGT\n", b">a\nACGT\n>b\n",
+                b"@r\nACGT\n+\nII\n", b"x\n>a\nAC\n", b">a\nACGT\n>b\n>c\nAC\n"):
+        samples.append(("edge%d.fa" % len(samples), bad))
+    try:
+        from Bio import bgzf
+        for name, content in (("wrapped.fa.gz", wrapped), ("reads.fq.gz", reads)):
+            path = os.path.join(work, name)
+            with bgzf.BgzfWriter(path, "wb") as out:
+                out.write(content)
+            with open(path, "rb") as f:
+                samples.append((name, f.read()))
+    except ImportError:
+        samples.append(("(BGZF samples)", None))
+    return samples
+
+
+def fasta_records(text):
+    records, name = [], None
+    for line in text.splitlines():
+        if line.startswith(">"):
+            name = line[1:].split()[0] if line[1:].split() else ""
+            records.append([name, ""])
+        elif records:
+            records[-1][1] += line.strip()
+    return [tuple(r) for r in records]
+
+
+def regions_of(fai_text, rng):
+    regions = []
+    for line in fai_text.splitlines():
+        name, length = line.split("\t")[:2]
+        length = int(length)
+        regions.append(name)
+        for _ in range(3):
+            begin = rng.randrange(1, length + 1)
+            regions.append("%s:%d-%d" % (name, begin, min(length, begin + rng.randrange(0, 1500))))
+    return regions[:60]
+
+
+def index_problems(tool, data, work):
+    if not SAMTOOLS:
+        return ["samtools is not installed (it is one of the check's packages)"]
+    problems = []
+    rng = random.Random(5)
+    identical = fetched = 0
+    for name, content in index_samples(data, work):
+        if content is None:
+            problems.append("Biopython's BGZF writer is missing: no BGZF sample")
+            continue
+        paths = []
+        for side in ("samtools", "ours"):
+            folder = os.path.join(work, side)
+            os.makedirs(folder, exist_ok=True)
+            path = os.path.join(folder, name)
+            for stale in (path + ".fai", path + ".gzi"):
+                if os.path.exists(stale):
+                    os.unlink(stale)
+            with open(path, "wb") as f:
+                f.write(content)
+            paths.append(path)
+        theirs = run([SAMTOOLS, "faidx", paths[0]])
+        ours = run([tool, "index", paths[1]])
+        if (theirs.returncode == 0) != (ours.returncode == 0):
+            problems.append("%s: samtools faidx exit %d, index exit %d (%s)" % (
+                name, theirs.returncode, ours.returncode, (ours.stderr or theirs.stderr).strip()[:200]))
+            continue
+        if theirs.returncode != 0:
+            identical += 1
+            continue
+        for ext in (".fai", ".gzi"):
+            a, b = paths[0] + ext, paths[1] + ext
+            if os.path.exists(a) != os.path.exists(b):
+                problems.append("%s: %s written by only one side" % (name, ext))
+            elif os.path.exists(a) and open(a, "rb").read() != open(b, "rb").read():
+                problems.append("%s: %s differs from samtools'" % (name, ext))
+        identical += 1
+        with open(paths[0] + ".fai") as f:
+            regions = regions_of(f.read(), rng)
+        # Each side's index read by the other: ours answers from samtools' files, samtools from ours.
+        for path, label in ((paths[0], "through samtools' index"), (paths[1], "samtools through ours")):
+            expected = fasta_records(run([SAMTOOLS, "faidx", path] + regions).stdout)
+            got = run([tool, "get", path] + regions)
+            if got.returncode != 0:
+                problems.append("%s: get %s exit %d: %s" % (name, label, got.returncode, got.stderr[:200]))
+                continue
+            if fasta_records(got.stdout) != expected:
+                problems.append("%s: get %s differs from samtools faidx" % (name, label))
+            fetched += len(regions)
+    if not problems:
+        print("index: samtools faidx agrees on %d files (.fai/.gzi byte for byte); "
+              "get agrees on %d regions, each tool reading the other's index" % (identical, fetched))
+    return problems
+
+
 def run_all(tool, data, work):
-    return stats_problems(tool, data, work)
+    return stats_problems(tool, data, work) + index_problems(tool, data, work)
