@@ -22,7 +22,7 @@ using namespace mftool;
 
 const Command* const kCommands[] = {&kTypeCommand,    &kOpenCommand,    &kIterateCommand,
                                     &kConvertCommand, &kFormatsCommand, &kTraceCommand,
-                                    &kFeaturesCommand};
+                                    &kStatsCommand, &kFeaturesCommand};
 
 void printUsage(std::ostream& out) {
     out << "usage: modelfactory COMMAND [arguments] [options]\n\n"
