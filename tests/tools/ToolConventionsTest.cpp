@@ -82,6 +82,8 @@ TEST(ToolInputFiles, EveryCommandSaysWhyAFileCannotBeRead) {
             {"iterate", reason.path},
             {"convert", reason.path, dir.file("out.fa")},
             {"trace", reason.path},
+            {"stats", reason.path},
+            {"features", reason.path},
             {"open", "FASTA@@" + reason.path},
         };
         for (std::vector<std::string> args : commands) {
