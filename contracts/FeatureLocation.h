@@ -115,6 +115,17 @@ MF_API void reverseComplementEntry(Sequence& entry);
 /// The sequence a feature of `entry` covers (see FeatureLocation::extract).
 MF_API std::string extractFeature(const Feature& feature, const Sequence& entry);
 
+/// The name a feature's own entry goes by: its /locus_tag, /gene or /protein_id, else the entry's
+/// name with the location ("NC_005816:87..959", the INSDC form of a place in another entry).
+MF_API std::string featureName(const Feature& feature, const Sequence& entry);
+/// "CDS NC_005816:join(1..5,9..20) /gene="pla" /note="..."": the key, where the feature lies, and
+/// every qualifier as the flat files write it (quotes in a value doubled).
+MF_API std::string featureDescription(const Feature& feature, const Sequence& entry);
+/// The feature as an entry of its own: the residues extractFeature gives, named by featureName and
+/// described by featureDescription, with the entry's molecule type (guessed from the residues when
+/// the entry has none). Throws LocationError as extractFeature does.
+MF_API boost::shared_ptr<Sequence> featureEntry(const Feature& feature, const Sequence& entry);
+
 /// The first value of a qualifier, or "" (and `found` false).
 MF_API std::string qualifierValue(const Feature& feature, const std::string& name, bool* found = nullptr);
 

@@ -74,41 +74,6 @@ private:
     std::vector<std::string> keys_;
 };
 
-/// The feature's name: /locus_tag, /gene or /protein_id, else the entry name with the location
-/// ("NC_005816:87..959", the INSDC form of a place in another entry).
-std::string featureName(const Velm::Feature& feature, const Velm::Sequence& entry) {
-    static const char* const names[] = {"locus_tag", "gene", "protein_id"};
-    for (const char* name : names) {
-        bool found = false;
-        std::string value = Velm::qualifierValue(feature, name, &found);
-        if (found && !value.empty()) return value;
-    }
-    std::string location = feature.location;
-    std::string compact;
-    for (char c : location)
-        if (!std::isspace(static_cast<unsigned char>(c))) compact += c;
-    return entry.name() + ":" + compact;
-}
-
-/// "CDS NC_005816:join(1..5,9..20) /gene="pla" /note="..."": the key, where the feature lies, and
-/// every qualifier as the flat files write it (a value's quotes doubled).
-std::string featureDescription(const Velm::Feature& feature, const Velm::Sequence& entry) {
-    std::string out = feature.key + " " + entry.name() + ":";
-    for (char c : feature.location)
-        if (!std::isspace(static_cast<unsigned char>(c))) out += c;
-    for (const auto& q : feature.qualifiers) {
-        out += " /" + q.first;
-        if (q.second.empty()) continue;
-        out += "=\"";
-        for (char c : q.second) {
-            if (c == '"') out += '"';
-            out += c;
-        }
-        out += '"';
-    }
-    return out;
-}
-
 struct Options {
     KeyFilter keys{std::string()};
     bool translate = false;
@@ -186,26 +151,14 @@ private:
 /// Velm::LocationError or Velm::TranslationError when it has none to give.
 boost::shared_ptr<Velm::Sequence> featureEntry(const Velm::Feature& feature, const Velm::Sequence& entry,
                                                const Options& options, ToolContext& ctx) {
-    const std::string name = featureName(feature, entry);
-    boost::shared_ptr<Velm::Sequence> out;
-    if (options.translate) {
-        Velm::Translation t = Velm::translateFeature(feature, entry, options.table);
-        for (const std::string& problem : t.problems)
-            ctx.warning(name + " (" + feature.key + " " + entry.name() + ":" + feature.location + "): " + problem);
-        out.reset(new Velm::Sequence(name, std::move(t.protein), Velm::Sequence::MoleculeType::Protein));
-    } else {
-        std::string residues = Velm::extractFeature(feature, entry);
-        if (entry.isProtein()) {
-            out.reset(new Velm::Sequence(name, std::move(residues), Velm::Sequence::MoleculeType::Protein));
-        } else {
-            out.reset(new Velm::NASequence(name, residues));
-            Velm::Sequence::MoleculeType type = entry.moleculeType();
-            if (type == Velm::Sequence::MoleculeType::Unknown || type == Velm::Sequence::MoleculeType::Protein)
-                type = Velm::Sequence::guessMoleculeType(out->residues());
-            out->setMoleculeType(type);
-        }
-    }
-    out->setDescription(featureDescription(feature, entry));
+    if (!options.translate) return Velm::featureEntry(feature, entry);
+    const std::string name = Velm::featureName(feature, entry);
+    Velm::Translation t = Velm::translateFeature(feature, entry, options.table);
+    for (const std::string& problem : t.problems)
+        ctx.warning(name + " (" + feature.key + " " + entry.name() + ":" + feature.location + "): " + problem);
+    boost::shared_ptr<Velm::Sequence> out(
+        new Velm::Sequence(name, std::move(t.protein), Velm::Sequence::MoleculeType::Protein));
+    out->setDescription(Velm::featureDescription(feature, entry));
     return out;
 }
 
