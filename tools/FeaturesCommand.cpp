@@ -6,6 +6,8 @@
 // in another entry, an uncertain base, a CDS that breaks the coding rules) is reported and skipped;
 // the others are still written, and the command then fails (exit 1) so that no loss goes unseen.
 #include "Commands.h"
+#include "InputFiles.h"
+#include "LineWidth.h"
 #include "Json.h"
 #include "Messages.h"
 #include "Printable.h"
@@ -72,46 +74,12 @@ private:
     std::vector<std::string> keys_;
 };
 
-/// The feature's name: /locus_tag, /gene or /protein_id, else the entry name with the location
-/// ("NC_005816:87..959", the INSDC form of a place in another entry).
-std::string featureName(const Velm::Feature& feature, const Velm::Sequence& entry) {
-    static const char* const names[] = {"locus_tag", "gene", "protein_id"};
-    for (const char* name : names) {
-        bool found = false;
-        std::string value = Velm::qualifierValue(feature, name, &found);
-        if (found && !value.empty()) return value;
-    }
-    std::string location = feature.location;
-    std::string compact;
-    for (char c : location)
-        if (!std::isspace(static_cast<unsigned char>(c))) compact += c;
-    return entry.name() + ":" + compact;
-}
-
-/// "CDS NC_005816:join(1..5,9..20) /gene="pla" /note="..."": the key, where the feature lies, and
-/// every qualifier as the flat files write it (a value's quotes doubled).
-std::string featureDescription(const Velm::Feature& feature, const Velm::Sequence& entry) {
-    std::string out = feature.key + " " + entry.name() + ":";
-    for (char c : feature.location)
-        if (!std::isspace(static_cast<unsigned char>(c))) out += c;
-    for (const auto& q : feature.qualifiers) {
-        out += " /" + q.first;
-        if (q.second.empty()) continue;
-        out += "=\"";
-        for (char c : q.second) {
-            if (c == '"') out += '"';
-            out += c;
-        }
-        out += '"';
-    }
-    return out;
-}
-
 struct Options {
     KeyFilter keys{std::string()};
     bool translate = false;
     int table = 1;
     std::string format; ///< the archive format written (a SALSource constant); "" with --json
+    std::size_t lineWidth = kDefaultLineWidth;
 };
 
 struct Counts {
@@ -138,6 +106,7 @@ public:
             if (format == Ovik::SALSource::GB && sequence.isProtein()) format = Ovik::SALSource::GENPEPT;
             archive_.reset(new Ovik::OSeqArchive(STDOUT_FILENO, "-", format));
             archive_->setContext(&ctx_);
+            archive_->setLineWidth(options_.lineWidth);
         }
         Ovik::saveSequence(sequence, *archive_);
     }
@@ -182,26 +151,14 @@ private:
 /// Velm::LocationError or Velm::TranslationError when it has none to give.
 boost::shared_ptr<Velm::Sequence> featureEntry(const Velm::Feature& feature, const Velm::Sequence& entry,
                                                const Options& options, ToolContext& ctx) {
-    const std::string name = featureName(feature, entry);
-    boost::shared_ptr<Velm::Sequence> out;
-    if (options.translate) {
-        Velm::Translation t = Velm::translateFeature(feature, entry, options.table);
-        for (const std::string& problem : t.problems)
-            ctx.warning(name + " (" + feature.key + " " + entry.name() + ":" + feature.location + "): " + problem);
-        out.reset(new Velm::Sequence(name, std::move(t.protein), Velm::Sequence::MoleculeType::Protein));
-    } else {
-        std::string residues = Velm::extractFeature(feature, entry);
-        if (entry.isProtein()) {
-            out.reset(new Velm::Sequence(name, std::move(residues), Velm::Sequence::MoleculeType::Protein));
-        } else {
-            out.reset(new Velm::NASequence(name, residues));
-            Velm::Sequence::MoleculeType type = entry.moleculeType();
-            if (type == Velm::Sequence::MoleculeType::Unknown || type == Velm::Sequence::MoleculeType::Protein)
-                type = Velm::Sequence::guessMoleculeType(out->residues());
-            out->setMoleculeType(type);
-        }
-    }
-    out->setDescription(featureDescription(feature, entry));
+    if (!options.translate) return Velm::featureEntry(feature, entry);
+    const std::string name = Velm::featureName(feature, entry);
+    Velm::Translation t = Velm::translateFeature(feature, entry, options.table);
+    for (const std::string& problem : t.problems)
+        ctx.warning(name + " (" + feature.key + " " + entry.name() + ":" + feature.location + "): " + problem);
+    boost::shared_ptr<Velm::Sequence> out(
+        new Velm::Sequence(name, std::move(t.protein), Velm::Sequence::MoleculeType::Protein));
+    out->setDescription(Velm::featureDescription(feature, entry));
     return out;
 }
 
@@ -249,6 +206,7 @@ int runFeatures(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     options.keys = KeyFilter(args.get("type"));
     options.translate = args.flag("translate");
     options.table = tableOf(args);
+    options.lineWidth = lineWidthOf(args);
     // Only coding sequences have a protein: --translate alone takes the CDS features.
     if (options.translate && options.keys.empty()) options.keys = KeyFilter("CDS");
     if (json && args.has("to")) throw UsageError(kJsonWithTo);
@@ -274,7 +232,9 @@ int runFeatures(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     std::unique_ptr<StandardInput> input;
     try {
         boost::shared_ptr<Velm::ModelIter> iterator;
-        if (isStandardStream(path)) {
+        if (!checkReadable(path, ctx)) {
+            // Reported by the check.
+        } else if (isStandardStream(path)) {
             // A sequence archive is read as it arrives; anything else through a file.
             input.reset(new StandardInput);
             const std::string streamed = input->streamFormat(from);
@@ -340,7 +300,8 @@ const Command kFeaturesCommand = {
       {"translate", nullptr, "write the protein of each CDS (takes --type CDS unless --type is given)"},
       {"table", "N", "NCBI genetic code for a CDS without /transl_table (default 1)"},
       {"from", "NAME", "read PATH in this format"},
-      {"to", "NAME", "write the entries in this format (default FASTA)"}},
+      {"to", "NAME", "write the entries in this format (default FASTA)"},
+      kLineWidthOption},
      1,
      1},
     &runFeatures};

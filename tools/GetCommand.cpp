@@ -5,6 +5,7 @@
 // a name also matches an entry's accession.
 #include "Commands.h"
 #include "Json.h"
+#include "LineWidth.h"
 #include "Messages.h"
 #include "Printable.h"
 #include "StandardStreams.h"
@@ -325,6 +326,7 @@ int runGet(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     out.flush();
     Ovik::OSeqArchive archive(STDOUT_FILENO, "-", format);
     archive.setDefaultQuality(qualities ? 40 : -1);
+    archive.setLineWidth(lineWidthOf(args));
     for (const Request& request : requests)
         for (const auto& seq : request.found)
             Ovik::saveSequence(*seq, archive);
@@ -347,7 +349,8 @@ const Command kGetCommand = {
      "writes a FASTQ file's qualities (residues without one get quality 40).\n",
      {{"names-from", "FILE", "also the names (or regions) in FILE, one a line; - for standard input"},
       {"to", "FORMAT", "the output format (default FASTA)"},
-      {"from", "FORMAT", "the format of standard input, when its first bytes cannot tell"}},
+      {"from", "FORMAT", "the format of standard input, when its first bytes cannot tell"},
+      kLineWidthOption},
      1,
      SIZE_MAX},
     &runGet};
