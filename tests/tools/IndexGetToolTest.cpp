@@ -132,7 +132,8 @@ TEST_F(IndexGetTool, NamesFromAFileFormatsAndFailures) {
         {{"get", fq, "r1:0-3"}, std::string(tmsg::RegionStartsAtOne) + "r1:0-3'"},
         {{"get", fq, "r1:5-3"}, std::string(tmsg::RegionEndsBeforeStart) + "r1:5-3'"},
         {{"get", fq}, tmsg::NoNamesGiven},
-        {{"get", fq, "r1", "--to", "bogus"}, std::string(tmsg::NotAWritableFormat) + "bogus'"},
+        {{"get", fq, "r1", "--to", "bogus"}, std::string(tmsg::UnknownFormat) + "bogus'"},
+        {{"get", fq, "r1", "--to", "Staden"}, std::string(tmsg::NotAWritableFormat) + "Staden'"},
         {{"index", "-"}, tmsg::CannotIndexStandardInput},
     };
     for (const auto& u : usage) {
