@@ -24,12 +24,14 @@ from ._core import (AlignModel, AssemblyModel, BioModel, Error, Feature, FileErr
                     Model, ModelIterator, Sequence, SeqModel, Trace, TraceFile, Warning, formats,
                     get_type, open, save)
 from ._core import Location, LocationError, LocationPart, TranslationError
+from ._core import Index
 from . import _biopython, _plot
 
 __all__ = ["AlignModel", "AssemblyModel", "BioModel", "Error", "Feature", "FileError", "FormatError",
            "Model", "ModelIterator", "Sequence", "SeqModel", "Trace", "TraceFile", "Warning",
            "formats", "from_seqrecord", "get_type", "iterate", "open", "save"]
 __all__ += ["Location", "LocationError", "LocationPart", "TranslationError"]
+__all__ += ["Index"]
 
 
 def iterate(path, format=None):

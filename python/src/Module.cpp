@@ -6,6 +6,7 @@
 // exception. Nothing is printed.
 #include "Annotation.h"
 #include "Errors.h"
+#include "Index.h"
 #include "Objects.h"
 
 #include <contracts/DataModel.h>
@@ -505,4 +506,5 @@ A nucleotide sequence may carry one quality (confidence) value per residue.)")
         fillModelSlots(m.attr(name));
     fillIteratorSlots(m.attr("ModelIterator"), &iteratorNext);
     registerAnnotation(m);
+    registerIndex(m);
 }
