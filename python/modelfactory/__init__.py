@@ -27,12 +27,14 @@ from typing import Any, BinaryIO, Optional, Union
 from ._core import (AlignModel, AssemblyModel, BioModel, Error, Feature, FileError, FormatError,
                     Model, ModelIterator, RecordIterator, Sequence, SeqModel, Trace, TraceFile,
                     Warning, __version__, formats)
+from ._core import Location, LocationError, LocationPart, TranslationError
 from . import _biopython, _core, _plot, _sequences, _streams
 
 __all__ = ["AlignModel", "AssemblyModel", "BioModel", "Error", "Feature", "FileError", "FormatError",
            "Model", "ModelIterator", "RecordIterator", "Sequence", "SeqModel", "Trace", "TraceFile",
            "Warning", "__version__", "formats", "from_seqrecord", "get_type", "iterate", "open",
            "records", "save"]
+__all__ += ["Location", "LocationError", "LocationPart", "TranslationError"]
 
 _Path = Union[str, bytes, _os.PathLike]
 _Source = Union[_Path, BinaryIO]

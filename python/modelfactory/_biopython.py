@@ -274,10 +274,10 @@ def to_seqrecord(self):
             qualifiers.setdefault(name, []).append(value)
         try:
             # Biopython's readers give a protein's locations no strand.
-            location = Location.fromstring(feature.location, len(self), stranded=self.molecule != "protein")
+            location = Location.fromstring(feature.location_text, len(self), stranded=self.molecule != "protein")
         except (LocationParserError, ValueError):
             location = None
-            qualifiers.setdefault("location", []).append(feature.location)
+            qualifiers.setdefault("location", []).append(feature.location_text)
         record.features.append(SeqFeature(location, type=feature.key, qualifiers=qualifiers))
     qualities = self.qualities
     if qualities is not None:

@@ -40,7 +40,7 @@ def getitem(self, index):
                     qualities=None if qualities is None else qualities[start:stop])
     features = []
     for feature in self.features:
-        location = _shifted_location(feature.location, start, stop)
+        location = _shifted_location(feature.location_text, start, stop)
         if location is not None:
             features.append(Feature(feature.key, location, feature.qualifiers))
     part.features = features

@@ -4,6 +4,7 @@
 // Every file operation runs with the GIL released and reports into an operation context of its
 // own; once the GIL is back, the context's warnings become Python warnings and its errors an
 // exception. Nothing is printed.
+#include "Annotation.h"
 #include "Errors.h"
 #include "Objects.h"
 #include "Streams.h"
@@ -731,4 +732,5 @@ Raises:
         fillModelSlots(m.attr(name));
     fillIteratorSlots(m.attr("ModelIterator"), &iteratorNext<ModelIterator>);
     fillIteratorSlots(m.attr("RecordIterator"), &iteratorNext<RecordIterator>);
+    registerAnnotation(m);
 }

@@ -36,9 +36,9 @@ def test_sequence_slices(model: mf.SeqModel) -> None:
     part = read[2:12]
     assert (part.name, part.accession, part.description, part.residues) == ("r1", "X1.2", "d", "GTACGTAACC")
     assert part.qualities is not None and np.array_equal(part.qualities, np.arange(2, 12))
-    assert [(f.key, f.location, f.qualifiers) for f in part.features] == [
+    assert [(f.key, f.location_text, f.qualifiers) for f in part.features] == [
         ("CDS", "1..6", [("gene", "a")]), ("gap", "join(2..3,gap(20),5..7)", []), ("across", "6..10", [])]
-    assert [f.location for f in read[10:].features] == ["complement(join(1..2,4..5))"]
+    assert [f.location_text for f in read[10:].features] == ["complement(join(1..2,4..5))"]
     assert read[3] == "T" and read[-1] == "T" and "AACC" in read and "AAAA" not in read
     assert len(read[50:60]) == 0 and read[50:60].qualities is None
     with pytest.raises(ValueError):
