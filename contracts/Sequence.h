@@ -223,8 +223,11 @@ public:
     /// Normalises the calls to upper-case IUPAC codes (anything else, '-' included, becomes N) and
     /// clamps base positions into the sample range.
     void fixupBases();
-    /// True when fewer than 2 sample points or fewer than 2 bases are held.
+    /// True when fewer than 2 bases, or a single sample point, are held. No samples at all is a
+    /// record of calls (and confidences) only, as short-read instruments write them: not empty.
     bool empty() const;
+    /// True when the record holds sample points (at least 2); false for a record of calls only.
+    bool hasSamples() const { return numPoints() >= 2; }
     /// The text last given to setFormat.
     const std::string& formatName() const { return format_; }
 
