@@ -7,7 +7,10 @@
 // is an archive format that does not hold an alignment as such; otherwise the factory's save()
 // writes it, choosing the writer by the output's extension or by --to.
 #include "Commands.h"
+#include "InputFiles.h"
+#include "EntryFilter.h"
 #include "Json.h"
+#include "LineWidth.h"
 #include "Messages.h"
 #include "ModelReport.h"
 #include "Printable.h"
@@ -105,6 +108,8 @@ struct Input {
 struct Output {
     std::string path;
     int defaultQuality = -1;
+    std::size_t lineWidth = kDefaultLineWidth;
+    EntryFilter* filter = nullptr; ///< which entries are written, and how (null: all, as they are)
     bool standard() const { return isStandardStream(path); }
 };
 
@@ -124,6 +129,8 @@ public:
         : output_(output), outcome_(outcome), ctx_(ctx) {}
 
     void append(Velm::Sequence& sequence) {
+        if (output_.filter && !output_.filter->pass(sequence))
+            return;
         if (!archive_) {
             if (outcome_.format == Ovik::SALSource::GB && sequence.isProtein())
                 outcome_.format = Ovik::SALSource::GENPEPT;
@@ -132,6 +139,7 @@ public:
                                : new Ovik::OSeqArchive(output_.path, outcome_.format, ""));
             archive_->setContext(&ctx_);
             archive_->setDefaultQuality(output_.defaultQuality);
+            archive_->setLineWidth(output_.lineWidth);
         }
         Ovik::saveSequence(sequence, *archive_);
         ++outcome_.sequences;
@@ -139,6 +147,13 @@ public:
 
     /// Puts the output in place; false (with an error) when no sequence was written.
     bool close(const Input& input) {
+        if (!archive_ && output_.filter && output_.filter->leftOut() > 0) {
+            // Every entry was left out by its length: the output is there, empty.
+            archive_.reset(output_.standard()
+                               ? new Ovik::OSeqArchive(STDOUT_FILENO, output_.path, outcome_.format)
+                               : new Ovik::OSeqArchive(output_.path, outcome_.format, ""));
+            archive_->setContext(&ctx_);
+        }
         if (!archive_) {
             ctx_.error(msg::NothingToConvert + input.name());
             return false;
@@ -236,6 +251,13 @@ Outcome saveWhole(const Input& input, const Output& output, const std::string& t
         outcome.ok = archive.close(input);
         return outcome;
     }
+    if (bio && output.filter && output.filter->active()) {
+        output.filter->apply(*bio);
+        if (bio->sequences().empty()) {
+            ctx.error(msg::NothingToConvert + input.name());
+            return outcome;
+        }
+    }
     if (bio)
         outcome.sequences = bio->sequences().size();
     Ovik::ModelFactory& factory = Ovik::GetModelFactory();
@@ -281,6 +303,9 @@ int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         output.path = named.file;
     }
     output.defaultQuality = defaultQualityOf(args);
+    output.lineWidth = lineWidthOf(args);
+    EntryFilter filter = EntryFilter::fromArguments(args);
+    output.filter = &filter;
     if (output.standard() && to.empty())
         throw UsageError(msg::StandardOutputNeedsFormat);
     if (output.standard() && args.flag("json"))
@@ -299,11 +324,15 @@ int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     }
 
     bool chromatogram = false;
+    const bool readable = checkReadable(inputPath, ctx);
     const std::string type =
-        input.streamed.empty() ? modelClassFor(input.path, args.get("type"), from, &ctx, &chromatogram)
-                               : args.get("type", Velm::SeqModel::className);
+        !readable ? std::string()
+        : input.streamed.empty() ? modelClassFor(input.path, args.get("type"), from, &ctx, &chromatogram)
+                                 : args.get("type", Velm::SeqModel::className);
     Outcome outcome;
-    if (type.empty()) {
+    if (!readable) {
+        // Reported by the check.
+    } else if (type.empty()) {
         ctx.error(msg::CannotClassify + inputPath + msg::TypeHint);
     } else {
         // Only sequence archives stream; a chromatogram is one sequence and is read whole.
@@ -328,12 +357,16 @@ int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         json.field("streamed", outcome.streamed);
         json.field("models", outcome.models);
         json.field("sequences", outcome.sequences);
+        if (filter.active())
+            json.field("leftOut", filter.leftOut());
         ctx.writeJson(json);
         json.endObject();
         json.finish();
     } else if (outcome.ok && !output.standard()) {
         out << "wrote " << printable(output.path) << ": " << outcome.sequences
             << (outcome.sequences == 1 ? " sequence" : " sequences") << " from " << printable(inputPath);
+        if (filter.leftOut() > 0)
+            out << ", " << filter.leftOut() << " left out by length";
         if (outcome.streamed)
             out << " (" << outcome.format << ", streamed entry by entry)\n";
         else if (!outcome.format.empty())
@@ -361,7 +394,8 @@ const Command kConvertCommand = {
      {{"type", "CLASS", "open IN as this model class instead of detecting it"},
       {"from", "NAME", "read IN in this format"},
       {"to", "NAME", "write OUT in this format instead of the one its extension names"},
-      {"default-quality", "Q", "Phred quality (0-93) for FASTQ output of sequences without qualities"}},
+      {"default-quality", "Q", "Phred quality (0-93) for FASTQ output of sequences without qualities"},
+      kMinLengthOption, kMaxLengthOption, kReverseComplementOption, kLineWidthOption},
      2,
      2},
     &runConvert};
