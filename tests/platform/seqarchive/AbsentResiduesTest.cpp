@@ -4,6 +4,8 @@
 
 #include <TestSupport.h>
 
+#include <contracts/FeatureLocation.h>
+
 #include <gtest/gtest.h>
 
 using namespace satest;
@@ -47,6 +49,15 @@ TEST(AbsentResidues, MasterRecordsKeepTheirDeclaredLengthAndNoResidues) {
         EXPECT_TRUE(entries[0]->residuesAbsent()) << c.format;
         EXPECT_EQ(entries[0]->declaredLength(), 1500u) << c.format;
         EXPECT_EQ(entries[0]->length(), 0u);
+    }
+    // Its features lie on residues the file does not hold: none is taken, with a reason.
+    const Sequences master = readAll(mftest::writeFile(dir.file("m.gb"), kGenBankMaster), "GenBank");
+    ASSERT_EQ(master.at(0)->features().size(), 1u);
+    try {
+        Velm::extractFeature(master[0]->features()[0], *master[0]);
+        ADD_FAILURE() << "a feature taken from absent residues";
+    } catch (const Velm::LocationError& e) {
+        EXPECT_NE(std::string(e.what()).find("CM000001 holds no residues"), std::string::npos) << e.what();
     }
     // An entry that holds its residues declares nothing; an empty entry is empty, not absent.
     const Sequences plain = readAll(mftest::writeFile(dir.file("p.gb"),
