@@ -9,9 +9,12 @@ namespace Velm {
 
 namespace {
 
+constexpr int kMaxDepth = 100;
+
 struct Parser {
     std::string s; // the text without white space (locations may be wrapped over lines)
     std::size_t i = 0;
+    int depth = 0; // operators open around the current position
 
     [[noreturn]] void fail(const std::string& what) const {
         throw LocationError("bad location '" + s + "' at column " + std::to_string(i + 1) + ": " + what);
@@ -25,6 +28,7 @@ struct Parser {
         return false;
     }
     long number() {
+        if (i < s.size() && s[i] == '?') fail("an unknown or uncertain position ('?'), which cannot be resolved");
         if (i >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i]))) fail("a position expected");
         long value = 0;
         while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
@@ -49,6 +53,8 @@ struct Parser {
                 i = close + 1;
                 return n;
             }
+            // Real locations nest a few levels; a limit keeps a hostile text from exhausting the stack.
+            if (++depth > kMaxDepth) fail("operators nested too deeply");
             for (;;) {
                 n.children.push_back(node());
                 if (eat(",")) continue;
@@ -56,6 +62,7 @@ struct Parser {
                 fail("',' or ')' expected");
             }
             if (op.type == T::Complement && n.children.size() != 1) fail("complement() takes one location");
+            --depth;
             return n;
         }
         n.type = T::Part;

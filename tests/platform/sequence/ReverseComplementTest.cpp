@@ -36,6 +36,7 @@ const TurnCase kTurns[] = {
     // Another entry keeps its positions; what is read from it does not change.
     {"join(AB123.1:1..10,3..6)", "complement(join(15..18,complement(AB123.1:1..10)))"},
     {"complement(AB123.1:1..10)", "complement(AB123.1:1..10)"},
+    {"bond(12,15)", "complement(bond(6,9))"},
 };
 
 class Turns : public ::testing::TestWithParam<TurnCase> {};
