@@ -9,26 +9,16 @@
 
 #include <string>
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string entry = "ATGGCCAAGTTACGTRYKMBVDHNacgtuATGTAA-ATGCCCTGA";
-    static const std::string turnedEntry = Velm::reverseComplement(entry);
-    const std::string text(reinterpret_cast<const char*>(data), size);
-    Velm::FeatureLocation location;
-    try {
-        location = Velm::FeatureLocation::parse(text);
-    } catch (const Velm::LocationError&) {
-        return 0;
-    }
-    const std::string written = location.text();
-    mffuzz::require(Velm::FeatureLocation::parse(written).text() == written, "a written location reads back otherwise");
+namespace {
+
+// One entry: the checks above on `entry`, whose reverse complement is `turnedEntry`.
+void check(const Velm::FeatureLocation& location, const std::string& entry, const std::string& turnedEntry) {
     std::string residues;
-    bool extracted = true;
     try {
         residues = location.extract(entry);
     } catch (const Velm::LocationError&) {
-        extracted = false;
+        return;
     }
-    if (!extracted) return 0;
     Velm::FeatureLocation turned;
     try {
         turned = location.reverseComplemented(static_cast<long>(entry.size()));
@@ -49,5 +39,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             mffuzz::require(cds, "a plain translation refused");
         }
     }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const std::string dna = "ATGGCCAAGTTACGTRYKMBVDHNacgtATGTAA-ATGCCCTGA";
+    static const std::string rna = "AUGGCCAAGUUACGURYKMBVDHNacguAUGUAA-AUGCCCUGA";
+    static const std::string turnedDna = Velm::reverseComplement(dna);
+    static const std::string turnedRna = Velm::reverseComplement(rna, true);
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    Velm::FeatureLocation location;
+    try {
+        location = Velm::FeatureLocation::parse(text);
+    } catch (const Velm::LocationError&) {
+        return 0;
+    }
+    const std::string written = location.text();
+    mffuzz::require(Velm::FeatureLocation::parse(written).text() == written, "a written location reads back otherwise");
+    check(location, dna, turnedDna);
+    check(location, rna, turnedRna);
     return 0;
 }

@@ -63,6 +63,9 @@ INSTANTIATE_TEST_SUITE_P(Locations, Turns, ::testing::ValuesIn(kTurns));
 
 TEST(Turns, APositionPastTheEntryIsAnError) {
     EXPECT_THROW(FeatureLocation::parse("15..25").reverseComplemented(20), LocationError);
+    // A between-base site past the end: neither extracted nor turned.
+    EXPECT_THROW(FeatureLocation::parse("2^3344").extract(kEntry), LocationError);
+    EXPECT_THROW(FeatureLocation::parse("2^3344").reverseComplemented(20), LocationError);
 }
 
 TEST(ReverseComplementEntry, TurnsResiduesConfidencesAndFeatures) {
@@ -81,6 +84,13 @@ TEST(ReverseComplementEntry, TurnsResiduesConfidencesAndFeatures) {
     EXPECT_EQ("join(1..2,6..7)", read.features()[1].location);
     EXPECT_EQ("ACC", extractFeature(read.features()[0], read)); // as it read before
     EXPECT_EQ("g", read.features()[0].qualifiers[0].second);
+}
+
+TEST(ReverseComplementEntry, RnaFeaturesOnTheOtherStrandStayRna) {
+    // The part read on the other strand holds no U of its own.
+    EXPECT_EQ("UGC", FeatureLocation::parse("complement(4..6)").extract("AUGGCA"));
+    EXPECT_EQ("UGCCAU", FeatureLocation::parse("complement(1..6)").extract("AUGGCA"));
+    EXPECT_EQ("TGC", FeatureLocation::parse("complement(4..6)").extract("ATGGCA"));
 }
 
 TEST(ReverseComplementEntry, RnaStaysRna) {
