@@ -74,7 +74,9 @@ int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     if (trace) {
         name = Velm::NASequence::create(trace)->name();
         confidences = trace->calledConfidences();
-        if (!svg.empty()) {
+        if (!svg.empty() && !trace->hasSamples()) {
+            ctx.error(msg::NoSamplesToDraw + path);
+        } else if (!svg.empty()) {
             const int error = writeSvg(svg, *trace, name + " (" + trace->formatName() + ")");
             svgWritten = error == 0;
             if (!svgWritten)
@@ -120,7 +122,7 @@ int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
             << "format       " << trace->formatName() << '\n'
             << "name         " << printable(name) << '\n'
             << "bases        " << trace->numBases() << '\n'
-            << "samples      " << trace->numPoints() << '\n'
+            << "samples      " << (trace->hasSamples() ? std::to_string(trace->numPoints()) : "none (calls only)") << '\n'
             << "left clip    " << trace->leftCutoff << '\n'
             << "right clip   " << trace->rightCutoff << '\n'
             << "max value    " << trace->maxTraceVal << '\n'

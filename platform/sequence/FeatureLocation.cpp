@@ -329,8 +329,16 @@ bool looksLikeRna(const std::string& residues) {
     return u;
 }
 
+const std::string& residuesToExtract(const Sequence& entry) {
+    if (entry.residuesAbsent())
+        throw LocationError("entry " + entry.name() + " holds no residues (its record declares " +
+                            std::to_string(entry.declaredLength()) +
+                            ": a master or contig record): no feature sequence to take");
+    return entry.residues();
+}
+
 std::string extractFeature(const Feature& feature, const Sequence& entry) {
-    return FeatureLocation::parse(feature.location).extract(entry.residues());
+    return FeatureLocation::parse(feature.location).extract(residuesToExtract(entry));
 }
 
 std::string qualifierValue(const Feature& feature, const std::string& name, bool* found) {
