@@ -20,7 +20,7 @@ data=${MF_BENCH_DATA:-$build/data}
 testdata=${MODELFACTORY_TESTDATA:-$(pwd)/tests/data}
 jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 
-scripts/bootstrap.sh seqtk seqkit python3-biopython emboss time libdeflate-dev python3-dnaio python3-pyfastx python3-pysam
+scripts/bootstrap.sh seqtk seqkit samtools python3-biopython emboss time libdeflate-dev python3-dnaio python3-pyfastx python3-pysam
 
 # Build output goes to a log, so that the table is all the run prints on stdout.
 log=$build/bench-build.log

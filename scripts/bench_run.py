@@ -31,6 +31,7 @@ PY = "/usr/bin/python3"  # the interpreter python3-biopython is installed for
 SCRATCH = tempfile.mkdtemp(prefix="mf-bench-", dir="/dev/shm" if os.path.isdir("/dev/shm") else None)
 
 LONG = os.path.join(DATA, "long.fa")
+GENOME = os.path.join(DATA, "genome.fa")
 READS = os.path.join(DATA, "reads.fa")
 FASTQ = os.path.join(DATA, "reads.fq")
 FASTQ_GZ = FASTQ + ".gz"
@@ -181,6 +182,38 @@ def read_rows():
         measure("Python: name, residues, qualities of every entry: " + name, programs)
 
 
+def index_rows():
+    """The .fai index of a 1 GB FASTA: building it, then 1,000 random 1 kb regions read through it,
+    each side with its own index file in place (the two files are byte for byte the same)."""
+    import random
+    ours_copy, theirs_copy = out("genome-ours.fa"), out("genome-samtools.fa")
+    for copy in (ours_copy, theirs_copy):
+        if not os.path.exists(copy):
+            os.symlink(GENOME, copy)
+    measure("index of a 1 GB FASTA, built", [
+        Program("ours (modelfactory index)", [TOOL, "index", ours_copy], mb(GENOME), nul_out()),
+        Program("samtools faidx", ["samtools", "faidx", theirs_copy], mb(GENOME), nul_out())])
+    rng = random.Random(26)
+    entries = [line.split("\t")[:2] for line in open(ours_copy + ".fai")]
+    regions = []
+    for _ in range(1000):
+        name, length = rng.choice(entries)
+        start = rng.randrange(1, int(length) - 1000)
+        regions.append("%s:%d-%d" % (name, start, start + 999))
+    listing = out("regions.txt")
+    with open(listing, "w") as f:
+        f.write("\n".join(regions) + "\n")
+    measure("1,000 random 1 kb regions of a 1 GB FASTA, index built", [
+        Program("ours (modelfactory get --names-from)", [TOOL, "get", ours_copy, "--names-from", listing],
+                stdout_file=nul_out(), count=len(regions)),
+        Program("samtools faidx -r", ["samtools", "faidx", "-r", listing, theirs_copy],
+                stdout_file=nul_out(), count=len(regions))], INTERLEAVED_REPS)
+
+
+def nul_out():
+    return os.devnull
+
+
 def mb(path):
     return os.path.getsize(path) / 1e6
 
@@ -203,9 +236,10 @@ class Program:
     """One program of a workload: its row name, its command, and how its figure is made (the input's
     size in MB for a throughput; None for a files-per-second rate from the files=N it prints)."""
 
-    def __init__(self, tool, cmd, size_mb=None, stdout_file=None, note_key=None):
+    def __init__(self, tool, cmd, size_mb=None, stdout_file=None, note_key=None, count=None):
         self.tool, self.cmd, self.size_mb = tool, cmd, size_mb
         self.stdout_file, self.note_key = stdout_file, note_key
+        self.count = count  # a fixed number of requests: the figure is requests a second
 
 
 def measure(workload, programs, reps=None):
@@ -224,7 +258,9 @@ def measure(workload, programs, reps=None):
         note = ""
         if program.note_key and program.note_key in pairs:
             note = "%.2fx residues" % float(pairs[program.note_key])
-        if program.size_mb is None:
+        if program.count is not None:
+            add(workload, program.tool, program.count / seconds, "regions/s", peak, note)
+        elif program.size_mb is None:
             add(workload, program.tool, int(pairs["files"]) / seconds, "files/s", peak, note)
         else:
             add(workload, program.tool, program.size_mb / seconds, "MB/s", peak, note)
@@ -346,6 +382,8 @@ def main():
                     mb(path), nul),
             Program("seqkit stats -a -T -j 1", ["seqkit", "stats", "-a", "-T", "-j", "1", path], mb(path), nul)])
 
+    index_rows()
+
     if os.path.isdir(os.path.join(BUILD, "python", "modelfactory")):
         python_rows()
         read_rows()
@@ -372,6 +410,8 @@ TARGETS = {
     "stats --all, 1M reads (FASTQ)": [("seqkit stats -a -T -j 1", 1.0)],
     "stats --all, 1M reads (FASTA)": [("seqkit stats -a -T -j 1", 1.0)],
     "stats --all, 200 MB FASTA (long)": [("seqkit stats -a -T -j 1", 1.0)],
+    "index of a 1 GB FASTA, built": [("samtools faidx", 1.0)],
+    "1,000 random 1 kb regions of a 1 GB FASTA, index built": [("samtools faidx -r", 1.0)],
 }
 
 

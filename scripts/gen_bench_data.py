@@ -4,6 +4,8 @@
 Usage: gen_bench_data.py OUTDIR [TESTDATA]
 
   long.fa        200 MB multi-FASTA, entries of 1 to 5 Mbp, 60 residues a line
+  genome.fa      1 GB genome-like FASTA, 20 to 60 Mbp chromosomes, 60 residues a line (for the
+                 index rows: regions by seeking, building the index)
   reads.fa       1,000,000 short reads (60-110 bp, one line each), about 100 MB
   reads.fq       1,000,000 reads of 150 bases with Phred+33 qualities, about 320 MB
   reads.fa.gz    reads.fa compressed by gzip -6 (single member), about 30 MB
@@ -75,6 +77,31 @@ def gen_long_fasta(path):
             out.write(head)
             out.write(body)
             size += len(head) + len(body)
+
+    write_atomic(path, writer)
+
+
+def gen_genome_fasta(path):
+    target = int(1000 * MB * SCALE)
+    bases = Bases(13)
+    rng = random.Random(14)
+
+    def writer(out):
+        size = 0
+        chrom = 0
+        while size < target:
+            length = min(rng.randrange(20_000_000, 60_000_000), max(1000, int((target - size) * 60 / 61)))
+            chrom += 1
+            head = ">chr%d generated chromosome\n" % chrom
+            out.write(head)
+            size += len(head)
+            # A line at a time from pool pieces: a chromosome is never held whole.
+            done_bases = 0
+            while done_bases < length:
+                piece = bases.take(min(600000, length - done_bases))
+                out.write("\n".join(piece[i:i + 60] for i in range(0, len(piece), 60)) + "\n")
+                size += len(piece) + (len(piece) + 59) // 60
+                done_bases += len(piece)
 
     write_atomic(path, writer)
 
@@ -289,7 +316,7 @@ def main():
     testdata = sys.argv[2] if len(sys.argv) > 2 else os.path.join(
         os.path.dirname(os.path.abspath(__file__)), "..", "tests", "data")
     os.makedirs(outdir, exist_ok=True)
-    for name, gen in (("long.fa", gen_long_fasta), ("reads.fa", gen_reads), ("reads.fa.gz", gen_gzip),
+    for name, gen in (("long.fa", gen_long_fasta), ("genome.fa", gen_genome_fasta), ("reads.fa", gen_reads), ("reads.fa.gz", gen_gzip),
                       ("reads.fq", gen_fastq), ("reads.fq.gz", gen_gzip), ("records.gb", gen_genbank),
                       ("records.embl", gen_embl)):
         path = os.path.join(outdir, name)

@@ -23,6 +23,7 @@
 #include <exception>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -127,6 +128,8 @@ void warnIfClipped(const Request& request, std::uint64_t length, ToolContext& ct
 void fetchIndexed(const Ovik::IndexedSeqArchive& archive, std::vector<Request>& requests,
                   bool qualities, ToolContext& ctx) {
     const bool fastq = archive.index().fastq();
+    // An entry's molecule type, judged once from the first region asked of it.
+    std::map<std::string, Velm::Sequence::MoleculeType> types;
     for (Request& request : requests) {
         const Ovik::SeqIndexEntry* entry = archive.index().find(request.name);
         if (!entry)
@@ -140,7 +143,10 @@ void fetchIndexed(const Ovik::IndexedSeqArchive& archive, std::vector<Request>& 
         if (request.begin >= entry->length)
             continue;
         std::string residues = archive.fetch(request.name, request.begin, request.end);
-        const Velm::Sequence::MoleculeType type = Velm::Sequence::guessMoleculeType(residues);
+        auto known = types.find(request.name);
+        if (known == types.end())
+            known = types.emplace(request.name, Velm::Sequence::guessMoleculeType(residues)).first;
+        const Velm::Sequence::MoleculeType type = known->second;
         boost::shared_ptr<Velm::Sequence> seq;
         if (type == Velm::Sequence::MoleculeType::Protein) {
             seq = boost::make_shared<Velm::Sequence>();

@@ -161,9 +161,21 @@ std::string IndexedSeqArchive::region(const SeqIndexEntry& e, std::uint64_t star
     // Lines with blanks inside hold fewer residues than their bytes: read on until they are all in.
     while (residues.size() < end - begin) {
         const std::string bytes = readContent(at, static_cast<std::size_t>(want));
-        for (char c : bytes)
-            if (isResidue(static_cast<unsigned char>(c)) && residues.size() < end - begin)
-                residues += c;
+        // Whole runs of residues at a time: line ends (and any blanks) are skipped between them.
+        const char* p = bytes.data();
+        const char* const stop = p + bytes.size();
+        while (p < stop && residues.size() < end - begin) {
+            const char* run = p;
+            while (run < stop && isResidue(static_cast<unsigned char>(*run)))
+                ++run;
+            const std::size_t take =
+                std::min<std::size_t>(static_cast<std::size_t>(run - p),
+                                      static_cast<std::size_t>(end - begin - residues.size()));
+            residues.append(p, take);
+            p = run;
+            while (p < stop && !isResidue(static_cast<unsigned char>(*p)))
+                ++p;
+        }
         if (bytes.size() < want && residues.size() < end - begin)
             throw SeqArchiveError(path_ + ": the file ends inside entry '" + e.name +
                                   "': its index does not fit it; rebuild the index");

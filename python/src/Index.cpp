@@ -25,7 +25,7 @@ namespace {
 // time, with the GIL released while it reads.
 class Index {
 public:
-    explicit Index(py::handle pathArg) : path_(pathText(pathArg)) {
+    explicit Index(const PathArg& pathArg) : path_(pathArg.text) {
         requireInput(path_);
         Reports reports(path_);
         {
@@ -109,7 +109,7 @@ once, and a modelfactory.Warning says so). Plain gzip cannot be read from the mi
     genome.fetch("chr2", 9999, 10500)   # residues 10,000 to 10,500 (0-based, end excluded)
     genome["chrM"]                      # the whole entry as a Sequence
 )")
-        .def(py::init<py::handle>(), py::arg("path"))
+        .def(py::init<const PathArg&>(), py::arg("path"), "Opens the file with its index (built in memory when it has none).")
         .def_property_readonly("path", &Index::path, "The file, as given.")
         .def_property_readonly("fastq", &Index::fastq, "True for a FASTQ file (entries have qualities).")
         .def_property_readonly("names", &Index::names, "The entries' names, in file order.")

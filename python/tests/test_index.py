@@ -1,16 +1,19 @@
 """modelfactory.Index: regions and entries of FASTA and FASTQ files by seeking through the .fai
 index (samtools' format), built in memory when the file has none."""
+import gzip
 import random
 import warnings
+from pathlib import Path
+from typing import Dict, Tuple
 
 import pytest
 
 import modelfactory as mf
 
 
-def write_genome(path, width=60, seed=3):
+def write_genome(path: Path, width: int = 60, seed: int = 3) -> Dict[str, str]:
     rng = random.Random(seed)
-    entries = {}
+    entries: Dict[str, str] = {}
     with open(path, "w") as out:
         for i in range(4):
             seq = "".join(rng.choice("ACGTN") for _ in range(rng.randrange(1, 20000)))
@@ -22,12 +25,12 @@ def write_genome(path, width=60, seed=3):
 
 
 @pytest.fixture
-def genome(tmp_path):
+def genome(tmp_path: Path) -> Tuple[Path, Dict[str, str]]:
     path = tmp_path / "g.fa"
     return path, write_genome(path)
 
 
-def test_fetch_matches_python_slices(genome, tmp_path):
+def test_fetch_matches_python_slices(genome: Tuple[Path, Dict[str, str]]) -> None:
     path, entries = genome
     with warnings.catch_warnings(record=True) as caught:
         warnings.simplefilter("always")
@@ -45,7 +48,7 @@ def test_fetch_matches_python_slices(genome, tmp_path):
     assert index.length("chr3") == len(entries["chr3"])
 
 
-def test_entries_are_sequences_and_unknown_names_are_key_errors(genome):
+def test_entries_are_sequences_and_unknown_names_are_key_errors(genome: Tuple[Path, Dict[str, str]]) -> None:
     path, entries = genome
     with warnings.catch_warnings():
         warnings.simplefilter("ignore")
@@ -61,7 +64,7 @@ def test_entries_are_sequences_and_unknown_names_are_key_errors(genome):
         index.fetch("chr1", -1, 5)
 
 
-def test_reads_an_index_on_disk_and_fastq_qualities(tmp_path):
+def test_reads_an_index_on_disk_and_fastq_qualities(tmp_path: Path) -> None:
     fq = tmp_path / "r.fq"
     fq.write_text("@r1 one\nACGTAC\n+\n!+5?IJ\n@r2\nGG\n+\nII\n")
     (tmp_path / "r.fq.fai").write_text("r1\t6\t8\t6\t7\t17\nr2\t2\t28\t2\t3\t33\n")
@@ -70,18 +73,18 @@ def test_reads_an_index_on_disk_and_fastq_qualities(tmp_path):
         index = mf.Index(str(fq))
     assert index.fastq
     read = index["r1"]
+    assert read.qualities is not None
     assert list(read.qualities) == [0, 10, 20, 30, 40, 41]
     assert index.fetch("r2", 0, 2) == "GG"
 
 
-def test_refusals_are_the_packages_errors(tmp_path):
+def test_refusals_are_the_packages_errors(tmp_path: Path) -> None:
     with pytest.raises(mf.FileError):
         mf.Index(tmp_path / "nosuch.fa")
     ragged = tmp_path / "ragged.fa"
     ragged.write_text(">a\nACGT\nACGTA\n")
     with pytest.raises(mf.FormatError, match="different line length"):
         mf.Index(ragged)
-    import gzip
     gz = tmp_path / "g.fa.gz"
     gz.write_bytes(gzip.compress(b">a\nACGT\n"))
     with pytest.raises(mf.FormatError, match="bgzip"):
