@@ -96,9 +96,10 @@ protected:
                 text::appendGroupedResidues(scratch_, line.data, line.size, 10);
                 break;
             case Header:
-                if (line.size > 2 && line[2] != ' ' && line.size >= 12) {
-                    // A sub-keyword (ORGANISM, AUTHORS, ...).
-                    std::string key = text::trim(line.data, 12);
+                // A sub-keyword (ORGANISM, AUTHORS, ...; PUBMED is indented by three): any word in
+                // the first 12 columns, which a continuation line leaves blank.
+                std::string key = line.size >= 12 ? text::trim(line.data, 12) : std::string();
+                if (!key.empty()) {
                     annotations.emplace_back(key, text::from(line, 12));
                     continued = &annotations.back().second;
                     joinWithSpace = false;
@@ -114,8 +115,12 @@ protected:
         if (!description.empty() && description.back() == '.')
             description.pop_back();
 
-        return makeAnnotatedEntry(type, name, accession, description, std::move(annotations),
-                                  std::move(features), scratch_);
+        boost::shared_ptr<Velm::Sequence> seq = makeAnnotatedEntry(
+            type, name, accession, description, std::move(annotations), std::move(features), scratch_);
+        // A master or CONTIG-only record declares a length it holds no residues for.
+        if (scratch_.empty())
+            seq->setDeclaredLength(locusLength_);
+        return seq;
     }
 
 private:
@@ -129,8 +134,10 @@ private:
                 units = i;
                 break;
             }
+        locusLength_ = 0;
         if (units == 0)
             return type;
+        locusLength_ = text::parseCount(t[units - 1]);
         if (t[units] == "aa")
             type = Velm::Sequence::MoleculeType::Protein;
         for (std::size_t i = units + 1; i < t.size(); ++i) {
@@ -152,6 +159,7 @@ private:
     }
 
     std::string locusName_;
+    std::size_t locusLength_ = 0; // the LOCUS line's length, 0 when it has none
 };
 
 } // namespace
