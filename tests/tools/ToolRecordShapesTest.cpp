@@ -87,3 +87,35 @@ TEST(ToolRecordShapes, AChromatogramOfCallsOnlyOpensAndConverts) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(ToolTraceMany, ManyChromatogramsInOneCallEachReportedOnItsOwn) {
+    MF_REQUIRE_TESTDATA();
+    const std::string abi = mftest::testdataFile("traces/310.ab1");
+    const std::string scf = mftest::testdataFile("traces/310.scf");
+    mftest::TempDir dir;
+    const std::string missing = dir.file("missing.ztr");
+    ToolRun run = runTool({"trace", abi, missing, scf});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("path         " + abi + "\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\npath         " + scf + "\n"), std::string::npos) << run.out;
+    EXPECT_LT(run.out.find(abi), run.out.find(scf));
+    EXPECT_NE(run.err.find(missing), std::string::npos) << run.err;
+
+    run = runTool({"trace", abi, missing, scf, "--json"});
+    EXPECT_EQ(run.status, 1);
+    const JsonValue doc = mftest::parseJson(run.out);
+    ASSERT_EQ(doc["results"].size(), 3u);
+    EXPECT_EQ(doc["count"].number, 3);
+    EXPECT_EQ(doc["failed"].number, 1);
+    EXPECT_TRUE(doc["results"][0]["ok"].boolean);
+    EXPECT_FALSE(doc["results"][1]["ok"].boolean);
+    EXPECT_FALSE(doc["results"][1]["messages"].items.empty());
+    EXPECT_EQ(doc["results"][2]["bases"].text, doc["results"][0]["bases"].text);
+
+    EXPECT_EQ(runTool({"trace", abi, scf}).status, 0);
+    EXPECT_EQ(runTool({"trace", abi, scf, "--svg", dir.file("x.svg")}).status, 2);
+}
+
+} // namespace
