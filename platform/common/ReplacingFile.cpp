@@ -258,6 +258,14 @@ ReplacingFile::ReplacingFile(const std::string& target) : target_(target) {
     buffer_.reserve(kBufferSize);
 }
 
+ReplacingFile::ReplacingFile(int fd, const std::string& name) : target_(name), direct_(true) {
+    fd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (fd_ < 0)
+        error_ = errno;
+    else
+        buffer_.reserve(kBufferSize);
+}
+
 ReplacingFile::~ReplacingFile() {
     if (!committed_)
         discard();

@@ -19,6 +19,17 @@ std::string oneLineText(std::string_view text) {
     return out;
 }
 
+std::string inputExcerpt(std::string_view text) {
+    // The few bytes of "... (N bytes)" cost less than a message a reader cannot act on.
+    if (text.size() <= kExcerptBytes + 16)
+        return std::string(text);
+    std::size_t cut = kExcerptBytes;
+    // Back to the start of a UTF-8 character (at most three continuation bytes).
+    for (int i = 0; i < 3 && cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80; ++i)
+        --cut;
+    return std::string(text.substr(0, cut)) + "... (" + std::to_string(text.size()) + " bytes)";
+}
+
 std::string singleTokenName(std::string_view name, std::size_t index) {
     std::size_t b = 0, e = name.size();
     while (b < e && isBlank(static_cast<unsigned char>(name[b])))

@@ -18,6 +18,12 @@ namespace Ovik {
 namespace {
 constexpr std::size_t kBufferSize = 1u << 17;
 constexpr std::size_t kMaxRead = 4u << 20;
+
+// The UTF-8 byte-order mark many Windows programs put before their text: not part of the first
+// line. How many bytes of it `data` begins with.
+std::size_t byteOrderMark(const char* data, std::size_t size) {
+    return size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+}
 } // namespace
 
 bool Line::startsWith(const char* prefix) const {
@@ -62,6 +68,7 @@ LineSource::LineSource(cmn::InputStream&& in, const std::string& name, std::stri
         throw std::bad_alloc();
     std::memcpy(buf_.get(), prefix.data(), prefix.size());
     end_ = prefix.size();
+    pos_ = byteOrderMark(buf_.get(), end_);
     started_ = true;
 }
 
@@ -124,6 +131,8 @@ bool LineSource::refill() {
     // outgrows the buffer, before it is held whole.
     if ((!started_ || keep >= kBufferSize / 2) && std::memchr(buf_.get() + end_, '\0', got))
         failAt(lineNo_ + 1, msg::kBinaryContent);
+    if (!started_)
+        pos_ = byteOrderMark(buf_.get(), got);
     started_ = true;
     end_ += got;
     return true;

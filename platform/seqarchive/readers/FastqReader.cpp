@@ -127,7 +127,7 @@ private:
         }
         if (line.size > 1 && (line.size - 1 != title_.size() ||
                               title_.compare(0, title_.size(), line.data + 1, line.size - 1) != 0))
-            src_.fail(msg::kFastqPlusName + std::string(line.data + 1, line.size - 1));
+            src_.fail(msg::kFastqPlusName + cmn::inputExcerpt(std::string_view(line.data + 1, line.size - 1)));
 
         readQualities(seq->confidences(), start);
         const Velm::Sequence::MoleculeType type =

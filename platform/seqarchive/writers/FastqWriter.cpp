@@ -40,10 +40,10 @@ protected:
         const std::string& residues = seq.residues();
         if (confidences.empty() && !residues.empty() && defaultQuality_ < 0)
             throw SeqArchiveError(std::string(msg::kCannotWrite) + target() + ": " +
-                                  msg::kNoQualities + "'" + seq.name() + "'" + msg::kNoDefaultQuality);
+                                  msg::kNoQualities + "'" + cmn::inputExcerpt(seq.name()) + "'" + msg::kNoDefaultQuality);
         if (!confidences.empty() && confidences.size() != residues.size())
             throw SeqArchiveError(std::string(msg::kCannotWrite) + target() + ": " +
-                                  msg::kQualityCount + "'" + seq.name() + "' (" +
+                                  msg::kQualityCount + "'" + cmn::inputExcerpt(seq.name()) + "' (" +
                                   std::to_string(confidences.size()) + " for " +
                                   std::to_string(residues.size()) + ")");
         std::string& out = entry_;
