@@ -207,12 +207,12 @@ int runIterate(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         boost::shared_ptr<Velm::ModelIter> iterator;
         if (isStandardStream(path)) {
             // A sequence archive is read as it arrives; anything else through a file.
-            input.reset(new StandardInput);
+            input.reset(new StandardInput(ctx));
             const std::string streamed = input->streamFormat(format);
             if (!streamed.empty())
                 iterator.reset(new Ovik::SALArchiveModelIter(input->archive(streamed, &ctx), path, &ctx));
             else
-                iterator = Ovik::GetModelFactory().iterate(input->spool().c_str(), qualifier.c_str(),
+                iterator = Ovik::GetModelFactory().iterate(input->spool(format).c_str(), qualifier.c_str(),
                                                            &ctx, format);
         } else {
             iterator = Ovik::GetModelFactory().iterate(path.c_str(), qualifier.c_str(), &ctx, format);
@@ -223,6 +223,9 @@ int runIterate(const Arguments& args, ToolContext& ctx, std::ostream& out) {
             if (!model)
                 break;
             ++count;
+            // Output that no longer arrives ends the work (the failure is reported on exit).
+            if (!out)
+                break;
             if (json) {
                 writeModel(writer, count, *model);
                 continue;

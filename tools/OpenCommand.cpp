@@ -6,6 +6,8 @@
 #include "Printable.h"
 #include "StandardStreams.h"
 
+#include <factory/ModelFactory.h>
+
 #include <cstdint>
 #include <memory>
 
@@ -19,18 +21,26 @@ int runOpen(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     const bool json = args.flag("json");
     const bool all = args.flag("all");
 
-    // Standard input is loaded whole anyway: it goes through a file, so that every reader can
-    // take it.
+    // A sequence archive on standard input is read as it arrives; anything else through a file,
+    // so that every reader can take it.
     std::unique_ptr<StandardInput> input;
     std::string file = path;
+    std::string streamed;
     if (isStandardStream(path)) {
-        input.reset(new StandardInput);
-        file = input->spool();
+        input.reset(new StandardInput(ctx));
+        const std::string named = args.get("type");
+        if (named.empty() || named == Velm::SeqModel::className)
+            streamed = input->streamFormat(format);
+        if (streamed.empty())
+            file = input->spool(format);
     }
-    const std::string type = modelClassFor(file, args.get("type"), format, &ctx);
+    const std::string type =
+        streamed.empty() ? modelClassFor(file, args.get("type"), format, &ctx) : Velm::SeqModel::className;
     boost::shared_ptr<Velm::Model> model;
     if (type.empty())
         ctx.error(msg::CannotClassify + path + msg::TypeHint);
+    else if (!streamed.empty())
+        model = input->readModel(streamed, &ctx);
     else
         model = openModel(file, type, format, &ctx);
     if (model && input)

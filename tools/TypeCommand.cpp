@@ -29,7 +29,12 @@ int runType(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         std::string file = path;
         if (isStandardStream(path)) {
             if (!input)
-                input.reset(new StandardInput);
+                input.reset(new StandardInput(ctx));
+            // Nothing at all is no kind of model (an empty named file still has its extension).
+            if (input->empty()) {
+                answers.emplace_back(path, std::string());
+                continue;
+            }
             file = input->headFile();
         }
         answers.emplace_back(path, detectedClass(file, format, &ctx));
