@@ -30,7 +30,7 @@ test: build
 # Other programs read what the tool writes as it was meant, and it reads theirs: every sample in
 # tests/data against Biopython, EMBOSS seqret and io_lib's own tools (Debian's, installed when
 # missing, so Debian's python3 runs the check).
-INTEROP_PACKAGES = python3 python3-biopython emboss staden-io-lib-utils
+INTEROP_PACKAGES = python3 python3-biopython emboss staden-io-lib-utils seqkit samtools
 test-interop: build
 	@scripts/bootstrap.sh $(INTEROP_PACKAGES)
 	/usr/bin/python3 tests/interop/interop.py $(BUILD)/tools/modelfactory

@@ -89,6 +89,12 @@ public:
     /// `residues`. A between-base site gives no residues.
     std::string extract(const std::string& residues) const;
 
+    /// The same feature once its entry, of `length` residues, is reverse complemented: positions
+    /// mirrored and the strand turned ("3..6" of 20 residues is "complement(15..18)"), so that it
+    /// takes from the reverse complemented entry the same residues, with the same partial ends. A part
+    /// in another entry keeps its positions. Throws LocationError when a position lies past `length`.
+    FeatureLocation reverseComplemented(long length) const;
+
 private:
     Node root_;
 };
@@ -99,8 +105,26 @@ MF_API std::string reverseComplement(const std::string& residues, bool rna = fal
 /// True when the residues read as RNA: a U and no T.
 MF_API bool looksLikeRna(const std::string& residues);
 
+/// Turns a nucleotide entry into its reverse complement: residues (U for A when they read as RNA), confidences
+/// reversed, every feature moved to the other strand (FeatureLocation::reverseComplemented). Name,
+/// description and annotations stay; a chromatogram it was called from stays as recorded. Throws
+/// std::invalid_argument for a protein, LocationError for a feature that does not fit the entry (the
+/// entry is then left unchanged).
+MF_API void reverseComplementEntry(Sequence& entry);
+
 /// The sequence a feature of `entry` covers (see FeatureLocation::extract).
 MF_API std::string extractFeature(const Feature& feature, const Sequence& entry);
+
+/// The name a feature's own entry goes by: its /locus_tag, /gene or /protein_id, else the entry's
+/// name with the location ("NC_005816:87..959", the INSDC form of a place in another entry).
+MF_API std::string featureName(const Feature& feature, const Sequence& entry);
+/// "CDS NC_005816:join(1..5,9..20) /gene="pla" /note="..."": the key, where the feature lies, and
+/// every qualifier as the flat files write it (quotes in a value doubled).
+MF_API std::string featureDescription(const Feature& feature, const Sequence& entry);
+/// The feature as an entry of its own: the residues extractFeature gives, named by featureName and
+/// described by featureDescription, with the entry's molecule type (guessed from the residues when
+/// the entry has none). Throws LocationError as extractFeature does.
+MF_API boost::shared_ptr<Sequence> featureEntry(const Feature& feature, const Sequence& entry);
 
 /// The first value of a qualifier, or "" (and `found` false).
 MF_API std::string qualifierValue(const Feature& feature, const std::string& name, bool* found = nullptr);

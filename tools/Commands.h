@@ -22,6 +22,8 @@ extern const Command kIterateCommand;
 extern const Command kConvertCommand;
 extern const Command kFormatsCommand;
 extern const Command kTraceCommand;
+extern const Command kStatsCommand;
+extern const Command kFeaturesCommand;
 
 /// True when `format` names the chromatogram format whose files hold no samples ("PLN": plain
 /// sequence text, which opens as a sequence and has nothing for `trace` to show).

@@ -7,6 +7,7 @@
 // is an archive format that does not hold an alignment as such; otherwise the factory's save()
 // writes it, choosing the writer by the output's extension or by --to.
 #include "Commands.h"
+#include "EntryFilter.h"
 #include "Json.h"
 #include "Messages.h"
 #include "ModelReport.h"
@@ -106,6 +107,7 @@ struct Output {
     std::string path;
     int defaultQuality = -1;
     cmn::Compression compression = cmn::Compression::None; ///< of standard output
+    EntryFilter* filter = nullptr; ///< which entries are written, and how (null: all, as they are)
     bool standard() const { return isStandardStream(path); }
 };
 
@@ -125,6 +127,8 @@ public:
         : output_(output), outcome_(outcome), ctx_(ctx) {}
 
     void append(Velm::Sequence& sequence) {
+        if (output_.filter && !output_.filter->pass(sequence))
+            return;
         if (!archive_) {
             if (outcome_.format == Ovik::SALSource::GB && sequence.isProtein())
                 outcome_.format = Ovik::SALSource::GENPEPT;
@@ -141,6 +145,14 @@ public:
 
     /// Puts the output in place; false (with an error) when no sequence was written.
     bool close(const Input& input) {
+        if (!archive_ && output_.filter && output_.filter->leftOut() > 0) {
+            // Every entry was left out by its length: the output is there, empty.
+            archive_.reset(output_.standard()
+                               ? new Ovik::OSeqArchive(STDOUT_FILENO, output_.path, outcome_.format,
+                                                       output_.compression)
+                               : new Ovik::OSeqArchive(output_.path, outcome_.format, ""));
+            archive_->setContext(&ctx_);
+        }
         if (!archive_) {
             ctx_.error(msg::NothingToConvert + input.name());
             return false;
@@ -238,6 +250,13 @@ Outcome saveWhole(const Input& input, const Output& output, const std::string& t
         outcome.ok = archive.close(input);
         return outcome;
     }
+    if (bio && output.filter && output.filter->active()) {
+        output.filter->apply(*bio);
+        if (bio->sequences().empty()) {
+            ctx.error(msg::NothingToConvert + input.name());
+            return outcome;
+        }
+    }
     if (bio)
         outcome.sequences = bio->sequences().size();
     Ovik::ModelFactory& factory = Ovik::GetModelFactory();
@@ -292,6 +311,8 @@ int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     }
     output.defaultQuality = defaultQualityOf(args);
     output.compression = outputCompression(args.get("compress"), output.path, to);
+    EntryFilter filter = EntryFilter::fromArguments(args);
+    output.filter = &filter;
     if (output.standard() && to.empty())
         throw UsageError(msg::StandardOutputNeedsFormat);
     if (output.standard() && args.flag("json"))
@@ -339,12 +360,16 @@ int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         json.field("streamed", outcome.streamed);
         json.field("models", outcome.models);
         json.field("sequences", outcome.sequences);
+        if (filter.active())
+            json.field("leftOut", filter.leftOut());
         ctx.writeJson(json);
         json.endObject();
         json.finish();
     } else if (outcome.ok && !output.standard()) {
         out << "wrote " << printable(output.path) << ": " << outcome.sequences
             << (outcome.sequences == 1 ? " sequence" : " sequences") << " from " << printable(inputPath);
+        if (filter.leftOut() > 0)
+            out << ", " << filter.leftOut() << " left out by length";
         if (outcome.streamed)
             out << " (" << outcome.format << ", streamed entry by entry)\n";
         else if (!outcome.format.empty())
@@ -375,7 +400,8 @@ const Command kConvertCommand = {
       {"type", "CLASS", "open IN as this model class instead of detecting it"},
       {"from", "NAME", "read IN in this format"},
       {"to", "NAME", "write OUT in this format instead of the one its extension names"},
-      {"default-quality", "Q", "Phred quality (0-93) for FASTQ output of sequences without qualities"}},
+      {"default-quality", "Q", "Phred quality (0-93) for FASTQ output of sequences without qualities"},
+      kMinLengthOption, kMaxLengthOption, kReverseComplementOption},
      2,
      2},
     &runConvert};

@@ -50,6 +50,9 @@ constexpr const char* GiveItAsAFile =
 constexpr const char* NoModels = "no models in ";
 constexpr const char* StandardOutputNeedsFormat = "writing to standard output (-) needs --to NAME";
 constexpr const char* JsonWithStandardOutput = "--json cannot be used when writing to standard output (-)";
+constexpr const char* CannotRead = "cannot read ";
+constexpr const char* TabularWithJson = "--tabular and --json cannot be used together";
+constexpr const char* StandardInputTwice = "standard input (-) can be read only once";
 constexpr const char* BadQuality = "--default-quality takes a Phred quality from 0 to 93, not '";
 
 } // namespace msg

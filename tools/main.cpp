@@ -22,7 +22,8 @@ namespace {
 using namespace mftool;
 
 const Command* const kCommands[] = {&kTypeCommand,    &kOpenCommand,    &kIterateCommand,
-                                    &kConvertCommand, &kFormatsCommand, &kTraceCommand};
+                                    &kConvertCommand, &kFormatsCommand, &kTraceCommand,
+                                    &kStatsCommand, &kFeaturesCommand};
 
 void printUsage(std::ostream& out) {
     out << "usage: modelfactory COMMAND [arguments] [options]\n\n"

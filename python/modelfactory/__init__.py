@@ -23,11 +23,13 @@ import os as _os
 from ._core import (AlignModel, AssemblyModel, BioModel, Error, Feature, FileError, FormatError,
                     Model, ModelIterator, Sequence, SeqModel, Trace, TraceFile, Warning, formats,
                     get_type, open, save)
+from ._core import Location, LocationError, LocationPart, TranslationError
 from . import _biopython, _plot
 
 __all__ = ["AlignModel", "AssemblyModel", "BioModel", "Error", "Feature", "FileError", "FormatError",
            "Model", "ModelIterator", "Sequence", "SeqModel", "Trace", "TraceFile", "Warning",
            "formats", "from_seqrecord", "get_type", "iterate", "open", "save"]
+__all__ += ["Location", "LocationError", "LocationPart", "TranslationError"]
 
 
 def iterate(path, format=None):

@@ -44,10 +44,10 @@ def to_seqrecord(self):
         for name, value in feature.qualifiers:
             qualifiers.setdefault(name, []).append(value)
         try:
-            location = Location.fromstring(feature.location, len(self))
+            location = Location.fromstring(feature.location_text, len(self))
         except (LocationParserError, ValueError):
             location = None
-            qualifiers.setdefault("location", []).append(feature.location)
+            qualifiers.setdefault("location", []).append(feature.location_text)
         record.features.append(SeqFeature(location, type=feature.key, qualifiers=qualifiers))
     qualities = self.qualities
     if qualities is not None:

@@ -4,6 +4,7 @@
 // Every file operation runs with the GIL released and reports into an operation context of its
 // own; once the GIL is back, the context's warnings become Python warnings and its errors an
 // exception. Nothing is printed.
+#include "Annotation.h"
 #include "Errors.h"
 #include "Objects.h"
 
@@ -503,4 +504,5 @@ A nucleotide sequence may carry one quality (confidence) value per residue.)")
     for (const char* name : {"BioModel", "SeqModel", "AlignModel", "AssemblyModel"})
         fillModelSlots(m.attr(name));
     fillIteratorSlots(m.attr("ModelIterator"), &iteratorNext);
+    registerAnnotation(m);
 }

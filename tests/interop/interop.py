@@ -428,7 +428,23 @@ def main():
     parser.add_argument("--data", default=os.path.join(HERE, "..", "data"))
     parser.add_argument("--allow", default=os.path.join(HERE, "allow-list"))
     parser.add_argument("--verbose", action="store_true", help="also show allowed disagreements")
-    return check(parser.parse_args())
+    args = parser.parse_args()
+    status = check(args)
+    return peer_tools_check(args) or status
+
+
+def peer_tools_check(args):
+    """The checks against the field's command-line tools (tests/interop/peer_tools.py)."""
+    sys.path.insert(0, HERE)
+    import peer_tools
+    work = tempfile.mkdtemp(prefix="mf-interop-peers-")
+    try:
+        problems = peer_tools.run_all(args.tool, args.data, work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    for problem in problems:
+        print("peer tools: " + problem)
+    return 1 if problems else 0
 
 
 if __name__ == "__main__":

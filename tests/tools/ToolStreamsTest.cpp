@@ -121,6 +121,7 @@ std::vector<std::string> commandLines(const std::string& fa, const std::string& 
             "iterate --json " + fa,
             "trace " + trace,
             "formats",
+            "stats " + fa,
             "formats --json",
             "convert " + fa + " - --to FASTA",
             "convert " + aln + " - --to NEXUS",

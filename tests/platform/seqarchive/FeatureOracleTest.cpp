@@ -91,4 +91,33 @@ TEST(FeatureOracle, EveryCdsTranslationEqualsItsTranslationQualifier) {
     EXPECT_EQ(withTranslation - remote, agreed);
 }
 
+TEST(FeatureOracle, EveryFeatureReadsTheSameOnceItsEntryIsReverseComplemented) {
+    MF_REQUIRE_TESTDATA();
+    std::size_t checked = 0;
+    for (const char* file : kAnnotatedFiles) {
+        if (!isInsdc(file)) continue;
+        for (const auto& entry : readAll(mftest::testdataFile(file))) {
+            if (entry->isProtein()) continue;
+            Velm::NASequence turned(entry->name(), entry->residues());
+            turned.setMoleculeType(entry->moleculeType());
+            turned.features() = entry->features();
+            Velm::reverseComplementEntry(turned);
+            ASSERT_EQ(entry->features().size(), turned.features().size());
+            for (std::size_t i = 0; i < turned.features().size(); ++i) {
+                const Velm::Feature& before = entry->features()[i];
+                SCOPED_TRACE(std::string(file) + " " + entry->name() + " " + before.location);
+                const Velm::FeatureLocation location = Velm::FeatureLocation::parse(turned.features()[i].location);
+                EXPECT_EQ(Velm::FeatureLocation::parse(before.location).partialStart(), location.partialStart());
+                EXPECT_EQ(Velm::FeatureLocation::parse(before.location).partialEnd(), location.partialEnd());
+                if (location.isRemote()) continue;
+                EXPECT_EQ(Velm::extractFeature(before, *entry), Velm::extractFeature(turned.features()[i], turned));
+                ++checked;
+            }
+        }
+    }
+    // The features of the nucleotide entries (epo_prt_selection.embl holds proteins), less the two
+    // of AF032047.gbk that reach into AF032048.1.
+    EXPECT_EQ(41u + 38u + 7u - 2u + 3u + 6u, checked);
+}
+
 } // namespace
