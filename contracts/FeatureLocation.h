@@ -84,8 +84,9 @@ public:
     long maxPosition() const;
 
     /// The feature's residues taken from its entry: parts in order, reverse parts reverse
-    /// complemented. Throws LocationError for a part in another entry (naming it), an uncertain
-    /// base, an operator with no sequence of its own (bond, one-of, gap) or a position past the end of
+    /// complemented; bond() gives the residues at its sites, in order (the two cysteines of a
+    /// disulfide bond). Throws LocationError for a part in another entry (naming it), an uncertain
+    /// base, an operator with no sequence of its own (one-of, gap) or a position past the end of
     /// `residues`. A between-base site gives no residues.
     std::string extract(const std::string& residues) const;
 

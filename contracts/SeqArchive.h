@@ -158,6 +158,9 @@ public:
     /// Writers of formats with qualities (FASTQ): the Phred quality given to every residue of a
     /// sequence that has no confidences. Negative (the default) makes such a sequence an error.
     void setDefaultQuality(int quality);
+    /// Writers of FASTA and NBRF/PIR: residues a sequence line holds (60 unless set; 0 puts each
+    /// sequence on one line). The other formats keep their fixed layouts.
+    void setLineWidth(std::size_t width);
 
     /// Where reading warnings go (for example a GCG checksum mismatch); null drops them.
     void setContext(cmn::OpContext* ctx) { ctx_ = ctx; }

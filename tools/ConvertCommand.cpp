@@ -7,8 +7,10 @@
 // is an archive format that does not hold an alignment as such; otherwise the factory's save()
 // writes it, choosing the writer by the output's extension or by --to.
 #include "Commands.h"
+#include "InputFiles.h"
 #include "EntryFilter.h"
 #include "Json.h"
+#include "LineWidth.h"
 #include "Messages.h"
 #include "ModelReport.h"
 #include "Printable.h"
@@ -107,6 +109,7 @@ struct Output {
     std::string path;
     int defaultQuality = -1;
     cmn::Compression compression = cmn::Compression::None; ///< of standard output
+    std::size_t lineWidth = kDefaultLineWidth;
     EntryFilter* filter = nullptr; ///< which entries are written, and how (null: all, as they are)
     bool standard() const { return isStandardStream(path); }
 };
@@ -138,6 +141,7 @@ public:
                                : new Ovik::OSeqArchive(output_.path, outcome_.format, ""));
             archive_->setContext(&ctx_);
             archive_->setDefaultQuality(output_.defaultQuality);
+            archive_->setLineWidth(output_.lineWidth);
         }
         Ovik::saveSequence(sequence, *archive_);
         ++outcome_.sequences;
@@ -311,6 +315,7 @@ int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     }
     output.defaultQuality = defaultQualityOf(args);
     output.compression = outputCompression(args.get("compress"), output.path, to);
+    output.lineWidth = lineWidthOf(args);
     EntryFilter filter = EntryFilter::fromArguments(args);
     output.filter = &filter;
     if (output.standard() && to.empty())
@@ -331,11 +336,15 @@ int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     }
 
     bool chromatogram = false;
+    const bool readable = checkReadable(inputPath, ctx);
     const std::string type =
-        input.streamed.empty() ? modelClassFor(input.path, args.get("type"), from, &ctx, &chromatogram)
-                               : args.get("type", Velm::SeqModel::className);
+        !readable ? std::string()
+        : input.streamed.empty() ? modelClassFor(input.path, args.get("type"), from, &ctx, &chromatogram)
+                                 : args.get("type", Velm::SeqModel::className);
     Outcome outcome;
-    if (type.empty()) {
+    if (!readable) {
+        // Reported by the check.
+    } else if (type.empty()) {
         ctx.error(msg::CannotClassify + inputPath + msg::TypeHint);
     } else {
         // Only sequence archives stream; a chromatogram is one sequence and is read whole.
@@ -401,7 +410,7 @@ const Command kConvertCommand = {
       {"from", "NAME", "read IN in this format"},
       {"to", "NAME", "write OUT in this format instead of the one its extension names"},
       {"default-quality", "Q", "Phred quality (0-93) for FASTQ output of sequences without qualities"},
-      kMinLengthOption, kMaxLengthOption, kReverseComplementOption},
+      kMinLengthOption, kMaxLengthOption, kReverseComplementOption, kLineWidthOption},
      2,
      2},
     &runConvert};

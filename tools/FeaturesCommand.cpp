@@ -6,6 +6,8 @@
 // in another entry, an uncertain base, a CDS that breaks the coding rules) is reported and skipped;
 // the others are still written, and the command then fails (exit 1) so that no loss goes unseen.
 #include "Commands.h"
+#include "InputFiles.h"
+#include "LineWidth.h"
 #include "Json.h"
 #include "Messages.h"
 #include "Printable.h"
@@ -77,6 +79,7 @@ struct Options {
     bool translate = false;
     int table = 1;
     std::string format; ///< the archive format written (a SALSource constant); "" with --json
+    std::size_t lineWidth = kDefaultLineWidth;
 };
 
 struct Counts {
@@ -103,6 +106,7 @@ public:
             if (format == Ovik::SALSource::GB && sequence.isProtein()) format = Ovik::SALSource::GENPEPT;
             archive_.reset(new Ovik::OSeqArchive(STDOUT_FILENO, "-", format));
             archive_->setContext(&ctx_);
+            archive_->setLineWidth(options_.lineWidth);
         }
         Ovik::saveSequence(sequence, *archive_);
     }
@@ -202,6 +206,7 @@ int runFeatures(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     options.keys = KeyFilter(args.get("type"));
     options.translate = args.flag("translate");
     options.table = tableOf(args);
+    options.lineWidth = lineWidthOf(args);
     // Only coding sequences have a protein: --translate alone takes the CDS features.
     if (options.translate && options.keys.empty()) options.keys = KeyFilter("CDS");
     if (json && args.has("to")) throw UsageError(kJsonWithTo);
@@ -227,7 +232,9 @@ int runFeatures(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     std::unique_ptr<StandardInput> input;
     try {
         boost::shared_ptr<Velm::ModelIter> iterator;
-        if (isStandardStream(path)) {
+        if (!checkReadable(path, ctx)) {
+            // Reported by the check.
+        } else if (isStandardStream(path)) {
             // A sequence archive is read as it arrives; anything else through a file.
             input.reset(new StandardInput(ctx));
             const std::string streamed = input->streamFormat(from);
@@ -293,7 +300,8 @@ const Command kFeaturesCommand = {
       {"translate", nullptr, "write the protein of each CDS (takes --type CDS unless --type is given)"},
       {"table", "N", "NCBI genetic code for a CDS without /transl_table (default 1)"},
       {"from", "NAME", "read PATH in this format"},
-      {"to", "NAME", "write the entries in this format (default FASTA)"}},
+      {"to", "NAME", "write the entries in this format (default FASTA)"},
+      kLineWidthOption},
      1,
      1},
     &runFeatures};

@@ -1,6 +1,7 @@
 // modelfactory iterate: one line per model as the factory's iterator yields them. Nothing is kept
 // between models, so any file size runs in constant memory (JSON output is streamed as well).
 #include "Commands.h"
+#include "InputFiles.h"
 #include "Json.h"
 #include "Messages.h"
 #include "Printable.h"
@@ -8,6 +9,7 @@
 
 #include <factory/ModelFactory.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -161,9 +163,17 @@ void printLine(LineBuffer& out, ModelClasses& classes, std::size_t index, const 
     out.left("\n", 1, 1);
 }
 
-void writeModel(JsonWriter& json, std::size_t index, const Velm::Model& model) {
+std::size_t errorCount(const ToolContext& ctx) {
+    return static_cast<std::size_t>(std::count_if(ctx.reports().begin(), ctx.reports().end(), [](const auto& report) {
+        return report.severity == cmn::OpContext::Severity::Error;
+    }));
+}
+
+// `index` counts the models of `path`, the file the model came from.
+void writeModel(JsonWriter& json, std::size_t index, const Velm::Model& model, const std::string& path) {
     json.beginObject();
     json.field("index", index);
+    json.field("path", path);
     json.field("class", model.getType());
     json.field("url", model.url());
     json.field("encoding", model.encoding());
@@ -182,30 +192,28 @@ void writeModel(JsonWriter& json, std::size_t index, const Velm::Model& model) {
     json.endObject();
 }
 
-int runIterate(const Arguments& args, ToolContext& ctx, std::ostream& out) {
-    const std::string path = args.positional().front();
+// Iterates one file into `json` (an open "models" array) or `text`; false when it could not be
+// iterated (errors reported during the iteration are counted by the caller).
+// Every failure goes to `ctx`, exceptions included, so the next file is still read and the JSON
+// document is still closed.
+bool iterateOne(const std::string& path, const Arguments& args, ToolContext& ctx, bool json,
+                JsonWriter& writer, LineBuffer& text, std::unique_ptr<StandardInput>& input,
+                std::size_t& count) {
+    if (!checkReadable(path, ctx))
+        return false;
     const std::string format = args.get("format");
     const std::string qualifier = args.get("qualifier");
-    const bool json = args.flag("json");
-
-    JsonWriter writer(out);
-    if (json) {
-        writer.beginObject();
-        writer.field("command", "iterate");
-        writer.field("path", path);
-        if (!format.empty())
-            writer.field("format", format);
-        writer.key("models").beginArray();
-    }
-
-    std::size_t count = 0;
-    bool opened = false;
-    LineBuffer text(out, ::isatty(STDOUT_FILENO) == 1);
     ModelClasses classes;
-    std::unique_ptr<StandardInput> input;
+    const std::size_t errorsBefore = errorCount(ctx);
+    bool opened = false;
+    std::size_t index = 0;
     try {
         boost::shared_ptr<Velm::ModelIter> iterator;
         if (isStandardStream(path)) {
+            if (input) {
+                ctx.error(msg::StandardInputTwice);
+                return false;
+            }
             // A sequence archive is read as it arrives; anything else through a file.
             input.reset(new StandardInput(ctx));
             const std::string streamed = input->streamFormat(format);
@@ -222,30 +230,85 @@ int runIterate(const Arguments& args, ToolContext& ctx, std::ostream& out) {
             boost::shared_ptr<Velm::Model> model = iterator->next();
             if (!model)
                 break;
+            ++index;
             ++count;
             // Output that no longer arrives ends the work (the failure is reported on exit).
-            if (!out)
+            if (standardOutputError() != 0)
                 break;
             if (json) {
-                writeModel(writer, count, *model);
+                writeModel(writer, index, *model, path);
                 continue;
             }
-            printLine(text, classes, count, *model);
+            printLine(text, classes, index, *model);
             text.endLine();
         }
     } catch (const std::exception& e) {
-        // Reported here rather than by the caller so that the JSON document is still closed.
         ctx.error(e.what());
     }
     text.flush();
-    if (!opened && !ctx.hasErrors())
+    if (!opened && errorCount(ctx) == errorsBefore)
         ctx.error(msg::NoModels + path);
-    const bool ok = opened && !ctx.hasErrors();
+    return opened;
+}
+
+int runIterate(const Arguments& args, ToolContext& ctx, std::ostream& out) {
+    const std::vector<std::string>& paths = args.positional();
+    const std::string format = args.get("format");
+    const bool json = args.flag("json");
+
+    JsonWriter writer(out);
+    if (json) {
+        writer.beginObject();
+        writer.field("command", "iterate");
+        if (paths.size() == 1)
+            writer.field("path", paths.front());
+        if (!format.empty())
+            writer.field("format", format);
+        writer.key("models").beginArray();
+    }
+
+    std::size_t count = 0;
+    LineBuffer text(out, ::isatty(STDOUT_FILENO) == 1);
+    std::unique_ptr<StandardInput> input;
+    struct FileResult {
+        std::string path;
+        std::size_t count;
+        bool ok;
+    };
+    std::vector<FileResult> files;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const std::string& path = paths[i];
+        // Several files: each under a header, as head(1) shows them.
+        if (!json && paths.size() > 1) {
+            const std::string header = (i == 0 ? "==> " : "\n==> ") + printable(path) + " <==\n";
+            text.reserve(header.size());
+            text.left(header.data(), header.size(), 0);
+            text.endLine();
+        }
+        const std::size_t errorsBefore = errorCount(ctx);
+        const std::size_t before = count;
+        const bool ok = iterateOne(path, args, ctx, json, writer, text, input, count) &&
+                        errorCount(ctx) == errorsBefore;
+        files.push_back({path, count - before, ok});
+    }
+    text.flush();
+    const bool ok = std::all_of(files.begin(), files.end(), [](const FileResult& file) { return file.ok; });
 
     if (json) {
         writer.endArray();
         writer.field("count", count);
         writer.field("ok", ok);
+        if (paths.size() > 1) {
+            writer.key("files").beginArray();
+            for (const FileResult& file : files) {
+                writer.beginObject();
+                writer.field("path", file.path);
+                writer.field("count", file.count);
+                writer.field("ok", file.ok);
+                writer.endObject();
+            }
+            writer.endArray();
+        }
         ctx.writeJson(writer);
         writer.endObject();
         writer.finish();
@@ -256,16 +319,19 @@ int runIterate(const Arguments& args, ToolContext& ctx, std::ostream& out) {
 } // namespace
 
 const Command kIterateCommand = {
-    {"iterate", "PATH", "List the models of a file one at a time, as the factory yields them.",
+    {"iterate", "PATH...", "List the models of files one at a time, as the factory yields them.",
      "Prints one line per model: its number, class, and its first sequence's name, length and\n"
-     "molecule type. Models are read one at a time and dropped, so files of any size run in\n"
-     "constant memory. A file with no entries is not an error; an iteration that stops on an\n"
-     "error is (exit 1, after the models read so far). PATH - reads standard input (its format\n"
-     "is judged from its first bytes unless --format names it).\n",
+     "molecule type; with several files, each file's lines follow a line \"==> PATH <==\". Models\n"
+     "are read one at a time and dropped, so files of any size run in constant memory. A file\n"
+     "with no entries is not an error; a file that cannot be read, and an iteration that stops\n"
+     "on an error, are (exit 1, after the models read so far; the other files are still read).\n"
+     "With --json every model names its file, and with several files \"files\" gives each\n"
+     "file's count and outcome. PATH - reads standard input (its format is judged from its\n"
+     "first bytes unless --format names it).\n",
      {{"format", "NAME", "read the file in this format"},
       {"qualifier", "Q", "passed to the format readers untouched"}},
      1,
-     1},
+     SIZE_MAX},
     &runIterate};
 
 } // namespace mftool

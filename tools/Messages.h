@@ -19,8 +19,16 @@ constexpr const char* OptionRepeated = "option given more than once: '";
 constexpr const char* MissingArgument = "missing argument; expected ";
 constexpr const char* UnexpectedArgument = "unexpected argument '";
 constexpr const char* HelpHint = "Run 'modelfactory --help' for the list of commands.";
+// "unknown format 'fatsa' (--to); did you mean 'FASTA'? Known formats: FASTQ, CLUSTAL, ..."
+// "unknown format 'bogus' (--format). Known formats: FASTQ, CLUSTAL, ..."
+constexpr const char* UnknownFormat = "unknown format '";
+constexpr const char* DidYouMean = "; did you mean '";
+constexpr const char* KnownFormats = " Known formats: ";
 
 // Commands.
+// "cannot read x.fa: No such file or directory"
+constexpr const char* CannotRead = "cannot read ";
+constexpr const char* StandardInputTwice = "standard input (-) can be read only once";
 constexpr const char* Unclassified = "unclassified";
 constexpr const char* CannotClassify = "cannot tell what kind of model this file holds: ";
 constexpr const char* TypeHint = " (name one with --type)";
@@ -50,9 +58,7 @@ constexpr const char* GiveItAsAFile =
 constexpr const char* NoModels = "no models in ";
 constexpr const char* StandardOutputNeedsFormat = "writing to standard output (-) needs --to NAME";
 constexpr const char* JsonWithStandardOutput = "--json cannot be used when writing to standard output (-)";
-constexpr const char* CannotRead = "cannot read ";
 constexpr const char* TabularWithJson = "--tabular and --json cannot be used together";
-constexpr const char* StandardInputTwice = "standard input (-) can be read only once";
 constexpr const char* BadQuality = "--default-quality takes a Phred quality from 0 to 93, not '";
 
 } // namespace msg

@@ -70,23 +70,26 @@ void printModel(std::ostream& out, const Velm::Model& model, bool allResidues) {
     std::vector<std::string> names;
     names.reserve(sequences.size());
     std::size_t indexWidth = std::to_string(sequences.size()).size();
-    std::size_t nameWidth = 4, lengthWidth = 6;
+    std::size_t nameWidth = 4, lengthWidth = 6, featureWidth = 8;
     for (const auto& sequence : sequences) {
         names.push_back(printable(sequence->name()));
         nameWidth = std::max(nameWidth, names.back().size());
         lengthWidth = std::max(lengthWidth, std::to_string(sequence->length()).size());
+        featureWidth = std::max(featureWidth, std::to_string(sequence->features().size()).size());
     }
     nameWidth = std::min<std::size_t>(nameWidth, 40);
     out << '\n'
         << "  " << std::setw(static_cast<int>(indexWidth)) << "#" << "  " << std::left
         << std::setw(static_cast<int>(nameWidth)) << "name" << "  " << std::right
-        << std::setw(static_cast<int>(lengthWidth)) << "length" << "  " << std::left
+        << std::setw(static_cast<int>(lengthWidth)) << "length" << "  "
+        << std::setw(static_cast<int>(featureWidth)) << "features" << "  " << std::left
         << std::setw(8) << "molecule" << (allResidues ? "" : "  residues") << std::right << '\n';
     std::size_t index = 0;
     for (const auto& sequence : sequences) {
         out << "  " << std::setw(static_cast<int>(indexWidth)) << index + 1 << "  " << std::left
             << std::setw(static_cast<int>(nameWidth)) << names[index] << "  " << std::right
-            << std::setw(static_cast<int>(lengthWidth)) << sequence->length() << "  ";
+            << std::setw(static_cast<int>(lengthWidth)) << sequence->length() << "  "
+            << std::setw(static_cast<int>(featureWidth)) << sequence->features().size() << "  ";
         if (allResidues)
             out << moleculeOf(*sequence) << '\n';
         else
@@ -144,6 +147,24 @@ void writeModelJson(JsonWriter& json, const Velm::Model& model, bool allResidues
         json.field("description", sequence->description());
         json.field("length", sequence->length());
         json.field("molecule", moleculeOf(*sequence));
+        json.field("featureCount", sequence->features().size());
+        json.key("features").beginArray();
+        for (const Velm::Feature& feature : sequence->features()) {
+            json.beginObject();
+            json.field("key", feature.key);
+            json.field("location", feature.location);
+            // Qualifiers in file order; a name may come more than once (/db_xref, /note).
+            json.key("qualifiers").beginArray();
+            for (const auto& qualifier : feature.qualifiers) {
+                json.beginObject();
+                json.field("name", qualifier.first);
+                json.field("value", qualifier.second);
+                json.endObject();
+            }
+            json.endArray();
+            json.endObject();
+        }
+        json.endArray();
         const bool whole = allResidues || sequence->length() <= kPreviewLength;
         json.field("residues", whole ? sequence->residues()
                                      : sequence->residues().substr(0, kPreviewLength));

@@ -19,11 +19,12 @@ constexpr std::size_t kPreviewLength = 50;
 std::string residuePreview(const std::string& residues, std::size_t length = kPreviewLength);
 
 /// Prints what a model holds: class, URL, encoding, then a table of its sequences (name, length,
-/// molecule type, start of the residues) or, for models without sequences, their own summary.
+/// number of features, molecule type, start of the residues) or, for models without sequences, their own summary.
 /// With `allResidues` every sequence follows in full, 60 residues a line.
 void printModel(std::ostream& out, const Velm::Model& model, bool allResidues);
 
-/// The same content as JSON fields of the object being written.
+/// The same content as JSON fields of the object being written, each sequence's features (key,
+/// location text, qualifiers) included.
 void writeModelJson(JsonWriter& json, const Velm::Model& model, bool allResidues);
 
 /// The model class detection answers for `path` (with `format` when not empty; a FORMAT@@FILE

@@ -3,6 +3,7 @@
 // Entries are looked at one at a time and let go: memory is bounded by the number of distinct
 // lengths, whatever the file's size.
 #include "Commands.h"
+#include "InputFiles.h"
 #include "Json.h"
 #include "Messages.h"
 #include "Printable.h"
@@ -79,23 +80,6 @@ void readFile(const std::string& file, FileStats& stats, ToolContext& ctx) {
     addModels(*iterator, stats);
 }
 
-// False, with the reason reported, when the file cannot be read at all.
-bool readable(const std::string& path, ToolContext& ctx) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        ctx.error(msg::CannotRead + path + ": " + std::strerror(errno));
-        return false;
-    }
-    struct stat info = {};
-    const bool directory = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
-    ::close(fd);
-    if (directory) {
-        ctx.error(msg::CannotRead + path + ": " + std::strerror(EISDIR));
-        return false;
-    }
-    return true;
-}
-
 void statFile(const std::string& path, FileStats& stats, ToolContext& ctx) {
     stats.file = path;
     const std::size_t errorsBefore = ctx.errors().size();
@@ -110,7 +94,7 @@ void statFile(const std::string& path, FileStats& stats, ToolContext& ctx) {
             } else {
                 readFile(input.spool(), stats, ctx);
             }
-        } else if (readable(path, ctx)) {
+        } else if (checkReadable(path, ctx)) {
             readFile(path, stats, ctx);
         }
     } catch (const std::exception& e) {

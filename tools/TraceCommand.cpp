@@ -1,5 +1,6 @@
 // modelfactory trace: the chromatogram record of a trace file, and optionally a picture of it.
 #include "Commands.h"
+#include "InputFiles.h"
 #include "Json.h"
 #include "Messages.h"
 #include "Printable.h"
@@ -52,7 +53,9 @@ int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     std::string format;
     const std::string file = Ovik::SALArchiveModelIter::splitQualifiedPath(path, format);
     boost::shared_ptr<Velm::TraceData> trace;
-    if (!format.empty() && !Ovik::TraceFile::supports(format.c_str())) {
+    if (!checkReadable(path, ctx)) {
+        // Reported by the check.
+    } else if (!format.empty() && !Ovik::TraceFile::supports(format.c_str())) {
         ctx.error(msg::NotAChromatogramFormat + format);
     } else {
         // Plain sequence text (PLN) is listed among the chromatogram formats, yet has no samples.

@@ -1,6 +1,7 @@
 // modelfactory: the library's main jobs from a shell. A thin front end over the public API.
 #include "Cli.h"
 #include "Commands.h"
+#include "FormatNames.h"
 #include "Json.h"
 #include "Messages.h"
 #include "Printable.h"
@@ -127,6 +128,8 @@ int run(int argc, char** argv) {
     try {
         // The tool reads and writes FASTQ and compressed files: the library's extension sources.
         Ovik::addExtensionSources(Ovik::GetModelFactory());
+        // A misspelt format name is a mistake in the command line, whichever command took it.
+        requireKnownFormats(args);
         return command->run(args, ctx, std::cout);
     } catch (const UsageError& e) {
         return usageError(e.what(), command->usage.name);

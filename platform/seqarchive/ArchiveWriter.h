@@ -21,6 +21,9 @@ public:
     /// The quality written for the residues of a sequence that has no confidences (formats with
     /// qualities); negative makes such a sequence an error.
     void setDefaultQuality(int quality) { defaultQuality_ = quality; }
+    /// Residues a sequence line holds in the formats whose lines may have any length (FASTA,
+    /// NBRF/PIR); 0 puts each sequence on one line.
+    void setLineWidth(std::size_t width) { lineWidth_ = width; }
 
     void write(const Velm::Sequence& seq) {
         writeEntry(seq, count_);
@@ -55,6 +58,7 @@ protected:
     OutputFile out_;
     std::size_t count_ = 0;
     int defaultQuality_ = -1;
+    std::size_t lineWidth_ = 60;
     cmn::OpContext* ctx_ = nullptr;
 
 private:

@@ -144,6 +144,11 @@ void SeqArchive::setDefaultQuality(int quality) {
         writer_->setDefaultQuality(quality);
 }
 
+void SeqArchive::setLineWidth(std::size_t width) {
+    if (writer_)
+        writer_->setLineWidth(width);
+}
+
 SeqArchive::~SeqArchive() {
     if (!writer_ || !writer_->open())
         return;

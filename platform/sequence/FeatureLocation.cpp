@@ -148,7 +148,6 @@ void collectParts(const FeatureLocation::Node& n, std::vector<LocationPart>& out
 
 const char* withoutSequence(const FeatureLocation::Node& n) {
     typedef FeatureLocation::Node::Type T;
-    if (n.type == T::Bond) return "bond()";
     if (n.type == T::OneOf) return "one-of()";
     if (n.type == T::Gap) return "gap()";
     for (const auto& c : n.children)

@@ -25,6 +25,8 @@ How entries are compared:
   - FASTQ: the Phred qualities too, wherever both sides have them (Solexa scores are compared as
     the Phred values they convert to); the malformed samples (error_*) must be refused by both;
     FASTQ output of a sequence without qualities is written with --default-quality 40.
+Feature sequences are checked too: `modelfactory features` against Biopython's feature.extract() on
+every GenBank, GenPept and EMBL sample (tests/interop/features_check.py).
 The formats that hold only aligned rows (Clustal, MSF alignment, NEXUS, PHYLIP) are not written
 from samples whose entries differ in length; RSF is not written, since no reference reads it.
 
@@ -430,7 +432,19 @@ def main():
     parser.add_argument("--verbose", action="store_true", help="also show allowed disagreements")
     args = parser.parse_args()
     status = check(args)
+    status = features_check(args) or status
     return peer_tools_check(args) or status
+
+
+def features_check(args):
+    """Feature sequences against Biopython's extract() (tests/interop/features_check.py)."""
+    sys.path.insert(0, HERE)
+    import features_check as features
+    summary, problems = features.run_all(args.tool, args.data)
+    print("\n".join(summary))
+    for problem in problems:
+        print("DISAGREE features " + problem)
+    return 1 if problems else 0
 
 
 def peer_tools_check(args):

@@ -211,7 +211,8 @@ TEST(FeaturesTool, CommandLineMistakes) {
     } const cases[] = {
         {{"--table", "7"}, "--table takes the number of an NCBI genetic code, not '7'"},
         {{"--table", "x"}, "--table takes the number of an NCBI genetic code, not 'x'"},
-        {{"--to", "nosuch"}, "not a sequence format that can be written: 'nosuch'"},
+        {{"--to", "nosuch"}, "unknown format 'nosuch' (--to)"},
+        {{"--to", "Staden"}, "not a sequence format that can be written: 'Staden'"},
         {{"--json", "--to", "fasta"}, "--json writes the features as JSON: it cannot be used with --to"},
     };
     for (const Case& c : cases) {

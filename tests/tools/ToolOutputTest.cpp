@@ -204,7 +204,7 @@ TEST_F(ToolOutputTest, TextOutputEscapesControlCharacters) {
         {{"iterate", "FASTA@@" + fa}, "evil\\x1b]0;owned\\x07name"},
         {{"open", xml}, "two\\nlines"},
         {{"iterate", xml}, "two\\nlines"},
-        {{"type", oddPath}, "a\\nb\\x1b[1m.fa  SeqModel\n"},
+        {{"type", oddPath}, "a\\nb\\x1b[1m.fa  SeqModel  FASTA\n"},
         {{"open", oddPath}, "a\\nb\\x1b[1m.fa"},
     };
     for (const Case& c : cases) {

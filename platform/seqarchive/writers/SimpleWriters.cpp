@@ -14,7 +14,10 @@ namespace {
 
 using Type = Velm::Sequence::MoleculeType;
 
+// `width` 0: one line.
 void appendLines(std::string& out, const std::string& residues, std::size_t width, const char* indent) {
+    if (width == 0)
+        width = residues.size();
     for (std::size_t pos = 0; pos < residues.size(); pos += width) {
         out += indent;
         out.append(residues, pos, width);
@@ -36,10 +39,18 @@ protected:
         out_.write(out);
         // Residues go out in large pieces so that big entries are not copied whole.
         const std::string& r = seq.residues();
+        if (lineWidth_ == 0) {
+            // One line, written from the residues themselves.
+            if (!r.empty()) {
+                out_.write(r);
+                out_.write("\n", 1);
+            }
+            return;
+        }
         for (std::size_t pos = 0; pos < r.size();) {
             out.clear();
-            for (std::size_t k = 0; k < 1024 && pos < r.size(); ++k, pos += 60) {
-                out.append(r, pos, 60);
+            for (std::size_t k = 0; k < 1024 && pos < r.size(); ++k, pos += lineWidth_) {
+                out.append(r, pos, lineWidth_);
                 out += '\n';
             }
             out_.write(out);
@@ -67,7 +78,7 @@ protected:
         }
         std::string out = ">" + code + ";" + text::tokenName(seq.name(), index + 1) + "\n";
         out += cmn::oneLineText(seq.description()) + "\n";
-        appendLines(out, seq.residues(), 60, "");
+        appendLines(out, seq.residues(), lineWidth_, "");
         if (seq.residues().empty() || out.back() != '\n')
             out += "*\n";
         else

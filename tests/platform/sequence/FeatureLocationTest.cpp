@@ -77,12 +77,14 @@ TEST(FeatureLocation, RemotePartsAreReportedNotGuessed) {
     }
 }
 
-TEST(FeatureLocation, ProteinOperatorsRoundTripButHaveNoSequence) {
-    for (const char* text : {"bond(12,45)", "join(bond(84),bond(115))", "one-of(1..3,4..6)", "gap(unk100)"}) {
-        const FeatureLocation loc = FeatureLocation::parse(text);
-        EXPECT_EQ(text, loc.text());
-        EXPECT_THROW(loc.extract(kEntry), LocationError) << text;
-    }
+TEST(FeatureLocation, ProteinOperatorsRoundTrip) {
+    for (const char* text : {"bond(12,45)", "join(bond(84),bond(115))", "one-of(1..3,4..6)", "gap(unk100)"})
+        EXPECT_EQ(text, FeatureLocation::parse(text).text());
+    // A bond's sequence is the residues at its sites; one-of() and gap() have none of their own.
+    EXPECT_EQ("RH", FeatureLocation::parse("bond(13,20)").extract(kEntry));
+    EXPECT_EQ("AGT", FeatureLocation::parse("join(bond(2),bond(5,8))").extract(kEntry));
+    for (const char* text : {"one-of(1..3,4..6)", "gap(unk100)", "join(1..2,gap(10))"})
+        EXPECT_THROW(FeatureLocation::parse(text).extract(kEntry), LocationError) << text;
 }
 
 TEST(FeatureLocation, UncertainBaseAndOutOfRangeAreErrors) {
