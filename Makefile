@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 # The build's own progress lines are what matter; not every sub-make's folder changes.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all bootstrap configure build demo test test-interop test-asan test-tsan fuzz fuzz-ci bench install clean
+.PHONY: all bootstrap configure build demo test test-wheel test-interop test-asan test-tsan fuzz fuzz-ci bench install clean
 
 all: build
 
@@ -26,6 +26,11 @@ demo: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The Python package built as a wheel, installed into a fresh virtual environment, and its tests
+# run against that installed copy.
+test-wheel: bootstrap
+	scripts/test_wheel.sh $(BUILD)
 
 # Other programs read what the tool writes as it was meant, and it reads theirs: every sample in
 # tests/data against Biopython, EMBOSS seqret and io_lib's own tools (Debian's, installed when

@@ -1,6 +1,8 @@
 #ifndef MODELFACTORY_FACTORY_EXTENSIONTABLE_H
 #define MODELFACTORY_FACTORY_EXTENSIONTABLE_H
 
+#include <contracts/Export.h>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -22,9 +24,10 @@ enum : std::uint32_t {
     ExtKindTrace = 2
 };
 
-/// The fixed table, sorted by compareNoCase; no row's text is a prefix of another's.
-const ExtensionEntry* extensionTable();
-std::size_t extensionTableSize();
+/// The fixed table, sorted by compareNoCase; no row's text is a prefix of another's. Exported
+/// (read only) so that the tool can list which extensions name which format.
+MF_API const ExtensionEntry* extensionTable();
+MF_API std::size_t extensionTableSize();
 
 /// The row whose first m characters agree with `ext` ignoring case (m: the shorter of the two
 /// lengths); the first such row in table order. Null for a null or empty key or no match.

@@ -95,6 +95,14 @@ BIO_LOAD = (RSS + "b = rss(); t = time.perf_counter()\n"
 BIO_CONVERT = ("t = time.perf_counter()\n"
                "SeqIO.convert(%r, %r, %r, 'fasta')\n"
                "print('seconds=%%f' %% (time.perf_counter() - t))\n")
+# Every feature's residues as FASTA, as `modelfactory features` writes them (named by /locus_tag).
+BIO_EXTRACT = ("t = time.perf_counter(); n = 0\n"
+               "with open(%r, 'w') as out:\n"
+               "    for r in SeqIO.parse(%r, %r):\n"
+               "        for f in r.features:\n"
+               "            out.write('>%%s\\n%%s\\n' %% (f.qualifiers.get('locus_tag', [r.name])[0], f.extract(r.seq)))\n"
+               "            n += 1\n"
+               "print('seconds=%%f features=%%d' %% (time.perf_counter() - t, n))\n")
 BIO_ABI = ("import glob\nfiles = sorted(glob.glob(%r + '/*'))\nt = time.perf_counter()\n"
            "for p in files:\n    SeqIO.read(p, 'abi')\n"
            "print('seconds=%%f files=%%d' %% (time.perf_counter() - t, len(files)))\n")
@@ -256,6 +264,12 @@ def main():
                                         "-outseq", "fasta::" + out("seqret.fa")], mb(path)),
             Program("seqret (drops features)", ["seqret", "-auto", "-sequence", fmt + "::" + path,
                                                 "-outseq", "fasta::" + out("seqret.fa")], mb(path))])
+
+    # The sequence of every feature (source, genes, joined CDSs on both strands), as FASTA.
+    measure("100 MB GenBank: every feature's sequence", [
+        Program("ours (modelfactory features)", [TOOL, "features", GB], mb(GB), nul),
+        Program("Biopython feature.extract loop", py(BIO_EXTRACT % (out("bio-features.fa"), GB, "genbank")),
+                mb(GB))])
 
     # The in-process loops below take well under a second each: more rounds.
     measure("2,000 chromatograms (ABI+SCF+ZTR)", [

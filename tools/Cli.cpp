@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 namespace mftool {
 
@@ -25,6 +26,10 @@ const OptionSpec* findOption(const CommandSpec& usage, const std::string& name) 
 }
 
 } // namespace
+
+std::vector<OptionSpec> commonOptions() {
+    return std::vector<OptionSpec>(std::begin(kCommonOptions), std::end(kCommonOptions));
+}
 
 std::string Arguments::get(const std::string& name, const std::string& fallback) const {
     auto found = values_.find(name);

@@ -58,6 +58,9 @@ private:
 /// number of positional arguments (the count is not checked when --help is given).
 Arguments parseArguments(const CommandSpec& usage, const std::vector<std::string>& args);
 
+/// The options every command takes after its own (--json, --help).
+std::vector<OptionSpec> commonOptions();
+
 /// The --help text of a command.
 void printCommandHelp(const CommandSpec& usage, std::ostream& out);
 

@@ -104,8 +104,10 @@ void requireKnownFormat(const std::string& name, const std::string& where) {
     throw UsageError(text);
 }
 
+const char* const kFormatOptions[3] = {"format", "from", "to"};
+
 void requireKnownFormats(const Arguments& args) {
-    for (const char* option : {"format", "from", "to"})
+    for (const char* option : kFormatOptions)
         if (args.has(option))
             requireKnownFormat(args.get(option), std::string("--") + option);
     for (const std::string& path : args.positional()) {
@@ -113,6 +115,25 @@ void requireKnownFormats(const Arguments& args) {
         if (split.qualified && !isStandardStream(path))
             requireKnownFormat(split.format, "in " + path);
     }
+}
+
+std::string formatOfExtensionRow(const char* ext, const char* archiveFormat, bool holdsData) {
+    if (archiveFormat)
+        return archiveFormat;
+    if (!holdsData)
+        return std::string();
+    if (const char* archive = Ovik::SALSource::canonicalName(ext))
+        return archive;
+    for (const auto& format : Ovik::TraceFile::getSupportedFormats())
+        if (equalNoCase(format.first, ext))
+            return format.first;
+    // A source judges a file that is not there by its name alone: one in a new, empty folder.
+    TempFolder folder;
+    const std::string file = folder.file(std::string("x.") + ext);
+    for (const auto& source : sourceKinds())
+        if (source->handles(file.c_str()) && !source->getSupportedFormats().empty())
+            return source->getSupportedFormats().front().first;
+    return std::string();
 }
 
 std::string detectedFormat(const std::string& path, const std::string& modelClass,

@@ -29,6 +29,9 @@ std::string closestFormatName(const std::string& name);
 /// lists the known ones.
 void requireKnownFormat(const std::string& name, const std::string& where);
 
+/// The options whose values are format names.
+extern const char* const kFormatOptions[3];
+
 /// Checks every format name of a command line: the values of --format, --from and --to, and the
 /// FORMAT of every FORMAT@@FILE argument (standard streams excepted).
 void requireKnownFormats(const Arguments& args);
@@ -39,6 +42,13 @@ void requireKnownFormats(const Arguments& args);
 /// (detection's answer). Compressed files are judged by what they hold. "" when none tells.
 std::string detectedFormat(const std::string& path, const std::string& modelClass,
                            const std::string& format = std::string());
+
+/// The format the factory's extension table gives files whose extension begins with the row's
+/// text `ext`, as the format list names it: the row's own archive format, else the format the
+/// text itself names (pir: NBRF, abi: ABI), else that of the source that claims such a file by its
+/// name alone (nex: NEXUS). "" for rows that name no format (files without sequence data, or a
+/// class only, such as .seq or .align).
+std::string formatOfExtensionRow(const char* ext, const char* archiveFormat, bool holdsData);
 
 } // namespace mftool
 

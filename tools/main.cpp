@@ -1,6 +1,7 @@
 // modelfactory: the library's main jobs from a shell. A thin front end over the public API.
 #include "Cli.h"
 #include "Commands.h"
+#include "Documentation.h"
 #include "FormatNames.h"
 #include "Json.h"
 #include "Messages.h"
@@ -15,6 +16,7 @@
 #include <csignal>
 #include <exception>
 #include <iostream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -27,16 +29,13 @@ const Command* const kCommands[] = {&kTypeCommand,    &kOpenCommand,    &kIterat
                                     &kStatsCommand, &kFeaturesCommand};
 
 void printUsage(std::ostream& out) {
-    out << "usage: modelfactory COMMAND [arguments] [options]\n\n"
-           "Turns sequence, alignment and chromatogram files into models and back.\n\n"
-           "commands:\n";
+    out << "usage: modelfactory COMMAND [arguments] [options]\n\n" << kToolSummary << "\n\ncommands:\n";
     for (const Command* command : kCommands) {
         std::string head = std::string(command->usage.name) + " " + command->usage.arguments;
         out << "  " << head << std::string(head.size() < 18 ? 18 - head.size() : 1, ' ')
             << command->usage.summary << '\n';
     }
-    out << "\nEvery command takes --help and --json. Paths may name their format: FORMAT@@FILE.\n"
-           "Exit status: 0 success, 1 the operation failed, 2 usage error.\n";
+    out << '\n' << kToolNotes;
 }
 
 int usageError(const std::string& text, const char* command) {
@@ -104,6 +103,17 @@ int run(int argc, char** argv) {
     if (name == "--version") {
         std::cout << "modelfactory " << MF_TOOL_VERSION << '\n';
         return ExitOk;
+    }
+    if (name == "--man-page" || name == "--bash-completion") {
+        // The format names in the completion are the factory's, its extension sources included.
+        Ovik::addExtensionSources(Ovik::GetModelFactory());
+        const std::vector<const Command*> commands(std::begin(kCommands), std::end(kCommands));
+        if (name == "--man-page")
+            writeManPage(std::cout, commands, MF_TOOL_VERSION);
+        else
+            writeBashCompletion(std::cout, commands);
+        std::cout.flush();
+        return std::cout ? ExitOk : ExitFailed;
     }
     const Command* command = nullptr;
     for (const Command* candidate : kCommands)

@@ -189,7 +189,11 @@ Header readGenBankHeader(const Velm::Sequence& seq) {
         if (k == "KEYWORDS") {
             h.keywords = withoutSuffix(joined(v), ".");
         } else if (k == "SOURCE") {
-            h.source = withoutSuffix(joined(v), ".");
+            // The line's closing full stop is the layout's; a name's own ("thale cress.") stays.
+            std::string text = trimmed(joined(v));
+            if (!text.empty() && text.back() == '.')
+                text.pop_back();
+            h.source = trimmed(text);
         } else if (k == "ORGANISM") {
             const std::size_t nl = v.find('\n');
             h.species = trimmed(v.substr(0, nl));

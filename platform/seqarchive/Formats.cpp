@@ -91,19 +91,19 @@ bool SALSource::isWritable(const char* format) {
 
 Velm::FormatList SALSource::getSupportedFormats() {
     return {
-        {FASTA, "FASTA sequences (.fa, .fasta)"},
+        {FASTA, "FASTA sequences"},
         {FASTQ, "FASTQ reads with Phred qualities (.fq, .fastq)"},
-        {GB, "GenBank nucleotide entries with features (.gb)"},
-        {GENPEPT, "GenPept protein entries in GenBank layout (.gp)"},
-        {EMBL, "EMBL nucleotide entries with features (.emb)"},
-        {SW, "Swiss-Prot protein entries (.swl)"},
-        {SPT, "TrEMBL (unreviewed) protein entries in Swiss-Prot layout (.spt)"},
-        {NBRF, "NBRF/PIR sequences (.pir)"},
-        {SSF, "GCG single sequence with checksum (.ssf)"},
-        {MSF, "GCG multiple sequence file (.msf)"},
-        {RSF, "GCG rich sequence file (.rsf)"},
-        {STADEN, "Staden plain sequence, read only (.sta; also named SDN)"},
-        {EXPERIMENT, "Staden experiment file: the reading's sequence and confidences, read only (.exp)"},
+        {GB, "GenBank nucleotide entries with features"},
+        {GENPEPT, "GenPept protein entries in GenBank layout"},
+        {EMBL, "EMBL nucleotide entries with features"},
+        {SW, "Swiss-Prot protein entries"},
+        {SPT, "TrEMBL (unreviewed) protein entries in Swiss-Prot layout"},
+        {NBRF, "NBRF/PIR sequences"},
+        {SSF, "GCG single sequence with checksum"},
+        {MSF, "GCG multiple sequence file"},
+        {RSF, "GCG rich sequence file"},
+        {STADEN, "Staden plain sequence, read only (also named SDN)"},
+        {EXPERIMENT, "Staden experiment file: the reading's sequence and confidences, read only"},
     };
 }
 

@@ -29,15 +29,25 @@ std::string featureName(const Feature& feature, const Sequence& entry) {
 }
 
 std::string featureDescription(const Feature& feature, const Sequence& entry) {
-    std::string out = feature.key + " " + entry.name() + ":" + compact(feature.location);
+    std::size_t size = feature.key.size() + entry.name().size() + feature.location.size() + 2;
+    for (const auto& q : feature.qualifiers) size += q.first.size() + q.second.size() + 5;
+    std::string out;
+    out.reserve(size);
+    out += feature.key;
+    out += ' ';
+    out += entry.name();
+    out += ':';
+    out += compact(feature.location);
     for (const auto& q : feature.qualifiers) {
-        out += " /" + q.first;
+        out += " /";
+        out += q.first;
         if (q.second.empty()) continue;
         out += "=\"";
-        for (char c : q.second) {
-            if (c == '"') out += '"';
-            out += c;
-        }
+        // Runs between quotes are copied whole; each quote is doubled.
+        std::size_t from = 0;
+        for (std::size_t quote; (quote = q.second.find('"', from)) != std::string::npos; from = quote + 1)
+            out.append(q.second, from, quote + 1 - from).push_back('"');
+        out.append(q.second, from, std::string::npos);
         out += '"';
     }
     return out;

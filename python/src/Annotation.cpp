@@ -121,8 +121,8 @@ the order the feature reads it.)")
         .def_property_readonly("kind", [](const Velm::LocationPart& p) { return kindName(p.kind); },
                                R"("range" (12..78), "base" (34), "between" (5^6: a site between two bases, no
 residues) or "within" (102.110: one base somewhere in that range).)")
-        .def_readonly("start", &Velm::LocationPart::start)
-        .def_readonly("end", &Velm::LocationPart::end)
+        .def_readonly("start", &Velm::LocationPart::start, "The first position (1-based, inclusive).")
+        .def_readonly("end", &Velm::LocationPart::end, "The last position (1-based, inclusive).")
         .def_property_readonly("accession",
                                [](const Velm::LocationPart& p) -> py::object {
                                    return p.isRemote() ? py::object(py::str(p.accession)) : py::object(py::none());

@@ -32,6 +32,11 @@ constexpr const char* QualityValues = "qualities must be a one-dimensional seque
 /// The text of a path argument: str, bytes or os.PathLike (file-system encoding). TypeError else.
 std::string pathText(py::handle path);
 
+/// A path argument, converted by pathText(); help() shows its Python types.
+struct PathArg {
+    std::string text;
+};
+
 /// Raises FileError (with errno and file name) when the file a path names, after any FORMAT@@
 /// prefix, does not exist or is a folder. The file's content is left for the library to judge.
 void requireInput(const std::string& path);
@@ -94,5 +99,16 @@ private:
 void registerErrors(py::module_& module);
 
 } // namespace mfpy
+
+namespace pybind11::detail {
+template <>
+struct type_caster<mfpy::PathArg> {
+    PYBIND11_TYPE_CASTER(mfpy::PathArg, const_name("Union[str, bytes, os.PathLike[str]]"));
+    bool load(handle source, bool) {
+        value.text = mfpy::pathText(source);
+        return true;
+    }
+};
+} // namespace pybind11::detail
 
 #endif

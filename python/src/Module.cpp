@@ -7,6 +7,7 @@
 #include "Annotation.h"
 #include "Errors.h"
 #include "Objects.h"
+#include "Streams.h"
 
 #include <contracts/DataModel.h>
 #include <contracts/Sequence.h>
@@ -56,8 +57,8 @@ std::string openableType(std::string type) {
     return type == Velm::TraceModel::className ? std::string(Velm::SeqModel::className) : type;
 }
 
-std::string getType(py::handle pathArg, const OptionalText& format) {
-    const std::string path = pathText(pathArg);
+std::string getType(const PathArg& pathArg, const OptionalText& format) {
+    const std::string& path = pathArg.text;
     requireInput(path);
     Reports reports(path);
     std::string type;
@@ -69,8 +70,8 @@ std::string getType(py::handle pathArg, const OptionalText& format) {
     return type;
 }
 
-ModelPtr open(py::handle pathArg, const OptionalText& typeArg, const OptionalText& format) {
-    const std::string path = pathText(pathArg);
+ModelPtr open(const PathArg& pathArg, const OptionalText& typeArg, const OptionalText& format) {
+    const std::string& path = pathArg.text;
     requireInput(path);
     Reports reports(path);
     ModelPtr model;
@@ -94,10 +95,10 @@ ModelPtr open(py::handle pathArg, const OptionalText& typeArg, const OptionalTex
     return model;
 }
 
-void save(const ModelPtr& model, py::handle pathArg, const OptionalText& format) {
+void save(const ModelPtr& model, const PathArg& pathArg, const OptionalText& format) {
     if (!model)
         throw py::type_error("save() needs a model");
-    const std::string path = pathText(pathArg);
+    const std::string& path = pathArg.text;
     requireOutputFolder(path);
     Reports reports(path);
     bool saved = false;
@@ -120,7 +121,9 @@ void save(const ModelPtr& model, py::handle pathArg, const OptionalText& format)
 
 class ModelIterator {
 public:
-    ModelIterator(std::string path, const OptionalText& format) : reports_(std::move(path)) {
+    /// Models of the file at `path`; with `records`, its sequences one by one instead.
+    ModelIterator(std::string path, const OptionalText& format, bool records = false)
+        : reports_(std::move(path)), records_(records) {
         const std::string& file = reports_.path();
         requireInput(file);
         {
@@ -134,10 +137,29 @@ public:
         reports_.deliver();
     }
 
+    /// Models (or sequences) read from descriptor `fd`, which the iterator owns from here on;
+    /// `name` stands for the path. `atEnd` (when not None) is called once, before the end or an
+    /// error is reported: it raises what went wrong on the side that feeds the descriptor.
+    ModelIterator(int fd, std::string name, const OptionalText& format, bool records, py::object atEnd)
+        : reports_(std::move(name)), records_(records), atEnd_(atEnd.is_none() ? py::object() : std::move(atEnd)) {
+        {
+            py::gil_scoped_release release;
+            iterator_ = reports_.guard(
+                [&] { return streamIterator(fd, reports_.path(), format.value_or(""), &reports_.ctx); });
+        }
+        if (!iterator_) {
+            finish();
+            if (!reports_.ctx.hasErrors())
+                reports_.ctx.error(msg::NoModels + reports_.path());
+        }
+        reports_.deliver();
+    }
+
     /// The next model (a new reference), or null at the end. The reports of the model's reading
     /// are issued as it is handed out; the reports that ended the file come after the last model.
     PyObject* next() {
         ModelPtr model;
+        SequencePtr sequence;
         Reports::Pending due;
         {
             Lock lock(mutex_);
@@ -147,20 +169,35 @@ public:
             }
             if (!ahead_.empty()) {
                 model = std::move(ahead_.front().model);
+                sequence = std::move(ahead_.front().sequence);
                 due = reports_.take(ahead_.front().reportsBefore);
                 ahead_.pop_front();
             } else {
                 due = reports_.take(reports_.ctx.reports().size());
             }
         }
+        if (!model && !sequence)
+            finish();
         reports_.issue(std::move(due));
+        if (sequence)
+            return toPython(sequence).release().ptr();
         return model ? toPython(model).release().ptr() : nullptr;
     }
 
     void close() {
-        Lock lock(mutex_);
-        ahead_.clear();
-        iterator_.reset();
+        {
+            Lock lock(mutex_);
+            ahead_.clear();
+            iterator_.reset();
+        }
+        // The feeding side is told nothing more is read; what it failed at before is no news now.
+        if (atEnd_) {
+            py::object atEnd = std::move(atEnd_);
+            try {
+                atEnd();
+            } catch (py::error_already_set&) {
+            }
+        }
     }
 
     bool closed() {
@@ -174,8 +211,17 @@ private:
 
     struct Ahead {
         ModelPtr model;
+        SequencePtr sequence;      // in records mode: one of the model's sequences, the model unset
         std::size_t reportsBefore; // the context's report count once the model was read
     };
+
+    // Calls the feeding side's check once (GIL held); it raises when feeding failed.
+    void finish() {
+        if (atEnd_) {
+            py::object atEnd = std::move(atEnd_);
+            atEnd();
+        }
+    }
 
     // Holds the mutex, letting other threads run while it waits (a thread reading ahead holds it
     // with the GIL released).
@@ -204,7 +250,19 @@ private:
                 break;
             }
             residues += model->calcSize();
-            ahead_.push_back({std::move(model), reports_.ctx.reports().size()});
+            if (!records_) {
+                ahead_.push_back({std::move(model), SequencePtr(), reports_.ctx.reports().size()});
+                continue;
+            }
+            const auto* bio = dynamic_cast<const Velm::BioModel*>(model.get());
+            if (!bio) {
+                reports_.ctx.error(std::string("records() reads sequences; the file holds a ") + model->getType() +
+                                   ", which iterate() reads: " + reports_.path());
+                iterator_.reset();
+                break;
+            }
+            for (const SequencePtr& s : bio->sequences())
+                ahead_.push_back({ModelPtr(), s, reports_.ctx.reports().size()});
         }
     }
 
@@ -221,17 +279,87 @@ private:
     boost::shared_ptr<Velm::ModelIter> iterator_;
     std::deque<Ahead> ahead_;
     std::mutex mutex_;
+    bool records_ = false;
+    py::object atEnd_;
 };
 
+// The sequences of a file, one by one, rather than one-sequence models: records().
+class RecordIterator : public ModelIterator {
+public:
+    using ModelIterator::ModelIterator;
+};
+
+template <class Iterator>
 PyObject* iteratorNext(PyObject* self) {
-    return slotCall([&] { return cppObject<ModelIterator>(self).next(); }, static_cast<PyObject*>(nullptr));
+    return slotCall([&] { return cppObject<Iterator>(self).next(); }, static_cast<PyObject*>(nullptr));
+}
+
+// What both iterator classes have besides their constructors.
+template <class Iterator>
+py::class_<Iterator> bindIterator(py::module_& m, const char* name, const char* doc, const char* item) {
+    py::class_<Iterator> type(m, name, doc);
+    type.def("__iter__", [](py::object self) { return self; }, "The iterator itself.")
+        .def("__next__",
+             [](Iterator& self) {
+                 py::object next = py::reinterpret_steal<py::object>(self.next());
+                 if (!next)
+                     throw py::stop_iteration();
+                 return next;
+             },
+             (std::string("The next ") + item +
+              ". Raises StopIteration at the end, FormatError or FileError when reading fails (after "
+              "the items read before the failure).")
+                 .c_str())
+        .def("close", &Iterator::close,
+             "Releases the file (or stream) at once; later next() calls stop. Raises nothing.")
+        .def_property_readonly("closed", &Iterator::closed,
+                               "True once the iterator is exhausted or closed and holds nothing more.")
+        .def("__enter__", [](py::object self) { return self; }, "The iterator itself, for a `with` block.")
+        .def("__exit__", [](Iterator& self, py::args) { self.close(); }, "Closes the iterator.");
+    return type;
+}
+
+py::object sequenceNamed(const Velm::BioModel& model, const std::string& name) {
+    for (const SequencePtr& sequence : model.sequences())
+        if (sequence && sequence->name() == name)
+            return toPython(sequence);
+    throw py::key_error(name);
+}
+
+py::list sequenceSlice(const Velm::BioModel& model, const py::slice& range) {
+    const auto& list = model.sequences();
+    py::ssize_t start = 0, stop = 0, step = 0, count = 0;
+    if (!range.compute(static_cast<py::ssize_t>(list.size()), &start, &stop, &step, &count))
+        throw py::error_already_set();
+    py::list out;
+    for (py::ssize_t i = 0; i < count; ++i, start += step)
+        out.append(toPython(list[static_cast<std::size_t>(start)]));
+    return out;
+}
+
+bool holds(const Velm::BioModel& model, const py::object& item) {
+    if (py::isinstance<py::str>(item)) {
+        const std::string name = item.cast<std::string>();
+        for (const SequencePtr& sequence : model.sequences())
+            if (sequence && sequence->name() == name)
+                return true;
+        return false;
+    }
+    py::detail::make_caster<SequencePtr> caster;
+    if (!caster.load(item, false))
+        return false;
+    const SequencePtr wanted = py::detail::cast_op<SequencePtr>(caster);
+    for (const SequencePtr& sequence : model.sequences())
+        if (sequence == wanted)
+            return true;
+    return false;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Chromatograms.
 
-TracePtr readTrace(py::handle pathArg) {
-    const std::string path = pathText(pathArg);
+TracePtr readTrace(const PathArg& pathArg) {
+    const std::string& path = pathArg.text;
     requireInput(path);
     Reports reports(path);
     TracePtr trace;
@@ -337,75 +465,67 @@ py::object sequenceAt(const Velm::BioModel& model, py::ssize_t index) {
 PYBIND11_MODULE(_core, m) {
     using namespace mfpy;
     m.doc() = "Compiled core of modelfactory; import the `modelfactory` package instead.";
+    m.attr("__version__") = MF_VERSION;
     registerErrors(m);
     // The package reads and writes FASTQ and compressed files: the library's extension sources.
     Ovik::addExtensionSources(Ovik::GetModelFactory());
 
-    m.def("get_type", &getType, py::arg("path"), py::arg("format") = py::none(),
-          R"(The model class name the file holds ("SeqModel", "AlignModel", "TraceModel", ...), or ""
-when it is not classified. With `format`, the file is judged as that format.)");
-    m.def("open", &open, py::arg("path"), py::arg("type") = py::none(), py::arg("format") = py::none(),
-          R"(Opens the file as a model of class `type` (detected when None; a chromatogram opens as a
-SeqModel), read in `format` when given. Raises FormatError when nothing could be read.)");
-    m.def("save", &save, py::arg("model"), py::arg("path"), py::arg("format") = py::none(),
-          R"(Writes the model to `path`, in `format` or the one the extension names. The model's URL
-becomes the path.)");
-    m.def("formats", [] { return factory().getSupportedFormats(); },
-          "Every (format name, description) the library reads or writes, in the library's order.");
-
-    py::class_<ModelIterator>(m, "ModelIterator", R"(The models of a file, one at a time. Only the
-model being handed out is in memory. close() (or leaving a `with` block) releases the file early.)")
-        .def(py::init([](py::handle path, const OptionalText& format) {
-                 return new ModelIterator(pathText(path), format);
-             }),
-             py::arg("path"), py::arg("format") = py::none())
-        .def("__iter__", [](py::object self) { return self; })
-        .def("__next__",
-             [](ModelIterator& self) {
-                 py::object model = py::reinterpret_steal<py::object>(self.next());
-                 if (!model)
-                     throw py::stop_iteration();
-                 return model;
-             })
-        .def("close", &ModelIterator::close, "Releases the file; later next() calls stop at once.")
-        .def_property_readonly("closed", &ModelIterator::closed)
-        .def("__enter__", [](py::object self) { return self; })
-        .def("__exit__", [](ModelIterator& self, py::args) { self.close(); });
-
-    py::class_<Velm::Feature>(m, "Feature", "One row of a feature table: key, location text, qualifiers.")
+    // Classes first, so that the signatures of the functions below name them as Python does.
+    py::class_<Velm::Feature>(m, "Feature", R"(One row of a feature table: its key ("CDS", "gene", ...),
+its location text, such as complement(join(12..78,90..120)), and its (name, value) qualifiers in order.)")
         .def(py::init([](std::string key, std::string location, Velm::PropertyList qualifiers) {
                  return Velm::Feature{std::move(key), std::move(location), std::move(qualifiers)};
              }),
-             py::arg("key"), py::arg("location"), py::arg("qualifiers") = Velm::PropertyList())
-        .def_readwrite("key", &Velm::Feature::key)
-        .def_readwrite("location", &Velm::Feature::location)
-        .def_readwrite("qualifiers", &Velm::Feature::qualifiers)
-        .def(py::self == py::self)
+             py::arg("key"), py::arg("location"), py::arg("qualifiers") = Velm::PropertyList(),
+             R"(A feature.
+
+Args:
+    key: the feature key, such as "CDS".
+    location: the location in feature-table syntax, such as "12..78".
+    qualifiers: (name, value) pairs, in order; a name may repeat.)")
+        .def_readwrite("key", &Velm::Feature::key, "The feature key (str), such as \"CDS\".")
+        .def_readwrite("location", &Velm::Feature::location,
+                       "The location text (str) in feature-table syntax, as the file wrote it.")
+        .def_readwrite("qualifiers", &Velm::Feature::qualifiers,
+                       "The (name, value) qualifiers, in order (a copy; assign a list to change them).")
+        .def(py::self == py::self, "True when key, location and qualifiers are equal.")
         .def("__repr__", [](const Velm::Feature& f) {
             return "<modelfactory.Feature " + f.key + " " + f.location + ">";
         });
 
     py::class_<Velm::TraceData, TracePtr>(m, "Trace", R"(A decoded chromatogram. The channel and
-position arrays are read-only views of the record's own memory.)")
-        .def_property_readonly("name", &Velm::TraceData::traceName)
-        .def_property_readonly("ident", &Velm::TraceData::ident)
-        .def_property_readonly("info", &Velm::TraceData::info)
-        .def_property_readonly("format", &Velm::TraceData::formatName)
-        .def_property_readonly("bases", &Velm::TraceData::bases)
-        .def_property_readonly("num_points", &Velm::TraceData::numPoints)
-        .def_property_readonly("num_bases", &Velm::TraceData::numBases)
-        .def_readonly("left_cutoff", &Velm::TraceData::leftCutoff)
-        .def_readonly("right_cutoff", &Velm::TraceData::rightCutoff)
-        .def_readonly("max_value", &Velm::TraceData::maxTraceVal)
-        .def_property_readonly("a", [](py::handle self) { return view(self.cast<Velm::TraceData&>().channel(0), self); })
-        .def_property_readonly("c", [](py::handle self) { return view(self.cast<Velm::TraceData&>().channel(1), self); })
-        .def_property_readonly("g", [](py::handle self) { return view(self.cast<Velm::TraceData&>().channel(2), self); })
-        .def_property_readonly("t", [](py::handle self) { return view(self.cast<Velm::TraceData&>().channel(3), self); })
-        .def_property_readonly("base_positions",
-                               [](py::handle self) { return view(self.cast<Velm::TraceData&>().basePos(), self); })
-        .def_property_readonly("confidences",
-                               [](const Velm::TraceData& t) { return adopt(t.calledConfidences()); },
-                               "The confidence of each called base (0 for N).")
+position arrays are read-only views of the record's own memory. Made by TraceFile.read().)")
+        .def_property_readonly("name", &Velm::TraceData::traceName, "The reading's name (str).")
+        .def_property_readonly("ident", &Velm::TraceData::ident, "The identifier the file gives (str).")
+        .def_property_readonly("info", &Velm::TraceData::info, "The file's free-text comments (str).")
+        .def_property_readonly("format", &Velm::TraceData::formatName,
+                               "The chromatogram format read (\"SCF\", \"ABI\", ...).")
+        .def_property_readonly("bases", &Velm::TraceData::bases, "The called bases (str).")
+        .def_property_readonly("num_points", &Velm::TraceData::numPoints, "Sample points per channel (int).")
+        .def_property_readonly("num_bases", &Velm::TraceData::numBases, "Number of called bases (int).")
+        .def_readonly("left_cutoff", &Velm::TraceData::leftCutoff,
+                      "Bases clipped at the left as poor quality (int).")
+        .def_readonly("right_cutoff", &Velm::TraceData::rightCutoff,
+                      "Bases clipped at the right as poor quality (int).")
+        .def_readonly("max_value", &Velm::TraceData::maxTraceVal, "The highest sample of any channel (int).")
+        .def_property_readonly(
+            "a", [](py::handle self) { return view(self.cast<Velm::TraceData&>().channel(0), self); },
+            "The A channel: read-only numpy uint16 view, one sample per point.")
+        .def_property_readonly(
+            "c", [](py::handle self) { return view(self.cast<Velm::TraceData&>().channel(1), self); },
+            "The C channel: read-only numpy uint16 view, one sample per point.")
+        .def_property_readonly(
+            "g", [](py::handle self) { return view(self.cast<Velm::TraceData&>().channel(2), self); },
+            "The G channel: read-only numpy uint16 view, one sample per point.")
+        .def_property_readonly(
+            "t", [](py::handle self) { return view(self.cast<Velm::TraceData&>().channel(3), self); },
+            "The T channel: read-only numpy uint16 view, one sample per point.")
+        .def_property_readonly(
+            "base_positions", [](py::handle self) { return view(self.cast<Velm::TraceData&>().basePos(), self); },
+            "The sample point of each called base: read-only numpy uint16 view.")
+        .def_property_readonly(
+            "confidences", [](const Velm::TraceData& t) { return adopt(t.calledConfidences()); },
+            "The confidence of each called base (0 for N): a new numpy uint8 array.")
         .def("__repr__", [](const Velm::TraceData& t) {
             return "<modelfactory.Trace '" + t.traceName() + "' " + t.formatName() + ", " +
                    std::to_string(t.numBases()) + " bases, " + std::to_string(t.numPoints()) + " points>";
@@ -413,51 +533,89 @@ position arrays are read-only views of the record's own memory.)")
 
     py::class_<Ovik::TraceFile>(m, "TraceFile", R"(Reads chromatograms (SCF, ABI, ZTR, ...). Calls into
 the decoder are serialised inside the library, so threads reading chromatograms take turns there.)")
-        .def_static("read", &readTrace, py::arg("path"), "Decodes the chromatogram at `path`.")
-        .def_static("get_format",
-                    [](py::handle path) -> py::object {
-                        const std::string file = pathText(path);
-                        const char* name;
-                        {
-                            py::gil_scoped_release release;
-                            name = formatName(Ovik::TraceFile::getFormat(file.c_str()));
-                        }
-                        return name ? py::object(py::str(name)) : py::object(py::none());
-                    },
-                    py::arg("path"), "The chromatogram format of the file (\"SCF\", \"ABI\", ...) or None.")
-        .def_static("formats", &Ovik::TraceFile::getSupportedFormats, "The chromatogram formats.");
+        .def_static("read", &readTrace, py::arg("path"), R"(Decodes the chromatogram at `path`.
+
+Args:
+    path: the file (str, bytes or os.PathLike).
+
+Raises:
+    FileError: the file does not exist or cannot be read.
+    FormatError: it is not a chromatogram io_lib decodes.)")
+        .def_static(
+            "get_format",
+            [](const PathArg& path) -> py::object {
+                const char* name;
+                {
+                    py::gil_scoped_release release;
+                    name = formatName(Ovik::TraceFile::getFormat(path.text.c_str()));
+                }
+                return name ? py::object(py::str(name)) : py::object(py::none());
+            },
+            py::arg("path"), R"(The chromatogram format of the file ("SCF", "ABI", ...) from its content,
+or None when it is not one (or cannot be read). Raises nothing for a missing file.)")
+        .def_static("formats", &Ovik::TraceFile::getSupportedFormats,
+                    "The chromatogram formats read, as (name, description) pairs.");
 
     py::class_<Velm::Sequence, SequencePtr>(m, "Sequence", R"(A biological sequence with its annotation.
-A nucleotide sequence may carry one quality (confidence) value per residue.)")
+A nucleotide sequence may carry one quality (confidence) value per residue.
+
+`len(seq)` is its length; `seq[i]` one residue (str), `seq[i:j]` a new Sequence of those residues
+with their qualities and the features that lie inside; `"ACG" in seq` looks for residues.)")
         .def(py::init(&makeSequence), py::arg("name") = "", py::arg("residues") = "",
              py::arg("molecule") = py::none(), py::kw_only(), py::arg("accession") = "",
-             py::arg("description") = "", py::arg("qualities") = py::none())
+             py::arg("description") = "", py::arg("qualities") = py::none(),
+             R"(A new sequence.
+
+Args:
+    name: the sequence name.
+    residues: its residues, one letter each.
+    molecule: "DNA", "RNA", "protein" or "unknown" (any case); guessed from the residues when None.
+    accession: the accession, with its version when known ("NC_005816.1").
+    description: the definition line.
+    qualities: one Phred value (0..255) per residue, for a nucleotide sequence; None for none.
+
+Raises:
+    ValueError: an unknown molecule name, qualities for a protein, or the wrong number of them.)")
         .def_property("name", &Velm::Sequence::name,
-                      py::overload_cast<const std::string&>(&Velm::Sequence::setName))
-        .def_property("accession", &Velm::Sequence::accession, &Velm::Sequence::setAccession)
+                      py::overload_cast<const std::string&>(&Velm::Sequence::setName), "The sequence name (str).")
+        .def_property("accession", &Velm::Sequence::accession, &Velm::Sequence::setAccession,
+                      "The accession (str), with its version when the file gives one; \"\" when none.")
         .def_property("description", &Velm::Sequence::description,
-                      py::overload_cast<const std::string&>(&Velm::Sequence::setDescription))
+                      py::overload_cast<const std::string&>(&Velm::Sequence::setDescription),
+                      "The definition or title line (str).")
         .def_property("residues", py::overload_cast<>(&Velm::Sequence::residues, py::const_),
-                      py::overload_cast<const std::string&>(&Velm::Sequence::setResidues))
-        .def_property("molecule",
-                      [](const Velm::Sequence& s) { return Velm::Sequence::moleculeTypeName(s.moleculeType()); },
-                      &setMolecule)
+                      py::overload_cast<const std::string&>(&Velm::Sequence::setResidues),
+                      "The residues (str), one letter each.")
+        .def_property(
+            "molecule", [](const Velm::Sequence& s) { return Velm::Sequence::moleculeTypeName(s.moleculeType()); },
+            &setMolecule, R"(The molecule: "DNA", "RNA", "protein" or "unknown". Assigning an unknown
+name, or "protein" to a nucleotide sequence, raises ValueError.)")
         .def_property("features", py::overload_cast<>(&Velm::Sequence::features, py::const_),
                       [](Velm::Sequence& s, std::vector<Velm::Feature> f) { s.features() = std::move(f); },
-                      "A copy of the feature table; assign a list to change it.")
+                      "A copy of the feature table (list of Feature); assign a list to change it.")
         .def_property("annotations", py::overload_cast<>(&Velm::Sequence::annotations, py::const_),
                       [](Velm::Sequence& s, Velm::PropertyList a) { s.annotations() = std::move(a); },
                       "A copy of the (key, value) header fields, in file order; assign a list to change them.")
-        .def("annotation", &Velm::Sequence::annotation, py::arg("key"))
-        .def("add_feature", &Velm::Sequence::addFeature, py::arg("feature"))
-        .def_property_readonly("source", &Velm::Sequence::source)
-        .def_property_readonly("trace",
-                               [](const Velm::Sequence& s) -> TracePtr {
-                                   auto* na = dynamic_cast<const Velm::NASequence*>(&s);
-                                   return na ? na->trace() : TracePtr();
-                               },
-                               "The chromatogram the sequence was called from, or None.")
-        .def("__len__", &Velm::Sequence::length)
+        .def("annotation", &Velm::Sequence::annotation, py::arg("key"),
+             R"(The value of the first header field named `key`, or "" when there is none.
+
+Args:
+    key: the field name, such as "DIVISION" or "ORGANISM".)")
+        .def("add_feature", &Velm::Sequence::addFeature, py::arg("feature"),
+             R"(Appends a feature to the feature table.
+
+Args:
+    feature: the Feature to add (copied).)")
+        .def_property_readonly("source", &Velm::Sequence::source,
+                               "Where the sequence came from (str): the file or reading it was read from.")
+        .def_property_readonly(
+            "trace",
+            [](const Velm::Sequence& s) -> TracePtr {
+                auto* na = dynamic_cast<const Velm::NASequence*>(&s);
+                return na ? na->trace() : TracePtr();
+            },
+            "The chromatogram (Trace) the sequence was called from, or None.")
+        .def("__len__", &Velm::Sequence::length, "The number of residues.")
         .def("__repr__", &sequenceRepr);
 
     // Registered so that a sequence read from a file is cast by a direct type lookup, not a failed
@@ -466,35 +624,104 @@ A nucleotide sequence may carry one quality (confidence) value per residue.)")
         m, "NASequence", "A nucleotide sequence (one read from a file, or built by Sequence()).");
 
     py::class_<Velm::Model, ModelPtr>(m, "Model", "The root of every model the library opens.")
-        .def_property_readonly("class_name", &Velm::Model::getType)
-        .def_property("url", &Velm::Model::url, &Velm::Model::setURL)
-        .def_property("encoding", &Velm::Model::encoding, &Velm::Model::setEncoding)
-        .def_property("title", &Velm::Model::title, &Velm::Model::setTitle)
-        .def_property_readonly("properties", &Velm::Model::properties)
+        .def_property_readonly("class_name", &Velm::Model::getType,
+                               "The model class name (\"SeqModel\", \"AlignModel\", ...).")
+        .def_property("url", &Velm::Model::url, &Velm::Model::setURL,
+                      "Where the model was read from or last saved to (str).")
+        .def_property("encoding", &Velm::Model::encoding, &Velm::Model::setEncoding,
+                      "The reader that filled the model (str), such as \"SAL\".")
+        .def_property("title", &Velm::Model::title, &Velm::Model::setTitle, "The model's title (str).")
+        .def_property_readonly("properties", &Velm::Model::properties,
+                               "The model's (key, value) properties, in order (a copy).")
         .def("empty", &Velm::Model::empty, "True when nothing was loaded.")
         .def("__repr__", [](const Velm::Model& model) {
             return std::string("<modelfactory.") + model.getType() + " '" + model.url() + "'>";
         });
 
-    py::class_<Velm::BioModel, Velm::Model, boost::shared_ptr<Velm::BioModel>>(m, "BioModel",
-                                                                              "A model that holds sequences.")
+    py::class_<Velm::BioModel, Velm::Model, boost::shared_ptr<Velm::BioModel>>(m, "BioModel", R"(A model that
+holds sequences: `len(model)`, `model[0]`, `model["name"]`, `model[1:3]`, `"name" in model` and
+iteration over its sequences.)")
         .def_property_readonly("sequences", &sequencesOf, "A list of the model's sequences (shared, not copied).")
-        .def("append", &Velm::BioModel::addSeq, py::arg("sequence"), "Adds a sequence at the end.")
-        .def("clear", &Velm::BioModel::clear)
-        .def("__len__", [](const Velm::BioModel& b) { return b.sequences().size(); })
-        .def("__getitem__", &sequenceAt)
-        .def("__iter__", [](const Velm::BioModel& b) { return py::iter(sequencesOf(b)); });
+        .def("append", &Velm::BioModel::addSeq, py::arg("sequence"), R"(Adds a sequence at the end.
+
+Args:
+    sequence: the Sequence to add; the model shares it (not a copy).)")
+        .def("clear", &Velm::BioModel::clear, "Removes every sequence.")
+        .def("__len__", [](const Velm::BioModel& b) { return b.sequences().size(); }, "The number of sequences.")
+        .def("__getitem__", &sequenceAt, py::arg("index"),
+             "The sequence at `index` (negative counts from the end). Raises IndexError when out of range.")
+        .def("__getitem__", &sequenceNamed, py::arg("name"),
+             "The first sequence called `name`. Raises KeyError when there is none.")
+        .def("__getitem__", &sequenceSlice, py::arg("range"), "A list of the sequences in the slice.")
+        .def("__contains__", &holds, py::arg("item"),
+             "True when a sequence is called `item` (a str), or is `item` (a Sequence).")
+        .def("__iter__", [](const Velm::BioModel& b) { return py::iter(sequencesOf(b)); },
+             "An iterator over the sequences.");
 
     py::class_<Velm::SeqModel, Velm::BioModel, boost::shared_ptr<Velm::SeqModel>>(m, "SeqModel",
                                                                                   "One or more independent sequences.")
-        .def(py::init<>());
-    py::class_<Velm::AlignModel, Velm::BioModel, boost::shared_ptr<Velm::AlignModel>>(m, "AlignModel",
-                                                                                      "A multiple alignment.")
-        .def(py::init<>())
-        .def_property_readonly("columns", [](const Velm::AlignModel& a) { return a.alignment.length(); });
+        .def(py::init<>(), "An empty sequence model; append() sequences to it.");
+    py::class_<Velm::AlignModel, Velm::BioModel, boost::shared_ptr<Velm::AlignModel>>(
+        m, "AlignModel", "A multiple alignment: its sequences are the aligned rows, gaps included.")
+        .def(py::init<>(), "An empty alignment; append() the aligned rows to it.")
+        .def_property_readonly("columns", [](const Velm::AlignModel& a) { return a.alignment.length(); },
+                               "The number of alignment columns (int).");
     py::class_<Velm::AssemblyModel, Velm::BioModel, boost::shared_ptr<Velm::AssemblyModel>>(
         m, "AssemblyModel", "An assembly of reads into contigs.")
-        .def(py::init<>());
+        .def(py::init<>(), "An empty assembly.");
+
+    bindIterator<ModelIterator>(m, "ModelIterator", R"(The models of a file, one at a time. Only the
+models being handed out are in memory. close() (or leaving a `with` block) releases the file early.)",
+                                "model")
+        .def(py::init([](const PathArg& path, const OptionalText& format) {
+                 return new ModelIterator(path.text, format);
+             }),
+             py::arg("path"), py::arg("format") = py::none(), R"(Opens the file for iteration (see iterate()).
+
+Raises:
+    FileError: the file does not exist or cannot be read.
+    FormatError: the file holds nothing the library iterates.)");
+    bindIterator<RecordIterator>(m, "RecordIterator", R"(The sequences of a file, one at a time, as
+records() hands them out. close() (or leaving a `with` block) releases the file early.)",
+                                 "sequence")
+        .def(py::init([](const PathArg& path, const OptionalText& format) {
+                 return new RecordIterator(path.text, format, true);
+             }),
+             py::arg("path"), py::arg("format") = py::none(), R"(Opens the file for iteration (see records()).
+
+Raises:
+    FileError: the file does not exist or cannot be read.
+    FormatError: the file holds nothing the library iterates.)");
+
+    m.def("get_type", &getType, py::arg("path"), py::arg("format") = py::none(),
+          R"(The model class name the file holds ("SeqModel", "AlignModel", "TraceModel", ...), or "" when
+it is not classified.
+
+Args:
+    path: the file (str, bytes or os.PathLike); "FORMAT@@FILE" names the format in front.
+    format: judge the file as this format (a name from formats()).
+
+Raises:
+    FileError: the file does not exist or is a folder.)");
+    m.def("open", [](const PathArg& path, const OptionalText& type, const OptionalText& format) {
+              return toPython(open(path, type, format));
+          }, py::arg("path"), py::arg("type") = py::none(), py::arg("format") = py::none(),
+          R"(Opens a file as a model (see modelfactory.open()).)");
+    m.def("save", &save, py::arg("model"), py::arg("path"), py::arg("format") = py::none(),
+          R"(Writes a model to a file (see modelfactory.save()).)");
+    m.def("formats", [] { return factory().getSupportedFormats(); },
+          "Every (format name, description) the library reads or writes, in the library's order.");
+    m.def(
+        "_iterate_descriptor",
+        [](int fd, std::string name, const OptionalText& format, bool records, py::object atEnd) -> py::object {
+            if (records)
+                return py::cast(new RecordIterator(fd, std::move(name), format, true, std::move(atEnd)),
+                                py::return_value_policy::take_ownership);
+            return py::cast(new ModelIterator(fd, std::move(name), format, false, std::move(atEnd)),
+                            py::return_value_policy::take_ownership);
+        },
+        py::arg("fd"), py::arg("name"), py::arg("format"), py::arg("records"), py::arg("at_end"),
+        "An iterator over descriptor `fd`, which it owns from then on (used by iterate() for streams).");
 
     // The calls a loop over a file's records makes for each record go straight to C functions;
     // the methods defined above remain for introspection and explicit calls.
@@ -503,6 +730,7 @@ A nucleotide sequence may carry one quality (confidence) value per residue.)")
         fillSequenceSlots(m.attr(name));
     for (const char* name : {"BioModel", "SeqModel", "AlignModel", "AssemblyModel"})
         fillModelSlots(m.attr(name));
-    fillIteratorSlots(m.attr("ModelIterator"), &iteratorNext);
+    fillIteratorSlots(m.attr("ModelIterator"), &iteratorNext<ModelIterator>);
+    fillIteratorSlots(m.attr("RecordIterator"), &iteratorNext<RecordIterator>);
     registerAnnotation(m);
 }

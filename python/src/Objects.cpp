@@ -83,6 +83,9 @@ py::object toPython(const ModelPtr& model) {
     if (castExactly<Velm::SeqModel>(model, out, false) || castExactly<Velm::AlignModel>(model, out, false) ||
         castExactly<Velm::AssemblyModel>(model, out, false))
         return out;
+    // Every model class holds sequences: one without a class of its own here is a BioModel.
+    if (auto bio = boost::dynamic_pointer_cast<Velm::BioModel>(model))
+        return py::cast(bio);
     return py::cast(model);
 }
 

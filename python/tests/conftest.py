@@ -8,7 +8,7 @@ TESTDATA = pathlib.Path(os.environ.get("MODELFACTORY_TESTDATA",
 
 
 @pytest.fixture
-def testdata():
+def testdata() -> pathlib.Path:
     # The third-party samples are part of the project: missing ones are a failure, not a skip.
     assert (TESTDATA / "SOURCES.md").is_file(), "sample files missing: %s" % TESTDATA
     return TESTDATA

@@ -1,3 +1,4 @@
+import pathlib
 import re
 import warnings
 
@@ -29,7 +30,7 @@ LOCATIONS = [
 
 
 @pytest.mark.parametrize("text,strand,partial_start,partial_end,residues", LOCATIONS)
-def test_location_forms(text, strand, partial_start, partial_end, residues):
+def test_location_forms(text: str, strand: str, partial_start: bool, partial_end: bool, residues: str) -> None:
     location = mf.Location(text)
     assert str(location) == location.text == text
     assert location == text and location == mf.Location(text) and hash(location) == hash(mf.Location(text))
@@ -43,7 +44,7 @@ def test_location_forms(text, strand, partial_start, partial_end, residues):
     assert (turned.partial_start, turned.partial_end) == (partial_start, partial_end)
 
 
-def test_location_parts():
+def test_location_parts() -> None:
     parts = mf.Location("join(<10..20,complement(AB123.1:5..>9),30^31,40.45)").parts
     assert [(p.kind, p.start, p.end, p.accession, p.strand) for p in parts] == [
         ("range", 10, 20, None, "+"), ("range", 5, 9, "AB123.1", "-"),
@@ -63,7 +64,7 @@ def test_location_parts():
     ("complement(1..2,3..4)", "complement() takes one location"),
     ("1..2x", "unexpected text after the location"),
 ])
-def test_bad_locations_raise_location_error(text, message):
+def test_bad_locations_raise_location_error(text: str, message: str) -> None:
     with pytest.raises(mf.LocationError, match=re.escape(message)) as caught:
         mf.Location(text)
     assert isinstance(caught.value, ValueError) and isinstance(caught.value, mf.Error)
@@ -74,21 +75,22 @@ def test_bad_locations_raise_location_error(text, message):
     ("3.8", "has an uncertain base"),
     ("15..25", "goes past the end of the entry (20 residues)"),
 ])
-def test_locations_that_cannot_be_extracted(text, message):
+def test_locations_that_cannot_be_extracted(text: str, message: str) -> None:
     with pytest.raises(mf.LocationError, match=re.escape(message)):
         mf.Location(text).extract(ENTRY)
 
 
-def test_feature_location_is_parsed_and_its_text_kept():
+def test_feature_location_is_parsed_and_its_text_kept() -> None:
     feature = mf.Feature("CDS", "complement(join(1..3,7..9))", [("gene", "g")])
     assert isinstance(feature.location, mf.Location)
     assert feature.location == "complement(join(1..3,7..9))" and feature.location.strand == "-"
     feature.location = mf.Location("4..6")
     assert feature.location_text == "4..6"
-    feature.location = "<1..>3"
+    # Text is taken too (setattr: mypy reads a property's setter type as its getter's).
+    setattr(feature, "location", "<1..>3")
     assert feature.location.partial_start and feature.location.partial_end
     with pytest.raises(mf.LocationError):
-        feature.location = "nonsense"
+        setattr(feature, "location", "nonsense")
     assert feature.location_text == "<1..>3"  # left as it was
     # A text set as it is need not parse; reading it as a location then says why.
     feature.location_text = "?"
@@ -97,7 +99,7 @@ def test_feature_location_is_parsed_and_its_text_kept():
     assert mf.Feature("gene", mf.Location("1..9")) == mf.Feature("gene", "1..9")
 
 
-def test_extract_gives_a_named_sequence_or_residues():
+def test_extract_gives_a_named_sequence_or_residues() -> None:
     entry = mf.Sequence("E1", "ATGAAACCCGGGTTTTAA", "DNA")
     cds = mf.Feature("CDS", "complement(4..9)", [("gene", "abc"), ("note", 'say "hi"')])
     part = cds.extract(entry)
@@ -108,7 +110,7 @@ def test_extract_gives_a_named_sequence_or_residues():
     assert mf.Feature("misc_feature", "1..3").extract(entry).name == "E1:1..3"
 
 
-def test_sample_cds_translations_equal_their_translation_qualifier(testdata):
+def test_sample_cds_translations_equal_their_translation_qualifier(testdata: pathlib.Path) -> None:
     files = ["NC_005816.gb", "cor6_6.gb", "AF032047.gbk", "TRBG361.embl", "U87107.embl"]
     total = agreed = remote = 0
     for name in files:
@@ -133,7 +135,7 @@ def test_sample_cds_translations_equal_their_translation_qualifier(testdata):
     assert (total, agreed, remote) == (23, 22, 1)
 
 
-def test_sample_features_read_the_same_from_the_other_strand(testdata):
+def test_sample_features_read_the_same_from_the_other_strand(testdata: pathlib.Path) -> None:
     entry = mf.open(testdata / "sequences" / "NC_005816.gb")[0]
     turned = entry.reverse_complement()
     assert len(turned.features) == len(entry.features) == 41
@@ -143,11 +145,11 @@ def test_sample_features_read_the_same_from_the_other_strand(testdata):
     assert turned.reverse_complement().residues == entry.residues
 
 
-def test_reverse_complement_with_iupac_codes_case_gaps_and_qualities():
+def test_reverse_complement_with_iupac_codes_case_gaps_and_qualities() -> None:
     read = mf.Sequence("r", "ACGTRYKMBVDHSWN-acgt.", "DNA", description="d", qualities=list(range(21)))
     turned = read.reverse_complement()
     assert turned.residues == ".acgt-NWSDHBVKMRYACGT"
-    assert list(turned.qualities) == list(range(20, -1, -1))
+    assert turned.qualities is not None and list(turned.qualities) == list(range(20, -1, -1))
     assert (turned.name, turned.description) == ("r", "d")
     assert read.residues == "ACGTRYKMBVDHSWN-acgt."  # the original stays
     assert mf.Sequence("m", "AUGGCu", "RNA").reverse_complement().residues == "aGCCAU"
@@ -155,7 +157,7 @@ def test_reverse_complement_with_iupac_codes_case_gaps_and_qualities():
         mf.Sequence("p", "MKV", "protein").reverse_complement()
 
 
-def test_translate_with_tables_and_the_cds_rules():
+def test_translate_with_tables_and_the_cds_rules() -> None:
     coding = mf.Sequence("c", "ATGAGATGATAA", "DNA")
     assert coding.translate().residues == "MR**"
     assert coding.translate(2).residues == "M*W*"  # vertebrate mitochondrial: AGA stops, TGA is W
@@ -175,7 +177,7 @@ def test_translate_with_tables_and_the_cds_rules():
         mf.Sequence("p", "MKV", "protein").translate()
 
 
-def test_feature_translate_honours_qualifiers_and_warns_of_internal_stops():
+def test_feature_translate_honours_qualifiers_and_warns_of_internal_stops() -> None:
     entry = mf.Sequence("E", "CATGTGATAAGG", "DNA")
     # /codon_start=2 skips one base; a partial start needs no start codon.
     cds = mf.Feature("CDS", "<1..10", [("codon_start", "2")])

@@ -1,9 +1,9 @@
-import pytest
+import pathlib
 
 import modelfactory as mf
 
 
-def test_every_ab1_sample_iterates_as_its_one_chromatogram(testdata):
+def test_every_ab1_sample_iterates_as_its_one_chromatogram(testdata: pathlib.Path) -> None:
     samples = sorted((testdata / "traces").glob("*.ab1"))
     assert len(samples) >= 5
     for path in samples:
@@ -14,7 +14,8 @@ def test_every_ab1_sample_iterates_as_its_one_chromatogram(testdata):
         assert sequence.residues == mf.TraceFile.read(path).bases, path
 
 
-def test_a_chromatogram_under_a_name_without_a_trace_extension_iterates(testdata, tmp_path):
+def test_a_chromatogram_under_a_name_without_a_trace_extension_iterates(testdata: pathlib.Path,
+                                                                        tmp_path: pathlib.Path) -> None:
     renamed = tmp_path / "read.dat"
     renamed.write_bytes((testdata / "traces" / "310.ab1").read_bytes())
     (model,) = list(mf.iterate(renamed))

@@ -5,7 +5,7 @@ import sys
 EXAMPLE = pathlib.Path(__file__).resolve().parents[1] / "examples" / "convert_folder.py"
 
 
-def test_convert_folder_converts_each_file_in_worker_processes(tmp_path):
+def test_convert_folder_converts_each_file_in_worker_processes(tmp_path: pathlib.Path) -> None:
     src = tmp_path / "in"
     src.mkdir()
     (src / "a.gb").write_text(

@@ -1,5 +1,7 @@
 import gc
+import pathlib
 import threading
+from typing import Dict
 
 import numpy as np
 import pytest
@@ -10,10 +12,11 @@ SAMPLES = ["310.ab1", "310.scf", "310.ztr", "GBKAK82TF.scf", "3730.ab1"]
 
 
 @pytest.mark.parametrize("name", SAMPLES)
-def test_read_gives_the_records_arrays_without_copies(testdata, name):
+def test_read_gives_the_records_arrays_without_copies(testdata: pathlib.Path, name: str) -> None:
     path = testdata / "traces" / name
     trace = mf.TraceFile.read(path)
-    assert trace.format.upper().startswith(mf.TraceFile.get_format(path)[:3])
+    found = mf.TraceFile.get_format(path)
+    assert found is not None and trace.format.upper().startswith(found[:3])
     channels = (trace.a, trace.c, trace.g, trace.t)
     for channel in channels:
         assert channel.dtype == np.uint16 and len(channel) == trace.num_points
@@ -25,31 +28,31 @@ def test_read_gives_the_records_arrays_without_copies(testdata, name):
     # The sequence the factory opens from the same file carries the same calls and confidences.
     sequence = mf.open(path)[0]
     assert sequence.residues == trace.bases
-    assert np.array_equal(sequence.qualities, trace.confidences)
-    assert sequence.trace.num_points == trace.num_points
+    assert sequence.qualities is not None and np.array_equal(sequence.qualities, trace.confidences)
+    assert sequence.trace is not None and sequence.trace.num_points == trace.num_points
 
 
-def test_arrays_outlive_the_trace_object(testdata):
+def test_arrays_outlive_the_trace_object(testdata: pathlib.Path) -> None:
     a = mf.TraceFile.read(testdata / "traces" / "310.scf").a
     expected = int(a.sum())
     gc.collect()  # nothing but the array holds the record now
     assert int(a.sum()) == expected
 
 
-def test_format_codes_and_refusals(testdata, tmp_path):
+def test_format_codes_and_refusals(testdata: pathlib.Path, tmp_path: pathlib.Path) -> None:
     names = [name for name, _ in mf.TraceFile.formats()]
     assert names[:3] == ["SCF", "ABI", "ALF"] and len(names) == 11
-    assert mf.TraceFile.get_format(testdata / "traces" / "310.ztr").startswith("ZTR")
+    assert (mf.TraceFile.get_format(testdata / "traces" / "310.ztr") or "").startswith("ZTR")
     text = tmp_path / "plain.txt"
     text.write_text("ACGT\n")
     assert mf.TraceFile.get_format(text) is None
     assert mf.get_type(testdata / "traces" / "310.ab1") == "TraceModel"
 
 
-def test_threads_share_the_reader(testdata):
+def test_threads_share_the_reader(testdata: pathlib.Path) -> None:
     paths = [testdata / "traces" / n for n in SAMPLES] * 4
     expected = {str(p): mf.TraceFile.read(p).num_bases for p in paths}
-    got = {}
+    got: Dict[str, int] = {}
     threads = [threading.Thread(target=lambda p=p: got.__setitem__(str(p), mf.TraceFile.read(p).num_bases))
                for p in paths]
     for t in threads:
@@ -59,9 +62,9 @@ def test_threads_share_the_reader(testdata):
     assert got == expected
 
 
-def test_plot_draws_channels_letters_and_clips(testdata):
+def test_plot_draws_channels_letters_and_clips(testdata: pathlib.Path) -> None:
     pytest.importorskip("matplotlib")
-    import matplotlib
+    import matplotlib  # type: ignore[import]
     matplotlib.use("Agg")
     trace = mf.TraceFile.read(testdata / "traces" / "310.scf")
     ax = trace.plot()

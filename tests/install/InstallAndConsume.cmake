@@ -25,6 +25,22 @@ if(NOT pc MATCHES "include/modelfactory")
   message(FATAL_ERROR "modelfactory.pc does not name the installed include folder")
 endif()
 
+# The man page and the bash completion are installed, and say what the installed tool says.
+if(EXISTS ${prefix}/bin/modelfactory)
+  foreach(pair "--man-page;share/man/man1/modelfactory.1" "--bash-completion;share/bash-completion/completions/modelfactory")
+    list(GET pair 0 option)
+    list(GET pair 1 installed)
+    if(NOT EXISTS ${prefix}/${installed})
+      message(FATAL_ERROR "${installed} is not installed")
+    endif()
+    run(${prefix}/bin/modelfactory ${option})
+    file(READ ${prefix}/${installed} content)
+    if(NOT content STREQUAL last_output)
+      message(FATAL_ERROR "${installed} differs from 'modelfactory ${option}'")
+    endif()
+  endforeach()
+endif()
+
 # The Python package, when built, must import from the prefix alone (its core finds the libraries).
 # No ';' in the Python text: CMake would split the argument there.
 if(PYTHON)

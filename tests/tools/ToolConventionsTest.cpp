@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -371,6 +373,45 @@ TEST(ToolOpen, ShowsEachEntrysFeatures) {
     }
     EXPECT_EQ(doc["sequences"][1]["featureCount"].number, 0);
     EXPECT_EQ(doc["sequences"][1]["features"].size(), 0u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The extensions formats answer to
+
+TEST(ToolFormatsExtensions, EachFormatShowsTheExtensionTablesRows) {
+    const ToolRun text = mftest::runTool({"formats"});
+    ASSERT_EQ(text.status, 0);
+    const JsonValue doc = jsonOf(mftest::runTool({"formats", "--json"}));
+    std::map<std::string, std::vector<std::string>> listed;
+    for (const JsonValue& group : doc["groups"].items)
+        for (const JsonValue& format : group["formats"].items) {
+            std::vector<std::string>& patterns = listed[format["name"].text];
+            for (const JsonValue& pattern : format["extensions"].items)
+                patterns.push_back(pattern.text);
+            // The text line shows the same, between the name and the description.
+            std::string line = "\n  " + format["name"].text;
+            const std::size_t at = text.out.find(line + " ");
+            ASSERT_NE(at, std::string::npos) << format["name"].text;
+            const std::string shown = text.out.substr(at + 1, text.out.find('\n', at + 1) - at - 1);
+            std::vector<std::string> words = wordsOf(shown);
+            EXPECT_EQ(std::vector<std::string>(words.begin() + 1, words.begin() + 1 + std::min(patterns.size(), words.size() - 1)),
+                      patterns) << shown;
+        }
+    // A row matches the extensions that begin with its text: ".emb*" takes .embl as well.
+    const std::vector<std::pair<std::string, std::vector<std::string>>> expected = {
+        {"EMBL", {".emb*"}},  {"FASTA", {".fa*"}}, {"GenBank", {".gb*"}}, {"NBRF", {".pir*"}},
+        {"Staden", {".sta*"}}, {"NEXUS", {".nex*"}}, {"PHYLIP", {".phy*"}}, {"SCF", {".scf*"}},
+        {"ABI", {".abi*"}},   {"ZTR", {}},        {"CLUSTAL", {}},
+    };
+    for (const auto& e : expected)
+        EXPECT_EQ(listed[e.first], e.second) << e.first;
+    // No description repeats a list of its own that could disagree.
+    EXPECT_EQ(text.out.find("(.emb)"), std::string::npos);
+    EXPECT_TRUE(contains(text.out, "(.emb* takes .emb and .embl)"));
+    // What the list says is what detection does.
+    mftest::TempDir dir;
+    const std::string embl = mftest::writeFile(dir.file("entry.embl"), ">x\nACGT\n");
+    EXPECT_EQ(wordsOf(mftest::runTool({"type", embl}).out).at(1), "SeqModel");
 }
 
 // ---------------------------------------------------------------------------------------------

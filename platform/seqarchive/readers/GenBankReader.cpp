@@ -96,9 +96,10 @@ protected:
                 text::appendGroupedResidues(scratch_, line.data, line.size, 10);
                 break;
             case Header:
-                if (line.size > 2 && line[2] != ' ' && line.size >= 12) {
-                    // A sub-keyword (ORGANISM, AUTHORS, ...).
-                    std::string key = text::trim(line.data, 12);
+                // A sub-keyword (ORGANISM, AUTHORS, ...; PUBMED is indented by three): any word in
+                // the first 12 columns, which a continuation line leaves blank.
+                std::string key = line.size >= 12 ? text::trim(line.data, 12) : std::string();
+                if (!key.empty()) {
                     annotations.emplace_back(key, text::from(line, 12));
                     continued = &annotations.back().second;
                     joinWithSpace = false;

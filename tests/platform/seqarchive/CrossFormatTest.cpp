@@ -254,3 +254,27 @@ TEST(MsfWriter, MakesRowNamesUnique) {
 }
 
 } // namespace
+
+// NCBI indents PUBMED by three columns, the other reference keywords by two: both are keywords of
+// their own, not lines of the JOURNAL before them. A SOURCE line's closing full stop is the
+// layout's; a name that ends in one keeps it in the EMBL layout.
+TEST(GenBankHeaders, PubmedIsAKeywordAndSourceKeepsItsOwnFullStop) {
+    mftest::TempDir dir;
+    mftest::writeFile(dir.file("x.gb"),
+                      "LOCUS       X1                         8 bp    DNA     linear   UNA 03-NOV-2004\n"
+                      "SOURCE      thale cress..\n"
+                      "  ORGANISM  thale cress.\n"
+                      "            Eukaryota.\n"
+                      "REFERENCE   1  (bases 1 to 8)\n"
+                      "  JOURNAL   J. Bacteriol. 186 (15), 5147-5152 (2004)\n"
+                      "   PUBMED   15262951\n"
+                      "ORIGIN\n        1 acgtacgt\n//\n");
+    Sequences gb = readAll(dir.file("x.gb"));
+    ASSERT_EQ(gb.size(), 1u);
+    EXPECT_EQ(gb[0]->annotation("JOURNAL"), "J. Bacteriol. 186 (15), 5147-5152 (2004)");
+    EXPECT_EQ(gb[0]->annotation("PUBMED"), "15262951");
+    const std::string text = written("EMBL", gb[0]);
+    for (const char* p : {"RX   PUBMED; 15262951.\n", "RL   J. Bacteriol. 186 (15), 5147-5152 (2004)\n",
+                          "OS   thale cress.\n"})
+        EXPECT_NE(text.find(p), std::string::npos) << p << "\n" << text;
+}
