@@ -188,6 +188,9 @@ constexpr std::size_t kExcerptBytes = 60;
 /// bytes (not cutting a UTF-8 character) followed by "... (N bytes)". A refused line of a
 /// gigabyte is never repeated whole in a report.
 MF_API std::string inputExcerpt(std::string_view text);
+/// The same for a text of `size` bytes of which only the start, `head`, is at hand (a line
+/// read in pieces).
+MF_API std::string inputExcerpt(std::string_view head, std::size_t size);
 
 /// A name usable as one word in every text format: trimmed, with each blank and control character
 /// turned into '_'; an empty name becomes "seq<index>". The one rule for every writer of names.

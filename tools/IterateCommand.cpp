@@ -57,9 +57,15 @@ public:
         }
     }
     void left(const char* text, std::size_t width) { left(text, std::strlen(text), width); }
-    /// As left(), with a width known when compiling: the padding is one fixed-size store.
+    /// As left(), with a width known when compiling: the padding is one fixed-size store. A text
+    /// longer than kDirect is written from where it is, never copied.
     template <std::size_t Width>
     void left(const char* text, std::size_t size) {
+        if (size > kDirect) {
+            flush();
+            out_.write(text, static_cast<std::streamsize>(size));
+            return;
+        }
         char* d = &buffer_[used_];
         std::memset(d, ' ', Width);
         std::memcpy(d, text, size);
@@ -91,6 +97,8 @@ public:
         out_.write(buffer_.data(), static_cast<std::streamsize>(used_));
         used_ = 0;
     }
+
+    static constexpr std::size_t kDirect = 1u << 14;
 
 private:
     static constexpr std::size_t kSize = 1u << 16;
@@ -142,7 +150,7 @@ void printLine(LineBuffer& out, ModelClasses& classes, std::size_t index, const 
     }
     const std::string& column = classes.column();
     // Numbers take at most 20 digits; the fixed texts are short.
-    out.reserve(128 + column.size() + (name ? name->size() : 0));
+    out.reserve(128 + column.size() + (name && name->size() <= LineBuffer::kDirect ? name->size() : 0));
     out.number<6>(index);
     out.left("  ", 2, 2);
     out.left(column.data(), column.size(), 0);

@@ -7,6 +7,7 @@
 
 #include <contracts/SeqArchive.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Ovik {
@@ -49,17 +50,33 @@ protected:
         std::string& out = entry_;
         out.clear();
         appendTitle(out, '@', seq, index);
-        out += residues;
-        out += "\n+\n";
-        const std::size_t start = out.size();
-        out.resize(start + residues.size());
-        char* q = &out[start];
-        if (confidences.empty()) {
-            const int score = defaultQuality_ > 255 ? 255 : defaultQuality_;
-            std::fill(q, q + residues.size(), chars_[score]);
+        // A record of ordinary size is one write; a huge one goes out in pieces, never copied whole.
+        constexpr std::size_t kPiece = 1u << 20;
+        const bool whole = residues.size() <= kPiece;
+        if (whole) {
+            out += residues;
         } else {
-            for (std::size_t i = 0; i < confidences.size(); ++i)
-                q[i] = chars_[confidences[i]];
+            out_.write(out);
+            out_.write(residues);
+            out.clear();
+        }
+        out += "\n+\n";
+        const int score = defaultQuality_ > 255 ? 255 : defaultQuality_;
+        for (std::size_t pos = 0; pos < residues.size();) {
+            const std::size_t n = std::min(kPiece, residues.size() - pos);
+            const std::size_t start = out.size();
+            out.resize(start + n);
+            char* q = &out[start];
+            if (confidences.empty())
+                std::fill(q, q + n, chars_[score]);
+            else
+                for (std::size_t i = 0; i < n; ++i)
+                    q[i] = chars_[confidences[pos + i]];
+            pos += n;
+            if (pos < residues.size()) {
+                out_.write(out);
+                out.clear();
+            }
         }
         out += '\n';
         out_.write(out);
