@@ -186,7 +186,9 @@ void ArchiveReader::refuseHighBytes(const std::string& residues) const {
 
 void ArchiveReader::takeResidues(Velm::Sequence& seq, std::string& scratch) const {
     constexpr std::size_t kHandOver = 1u << 20;
-    if (scratch.size() >= kHandOver && scratch.capacity() - scratch.size() <= scratch.size() / 8) {
+    // Handed over rather than copied: the room past the residues was never written, so it costs
+    // address space, not memory.
+    if (scratch.size() >= kHandOver && scratch.capacity() - scratch.size() <= scratch.size()) {
         refuseHighBytes(scratch);
         seq.residues().swap(scratch);
         std::string().swap(scratch); // the next entry starts a buffer of its own
