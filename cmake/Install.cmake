@@ -26,5 +26,12 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/ModelFactoryConfigVersion
 install(FILES ${PROJECT_BINARY_DIR}/ModelFactoryConfig.cmake ${PROJECT_BINARY_DIR}/ModelFactoryConfigVersion.cmake
   DESTINATION ${MF_CMAKE_DIR})
 
+# Boost's headers on the compiler's own search path need no flag (adding -I/usr/include would
+# change the order of the system's headers); anywhere else they do.
+get_target_property(MF_BOOST_INCLUDE_DIR Boost::headers INTERFACE_INCLUDE_DIRECTORIES)
+set(MF_BOOST_CFLAGS "")
+if(MF_BOOST_INCLUDE_DIR AND NOT MF_BOOST_INCLUDE_DIR IN_LIST CMAKE_CXX_IMPLICIT_INCLUDE_DIRECTORIES)
+  set(MF_BOOST_CFLAGS " -I${MF_BOOST_INCLUDE_DIR}")
+endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/modelfactory.pc.in ${PROJECT_BINARY_DIR}/modelfactory.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/modelfactory.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -18,6 +18,12 @@ function(mf_add_library name)
 
   add_library(${name} SHARED $<TARGET_OBJECTS:${name}_objects>)
   add_library(ModelFactory::${name} ALIAS ${name})
+  # The public headers need C++17: a consumer linking the target compiles with it at least,
+  # whatever standard it asks for itself.
+  target_compile_features(${name} PUBLIC cxx_std_17)
+  # The SONAME carries the major version (libmodelfactory.so.0): it changes, with the major
+  # version, whenever an exported symbol is removed or changes meaning or an exported class changes
+  # layout; additions keep it (README, "Versions").
   set_target_properties(${name} PROPERTIES
     OUTPUT_NAME ${A_OUTPUT_NAME}
     VERSION ${PROJECT_VERSION}

@@ -116,6 +116,11 @@ MF_API void reverseComplementEntry(Sequence& entry);
 /// The sequence a feature of `entry` covers (see FeatureLocation::extract).
 MF_API std::string extractFeature(const Feature& feature, const Sequence& entry);
 
+/// The residues features of `entry` are taken from. Throws LocationError for an entry whose
+/// residues are absent (a master or contig record, Sequence::residuesAbsent): its features lie on
+/// residues the file does not hold.
+MF_API const std::string& residuesToExtract(const Sequence& entry);
+
 /// The name a feature's own entry goes by: its /locus_tag, /gene or /protein_id, else the entry's
 /// name with the location ("NC_005816:87..959", the INSDC form of a place in another entry).
 MF_API std::string featureName(const Feature& feature, const Sequence& entry);

@@ -259,14 +259,19 @@ private:
 ///   (a '>' line, a LOCUS line, ...).
 /// - getType(path): Velm::SeqModel::className for an existing file it handles, else "".
 /// - retrieve: appends one Velm::NASequence per read to any Velm::BioModel, the qualities as Phred
-///   confidences, and sets the encoding "FASTQ". A malformed record ends the reading with one
-///   error ("path:line: reason") through the context and a false result; the reads before it stay
-///   in the model. The qualifier is not used.
+///   confidences, and sets the encoding "FASTQ". A malformed record or a damaged compressed file
+///   throws SeqArchiveError ("path:line: reason"), as the factory's archive route does for the
+///   same bytes, so that the reads before the fault are never taken for the whole file. A path
+///   that is no regular file reads nothing and returns false without a report. The qualifier is
+///   not used.
 /// - save: writes every sequence of a Velm::BioModel; one without confidences takes the default
 ///   quality, and is an error without one. Write failures throw SeqArchiveError (the old target
-///   stays as it was), so that no writer of another format takes over a FASTQ name.
+///   stays as it was), so that no writer of another format takes over a FASTQ name. By path, only
+///   a FORMAT@@FILE path naming FASTQ or a FASTQ file name is written: a target handled for its
+///   old FASTQ content ("q.gb" holding reads) is declined without a report, and the factory writes
+///   the format its name says.
 /// - openIterator: one sequence model per read, read as the caller asks for them; their encoding
-///   is "FASTQ".
+///   is "FASTQ". None for a path that is no regular file.
 /// The source keeps no state besides its default quality; one object may serve several threads.
 class MF_API FastqModelSource : public Velm::ModelSource {
 public:

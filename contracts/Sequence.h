@@ -69,6 +69,14 @@ public:
     void setResidues(const std::string& residues) { residues_ = residues; }
     void setResidues(std::string&& residues) { residues_ = std::move(residues); }
     std::size_t length() const { return residues_.size(); }
+    /// True for an entry whose file declares a length but holds none of its residues (a WGS, TSA or
+    /// TLS master record, a CONTIG-only entry): absent, which is not the same as empty.
+    bool residuesAbsent() const { return residues_.empty() && declaredLength() > 0; }
+    /// The length the entry's header declares (LOCUS, ID) when its residues are absent; 0 when
+    /// the file held them (length() is then the length).
+    std::size_t declaredLength() const { return extra_ ? extra_->declaredLength : 0; }
+    /// Marks the residues as absent from a record of `length` residues (0: present again).
+    void setDeclaredLength(std::size_t length);
 
     MoleculeType moleculeType() const { return type_; }
     void setMoleculeType(MoleculeType type) { type_ = type; }
@@ -105,6 +113,7 @@ protected:
         PropertyList annotations;
         std::vector<Feature> features;
         boost::shared_ptr<TraceData> trace; // NASequence's chromatogram
+        std::size_t declaredLength = 0;     // of a record whose residues are absent
     };
     /// The block of rarely used fields, made on first use.
     Extra& extra();
@@ -152,18 +161,26 @@ public:
     /// confidences of chromatogram calls).
     /// Kept apart and made on first use: most nucleotide sequences have none.
     const std::vector<unsigned char>& confidences() const {
-        return confidences_ ? *confidences_ : noConfidences();
+        return hasConfidences() ? *confidences_ : noConfidences();
     }
-    /// The confidences, to change (allocates their vector).
+    /// Whether the sequence holds confidences at all: a zero-length FASTQ read has them (none of
+    /// them), a FASTA entry has none. Asking for them to change them, or setting a non-empty set,
+    /// makes them held.
+    bool hasConfidences() const { return confidences_ && !confidencesDropped_; }
+    /// The confidences, to change (allocates their vector; they are held from then on).
     std::vector<unsigned char>& confidences();
     void setConfidences(const std::vector<unsigned char>& values);
     void setConfidences(std::vector<unsigned char>&& values);
+    /// No confidences held any more. A buffer of at most `keepCapacity` values is kept for the
+    /// next set (readers reuse entries).
+    void dropConfidences(std::size_t keepCapacity = 0);
 
 private:
     static const boost::shared_ptr<TraceData>& noTrace();
     static const std::vector<unsigned char>& noConfidences();
 
     std::unique_ptr<std::vector<unsigned char>> confidences_;
+    bool confidencesDropped_ = false; // confidences_ is a kept buffer, not the sequence's values
 };
 
 /// A set of aligned rows. Rows are shared with whoever holds the sequences (an alignment model).
@@ -223,8 +240,11 @@ public:
     /// Normalises the calls to upper-case IUPAC codes (anything else, '-' included, becomes N) and
     /// clamps base positions into the sample range.
     void fixupBases();
-    /// True when fewer than 2 sample points or fewer than 2 bases are held.
+    /// True when fewer than 2 bases, or a single sample point, are held. No samples at all is a
+    /// record of calls (and confidences) only, as short-read instruments write them: not empty.
     bool empty() const;
+    /// True when the record holds sample points (at least 2); false for a record of calls only.
+    bool hasSamples() const { return numPoints() >= 2; }
     /// The text last given to setFormat.
     const std::string& formatName() const { return format_; }
 

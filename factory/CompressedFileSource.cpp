@@ -3,7 +3,6 @@
 
 #include "factory/CompareNoCase.h"
 #include "factory/ExtensionTable.h"
-#include "factory/Messages.h"
 #include "factory/ModelFactory.h"
 
 #include <contracts/Compression.h>
@@ -52,6 +51,9 @@ const char* CompressedFileSource::getType(const char* path) const {
             return Velm::AlignModel::className;
         return row->flags != 0 ? Velm::SeqModel::className : "";
     }
+    // A chromatogram under a name that is no format's (".ab1.gz", "read.gz"): what it holds.
+    if (TraceFile::getFormat(path) != 0)
+        return Velm::TraceModel::className;
     // Unlike a plain file, content nobody recognises is not taken for a sequence archive: a
     // compressed file is as likely to hold anything else.
     const std::string format = SeqArchive::GetFileFormat(path);
@@ -66,24 +68,21 @@ bool CompressedFileSource::retrieve(const char* path, Velm::Model& model, cmn::O
     if (!path || !bio)
         return false;
     const cmn::QualifiedPath split(path);
+    if (!cmn::isRegularFile(split.file))
+        return false; // nothing to read: as the factory's own route, an empty model, no report
     // A gzip chromatogram under a name this source takes ("read.gz") is the chromatogram inside,
     // as under a chromatogram's name (left to the factory's route): its reader inflates it itself.
     if (chromatogramAllowed(split) && factory_.openTrace(split.file.c_str(), *bio, ctx))
         return true;
+    // A fault part way passes to the caller, exactly as the factory's archive route lets it pass.
+    ISeqArchive archive(split.file, archiveFormat(split), "");
     try {
-        ISeqArchive archive(split.file, archiveFormat(split), "");
-        try {
-            while (!archive.atEnd())
-                bio->addSeq(createSequence(archive));
-            bio->setEncoding("SAL");
-        } catch (...) {
-            if (!archive.atEnd()) // as the archive route: a failure past the end costs nothing
-                throw;
-        }
-    } catch (const std::exception& failure) {
-        if (ctx)
-            ctx->error(msg::ReadingFile + std::string(path) + ": " + failure.what());
-        return false;
+        while (!archive.atEnd())
+            bio->addSeq(createSequence(archive));
+        bio->setEncoding("SAL");
+    } catch (...) {
+        if (!archive.atEnd()) // as the archive route: a failure past the end costs nothing
+            throw;
     }
     return !model.empty();
 }
@@ -92,6 +91,8 @@ boost::shared_ptr<Velm::ModelIter> CompressedFileSource::openIterator(const char
     if (!path)
         return boost::shared_ptr<Velm::ModelIter>();
     const cmn::QualifiedPath split(path);
+    if (!cmn::isRegularFile(split.file))
+        return boost::shared_ptr<Velm::ModelIter>(); // the caller fails at once, not at the first read
     // A chromatogram is one model, which retrieve() reads; entries are for sequence text.
     if (chromatogramAllowed(split) && TraceFile::getFormat(split.file.c_str()) != 0)
         return boost::shared_ptr<Velm::ModelIter>();

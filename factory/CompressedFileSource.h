@@ -39,9 +39,11 @@ public:
     Velm::FormatList getSupportedFormats() override { return Velm::FormatList(); }
     bool supports(const char*) const override { return false; }
     /// The chromatogram inside a gzip file, else every entry of the decompressed sequence archive,
-    /// into `model` (a BioModel). Errors go to `ctx` ("Reading file: <path>: <reason>").
+    /// into `model` (a BioModel). A damaged archive or malformed entry throws the archive reader's
+    /// error; a path that is no regular file reads nothing and returns false without a report.
     bool retrieve(const char* path, Velm::Model& model, cmn::OpContext* ctx, const char* qualifier) override;
-    /// The entries of the decompressed archive one model at a time, streamed.
+    /// The entries of the decompressed archive one model at a time, streamed; none for a path that
+    /// is no regular file or holds a chromatogram (which retrieve() reads as one model).
     boost::shared_ptr<Velm::ModelIter> openIterator(const char* path, cmn::OpContext* ctx) override;
     /// Writes the model compressed, in the format the name without its compression extension
     /// names: through the source that handles that name, else the archive writer of its row.

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # `make bench`: this library side by side with its peers, on generated data, in one table.
 #
-#   1. installs the peers when missing (seqtk, seqkit, Biopython, EMBOSS seqret, GNU time, and
-#      libdeflate for the gzip library comparison);
+#   1. installs the peers when missing (seqtk, seqkit, Biopython, EMBOSS seqret, GNU time,
+#      libdeflate for the gzip library comparison, and dnaio, pyfastx and pysam for the Python rows);
 #   2. builds the benchmarks and the modelfactory tool in a Release build folder;
 #   3. writes the data set once (scripts/gen_bench_data.py: seeded, no downloads);
 #      (and the Python package, when it is configured there);
@@ -20,7 +20,7 @@ data=${MF_BENCH_DATA:-$build/data}
 testdata=${MODELFACTORY_TESTDATA:-$(pwd)/tests/data}
 jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 
-scripts/bootstrap.sh seqtk seqkit python3-biopython emboss time libdeflate-dev
+scripts/bootstrap.sh seqtk seqkit python3-biopython emboss time libdeflate-dev python3-dnaio python3-pyfastx python3-pysam
 
 # Build output goes to a log, so that the table is all the run prints on stdout.
 log=$build/bench-build.log

@@ -128,23 +128,57 @@ def pymf(code):
     return ["env", "PYTHONPATH=" + os.path.join(BUILD, "python"), PY, "-c", "import time\n" + code]
 
 
-def python_rows():
-    """The Python package against Biopython, and against the C++ it wraps (the binding's overhead)."""
-    fastq = subprocess.run([TOOL, "formats"], capture_output=True, text=True).stdout.find("FASTQ") >= 0
-    inputs = [("200 MB FASTA (long)", LONG, "fasta", False)]
-    if fastq and os.path.exists(FASTQ):
-        inputs.append(("1M FASTQ reads", FASTQ, "fastq", True))
-    inputs.append(("1M short reads (FASTA)", READS, "fasta", False))
-    for name, path, fmt, quals in inputs:
-        measure("Python: iterate " + name, [
-            Program("ours (modelfactory.iterate)", pymf(MF_ITERATE % (path, quals)), mb(path)),
-            Program("Biopython SeqIO.parse", py(BIO_PARSE % (path, fmt)), mb(path)),
-            Program("C++ iterator (modelfactory iterate)", [TOOL, "iterate", path], mb(path), os.devnull)])
-    abi = TRACES[0]
-    measure("Python: %d ABI chromatograms" % len(os.listdir(abi)), [
-        Program("ours (modelfactory.TraceFile.read)", pymf(MF_TRACES % abi)),
-        Program("Biopython SeqIO.read(.., 'abi')", py(BIO_ABI % abi)),
-        Program("C++ TraceFile::read", [DRIVER, "traces", abi])], INTERLEAVED_REPS)
+# Reads by name, residues and (FASTQ) qualities, each loop touching all three of every read, as the
+# Python readers of the field give them; timed inside the interpreter, after the imports.
+READ_LOOPS = {
+    "ours (modelfactory.records)": (
+        "import modelfactory as mf\nit = mf.records(%(path)r)",
+        "for r in it:\n    n += len(r.name) + len(r.residues)%(q)s",
+        " + len(r.qualities)"),
+    "dnaio": (
+        "import dnaio\nit = dnaio.open(%(path)r)",
+        "for r in it:\n    n += len(r.name) + len(r.sequence)%(q)s",
+        " + len(r.qualities)"),
+    "pyfastx Fastx": (
+        "import pyfastx\nit = pyfastx.Fastx(%(path)r)",
+        "for r in it:\n    n += len(r[0]) + len(r[1])%(q)s",
+        " + len(r[2])"),
+    "pysam FastxFile": (
+        "import pysam\nit = pysam.FastxFile(%(path)r)",
+        "for r in it:\n    n += len(r.name) + len(r.sequence)%(q)s",
+        " + len(r.quality)"),
+    "Biopython plain-string parser": (
+        "import gzip\nfrom Bio.SeqIO.QualityIO import FastqGeneralIterator\n"
+        "from Bio.SeqIO.FastaIO import SimpleFastaParser\n"
+        "h = gzip.open(%(path)r, 'rt') if %(path)r.endswith('.gz') else open(%(path)r)\n"
+        "it = FastqGeneralIterator(h) if %(fastq)r else SimpleFastaParser(h)",
+        "for r in it:\n    n += len(r[0]) + len(r[1])%(q)s",
+        " + len(r[2])"),
+}
+
+
+def read_loop(tool, path, fastq):
+    setup, loop, quals = READ_LOOPS[tool]
+    values = {"path": path, "fastq": fastq, "q": quals if fastq else ""}
+    code = (setup % values + "\nt = time.perf_counter(); n = 0\n" + loop % values +
+            "\nprint('seconds=%f characters=%d' % (time.perf_counter() - t, n))\n")
+    return [PY, "-c", "import time\n" + code]
+
+
+def read_rows():
+    """records() against the field's Python readers: 1M FASTQ reads plain and gzip, 1M FASTA reads,
+    and the long-entry FASTA."""
+    for name, path, size, fastq in (("1M FASTQ reads", FASTQ, mb(FASTQ), True),
+                                    ("1M FASTQ reads, gzip", FASTQ_GZ, mb(FASTQ), True),
+                                    ("1M short reads (FASTA)", READS, mb(READS), False),
+                                    ("200 MB FASTA (long)", LONG, mb(LONG), False)):
+        programs = []
+        for tool in READ_LOOPS:
+            cmd = read_loop(tool, path, fastq)
+            if tool.startswith("ours"):
+                cmd = ["env", "PYTHONPATH=" + os.path.join(BUILD, "python")] + cmd
+            programs.append(Program(tool, cmd, size))
+        measure("Python: name, residues, qualities of every entry: " + name, programs)
 
 
 def mb(path):
@@ -314,6 +348,7 @@ def main():
 
     if os.path.isdir(os.path.join(BUILD, "python", "modelfactory")):
         python_rows()
+        read_rows()
 
     report(time.time() - started)
 

@@ -39,6 +39,8 @@ constexpr const char* NotAChromatogramFormat = "not a chromatogram format: ";
 // "plain text has no samples: x.pln; read its sequence with 'modelfactory open x.pln'"
 constexpr const char* PlainTextHasNoSamples = "plain text has no samples: ";
 constexpr const char* ReadItWithOpen = "; read its sequence with 'modelfactory open ";
+// A chromatogram of calls and confidences only (as short-read instruments write them).
+constexpr const char* NoSamplesToDraw = "the chromatogram holds calls but no samples: nothing to draw: ";
 // The note of the chromatogram formats that carry no samples in the format list.
 constexpr const char* NoSamplesNote = " (plain text, no samples: read it with 'open')";
 constexpr const char* CannotWrite = "cannot write ";

@@ -20,6 +20,11 @@ const char* moleculeOf(const Velm::Sequence& sequence) {
     return Velm::Sequence::moleculeTypeName(sequence.moleculeType());
 }
 
+// A master or contig record shows the length its header declares.
+std::size_t shownLength(const Velm::Sequence& sequence) {
+    return sequence.residuesAbsent() ? sequence.declaredLength() : sequence.length();
+}
+
 const Velm::BioModel* asBio(const Velm::Model& model) {
     return dynamic_cast<const Velm::BioModel*>(&model);
 }
@@ -74,7 +79,7 @@ void printModel(std::ostream& out, const Velm::Model& model, bool allResidues) {
     for (const auto& sequence : sequences) {
         names.push_back(printable(sequence->name()));
         nameWidth = std::max(nameWidth, names.back().size());
-        lengthWidth = std::max(lengthWidth, std::to_string(sequence->length()).size());
+        lengthWidth = std::max(lengthWidth, std::to_string(shownLength(*sequence)).size());
         featureWidth = std::max(featureWidth, std::to_string(sequence->features().size()).size());
     }
     nameWidth = std::min<std::size_t>(nameWidth, 40);
@@ -88,13 +93,15 @@ void printModel(std::ostream& out, const Velm::Model& model, bool allResidues) {
     for (const auto& sequence : sequences) {
         out << "  " << std::setw(static_cast<int>(indexWidth)) << index + 1 << "  " << std::left
             << std::setw(static_cast<int>(nameWidth)) << names[index] << "  " << std::right
-            << std::setw(static_cast<int>(lengthWidth)) << sequence->length() << "  "
+            << std::setw(static_cast<int>(lengthWidth)) << shownLength(*sequence) << "  "
             << std::setw(static_cast<int>(featureWidth)) << sequence->features().size() << "  ";
         if (allResidues)
             out << moleculeOf(*sequence) << '\n';
         else
             out << std::left << std::setw(8) << moleculeOf(*sequence) << std::right << "  "
-                << printable(residuePreview(sequence->residues())) << '\n';
+                << (sequence->residuesAbsent() ? std::string("(absent: a master or contig record)")
+                                               : printable(residuePreview(sequence->residues())))
+                << '\n';
         ++index;
     }
     if (!allResidues)
@@ -145,7 +152,9 @@ void writeModelJson(JsonWriter& json, const Velm::Model& model, bool allResidues
         json.field("name", sequence->name());
         json.field("accession", sequence->accession());
         json.field("description", sequence->description());
-        json.field("length", sequence->length());
+        // A master or contig record: its declared length, and no residues (absent, not empty).
+        const bool absent = sequence->residuesAbsent();
+        json.field("length", shownLength(*sequence));
         json.field("molecule", moleculeOf(*sequence));
         json.field("featureCount", sequence->features().size());
         json.key("features").beginArray();
@@ -168,10 +177,12 @@ void writeModelJson(JsonWriter& json, const Velm::Model& model, bool allResidues
         const bool whole = allResidues || sequence->length() <= kPreviewLength;
         json.field("residues", whole ? sequence->residues()
                                      : sequence->residues().substr(0, kPreviewLength));
-        json.field("residuesComplete", whole);
+        json.field("residuesComplete", whole && !absent);
+        if (absent)
+            json.field("residuesAbsent", true);
         // Per-base qualities (FASTQ reads, chromatogram calls) go with the whole residues only.
         const auto* na = whole ? dynamic_cast<const Velm::NASequence*>(sequence.get()) : nullptr;
-        if (na && !na->confidences().empty()) {
+        if (na && na->hasConfidences()) { // none of them, for a zero-length read
             json.key("qualities").beginArray();
             for (unsigned char quality : na->confidences())
                 json.value(static_cast<unsigned>(quality));

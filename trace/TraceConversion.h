@@ -43,10 +43,14 @@ inline std::vector<std::uint16_t> takeChannel(unsigned short*& samples, unsigned
 /// widened maximum, channels A C G T, confidences, the base positions twice (called and edited
 /// start equal), the calls, then fixupBases. The channels are moved out of the record (see
 /// takeChannel; its arrays are then null). Returns false, having set nothing, when the record
-/// has fewer than 2 sample points or 2 bases; otherwise whether the result is non-empty.
+/// has fewer than 2 bases, or 1 sample point, or no samples while being a text record (plain
+/// or experiment file, which are sequence text, not chromatograms); otherwise whether the result is
+/// non-empty. A binary chromatogram with calls but no samples (what short-read instruments write)
+/// is kept: its calls and confidences are the data, and they would otherwise be lost.
 template <class DecodedRead>
 bool fillTraceData(DecodedRead& read, Velm::TraceData& data) {
-    if (read.NPoints < 2 || read.NBases < 2)
+    const bool textRecord = read.format == 4 || read.format == 5; // pln, exp
+    if (read.NBases < 2 || read.NPoints == 1 || read.NPoints < 0 || (read.NPoints == 0 && textRecord))
         return false;
     if (read.trace_name)
         data.setTraceName(read.trace_name);

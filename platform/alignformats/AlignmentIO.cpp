@@ -245,7 +245,8 @@ void reportUnsupported(const FormatTraits& traits, const char* path, const char*
                         std::string(kErrFormatNotSupported) + (format ? format : "")));
 }
 
-bool retrieve(const FormatTraits& traits, const char* path, Velm::Model& model, cmn::OpContext* ctx) {
+bool retrieve(const FormatTraits& traits, const char* path, Velm::Model& model, cmn::OpContext* ctx,
+              bool formatNamed) {
     const cmn::QualifiedPath split(path);
     if (split.qualified && !namesFormat(traits, split.format)) {
         report(ctx, message(split.file, 0, kErrQualifiedOther + split.format));
@@ -267,7 +268,7 @@ bool retrieve(const FormatTraits& traits, const char* path, Velm::Model& model, 
         return false;
     }
     ParseResult parsed;
-    parsed.formatNamed = split.qualified;
+    parsed.formatNamed = formatNamed || split.qualified;
     traits.parse(text, parsed);
     if (!parsed.ok()) {
         report(ctx, message(split.file, parsed.errorLine, parsed.error));

@@ -140,7 +140,10 @@ std::string dashGaps(const std::string& residues);
 bool handles(const FormatTraits& traits, const char* path);
 const char* getType(const FormatTraits& traits, const char* path);
 Velm::FormatList formats(const FormatTraits& traits);
-bool retrieve(const FormatTraits& traits, const char* path, Velm::Model& model, cmn::OpContext* ctx);
+/// `formatNamed`: the caller named the format (a format argument), as a FORMAT@@FILE path does:
+/// the file is read as that format whatever its first line.
+bool retrieve(const FormatTraits& traits, const char* path, Velm::Model& model, cmn::OpContext* ctx,
+              bool formatNamed = false);
 bool save(const FormatTraits& traits, const char* path, Velm::Model& model, cmn::OpContext* ctx);
 /// Reports that `format` is not this source's (used by the format-named forms).
 void reportUnsupported(const FormatTraits& traits, const char* path, const char* format,
@@ -164,7 +167,7 @@ void reportUnsupported(const FormatTraits& traits, const char* path, const char*
             alignio::reportUnsupported(traits, path, format, ctx);                                 \
             return false;                                                                        \
         }                                                                                        \
-        return alignio::retrieve(traits, path, model, ctx);                                        \
+        return alignio::retrieve(traits, path, model, ctx, true);                                  \
     }                                                                                            \
     bool Class::retrieve(const char* path, Velm::Model& model, cmn::OpContext* ctx,              \
                          const char* /*qualifier*/) {                                            \

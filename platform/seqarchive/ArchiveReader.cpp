@@ -19,16 +19,13 @@ namespace {
 bool emptyForReuse(Velm::NASequence& seq) {
     const Velm::NASequence& view = seq;
     if (!view.accession().empty() || !view.annotations().empty() || !view.features().empty() ||
-        view.trace())
+        view.trace() || view.declaredLength() != 0)
         return false;
     constexpr std::size_t kKeep = 1u << 16;
     if (seq.residues().capacity() > kKeep)
         std::string().swap(seq.residues());
     seq.residues().clear();
-    if (view.confidences().capacity() > kKeep)
-        std::vector<unsigned char>().swap(seq.confidences());
-    if (!view.confidences().empty()) // asking for them to change them would make them
-        seq.confidences().clear();
+    seq.dropConfidences(kKeep); // the next entry holds confidences only if its reader sets them
     seq.setName(std::string()); // a move from an empty text keeps the buffer
     seq.setDescription(std::string());
     return true;

@@ -25,7 +25,14 @@ public:
     /// NBRF/PIR); 0 puts each sequence on one line.
     void setLineWidth(std::size_t width) { lineWidth_ = width; }
 
+    /// What a format does with an entry whose residues are absent (a master or CONTIG-only
+    /// record, Velm::Sequence::residuesAbsent): say so as its own records do, write it empty with a
+    /// warning, or refuse it, when its readers reject an entry without residues.
+    enum class AbsentResidues { Declare, WriteEmpty, Refuse };
+
     void write(const Velm::Sequence& seq) {
+        if (seq.residuesAbsent())
+            checkAbsentResidues(seq, count_);
         writeEntry(seq, count_);
         ++count_;
     }
@@ -50,6 +57,7 @@ protected:
     static void appendTitle(std::string& out, char marker, const Velm::Sequence& seq,
                             std::size_t index);
     virtual void finish() {}
+    virtual AbsentResidues absentResidues() const { return AbsentResidues::WriteEmpty; }
     void warn(const std::string& text) const {
         if (ctx_)
             ctx_->warning(out_.target() + ": " + text);
@@ -62,6 +70,9 @@ protected:
     cmn::OpContext* ctx_ = nullptr;
 
 private:
+    /// Throws SeqArchiveError for a format that refuses the entry; warns for one that writes it empty.
+    void checkAbsentResidues(const Velm::Sequence& seq, std::size_t index) const;
+
     enum class State { Open, Committed, Discarded, Failed };
     State state_ = State::Open;
     std::string failure_;

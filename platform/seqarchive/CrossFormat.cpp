@@ -104,8 +104,17 @@ struct Header {
     std::string lineage;   // "Eukaryota; ...; Homo." lines joined with '\n'
     std::string comment;   // lines joined with '\n'
     std::string version;   // "X56734.1"
+    std::string contig;    // a constructed entry's CONTIG (GenBank) or CO (EMBL) location
     std::vector<Reference> refs;
 };
+
+// A location continued over several lines, as one text: the lines meet without a blank.
+std::string locationText(const std::string& value) {
+    std::string out;
+    for (const std::string& line : split(value, '\n'))
+        out += trimmed(line);
+    return out;
+}
 
 // "1-1859, 1900-2000" (EMBL RP): true with the ranges when the text is nothing else.
 bool parseRanges(const std::string& text, std::vector<std::pair<std::string, std::string>>& out) {
@@ -188,6 +197,8 @@ Header readGenBankHeader(const Velm::Sequence& seq) {
         const std::string& v = a.second;
         if (k == "KEYWORDS") {
             h.keywords = withoutSuffix(joined(v), ".");
+        } else if (k == "CONTIG") {
+            h.contig = locationText(v);
         } else if (k == "SOURCE") {
             // The line's closing full stop is the layout's; a name's own ("thale cress.") stays.
             std::string text = trimmed(joined(v));
@@ -244,6 +255,8 @@ Header readLineCodeHeader(const Velm::Sequence& seq) {
         const std::string& v = a.second;
         if (k == "KW") {
             h.keywords = withoutSuffix(joined(v), ".");
+        } else if (k == "CO") {
+            h.contig = locationText(v);
         } else if (k == "OS") {
             h.source = withoutSuffix(joined(v), ".");
             h.species = trimmed(h.source.substr(0, h.source.find(" (")));
@@ -335,6 +348,8 @@ void renderGenBank(const Header& h, bool protein, Velm::PropertyList& out) {
     }
     if (!h.comment.empty())
         out.emplace_back("COMMENT", h.comment);
+    if (!h.contig.empty())
+        out.emplace_back("CONTIG", h.contig);
 }
 
 // Swiss-Prot "PubMed=123; DOI=10.1/x;" on one line; EMBL "PUBMED; 123." a line each.
@@ -387,6 +402,8 @@ void renderLineCodes(const Header& h, bool swiss, Velm::PropertyList& out) {
         out.emplace_back("KW", h.keywords + ".");
     if (!h.comment.empty())
         out.emplace_back("CC", h.comment);
+    if (!swiss && !h.contig.empty())
+        out.emplace_back("CO", h.contig);
 }
 
 // ---- line codes kept between EMBL and Swiss-Prot --------------------------------------------------

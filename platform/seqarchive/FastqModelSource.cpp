@@ -175,16 +175,15 @@ bool FastqModelSource::retrieve(const char* path, Velm::Model& model, cmn::OpCon
     Velm::BioModel* bio = sequencesOf(path, model, file, ctx);
     if (!bio)
         return false;
-    try {
-        ISeqArchive archive(file, variantOf(path), "");
-        archive.setContext(ctx);
-        while (!archive.atEnd())
-            bio->addSeq(createSequence(archive));
-    } catch (const SeqArchiveError& e) {
-        // The reads before the fault stay in the model.
-        report(ctx, e.what());
-        return false;
-    }
+    if (!cmn::isRegularFile(file))
+        return false; // nothing to read: as the factory's own route, an empty model, no report
+    // A fault part way (a malformed read, a truncated archive) passes to the caller as the
+    // archive reader's own error, exactly as the factory's archive route lets it pass: a model
+    // holding the reads before the fault must never be taken for a complete file.
+    ISeqArchive archive(file, variantOf(path), "");
+    archive.setContext(ctx);
+    while (!archive.atEnd())
+        bio->addSeq(createSequence(archive));
     model.setEncoding(kEncoding);
     return true;
 }
@@ -195,6 +194,10 @@ bool FastqModelSource::save(const char* path, Velm::Model& model, const char* fo
 }
 
 bool FastqModelSource::save(const char* path, Velm::Model& model, cmn::OpContext* ctx) {
+    // The file about to be replaced may hold reads, but its name says what to write now.
+    const cmn::QualifiedPath split(path ? path : "");
+    if (!split.qualified && !hasFastqName(split.file))
+        return false;
     std::string file;
     Velm::BioModel* bio = sequencesOf(path, model, file, ctx);
     if (!bio)
@@ -213,6 +216,10 @@ bool FastqModelSource::save(const char* path, Velm::Model& model, cmn::OpContext
 }
 
 boost::shared_ptr<Velm::ModelIter> FastqModelSource::openIterator(const char* path, cmn::OpContext* ctx) {
+    // No file to read (the name alone made the path ours, for saving): no iterator, so that the
+    // caller fails at once rather than at the first read.
+    if (!path || !cmn::isRegularFile(cmn::QualifiedPath(path).file))
+        return boost::shared_ptr<Velm::ModelIter>();
     return boost::shared_ptr<Velm::ModelIter>(new FastqModelIter(path, nullptr, ctx));
 }
 

@@ -55,6 +55,11 @@ constexpr const char* kChecksumMismatch = "GCG checksum mismatch for ";
 constexpr const char* kConfidenceCount = "confidences dropped: AV holds ";
 
 // Writing.
+// "<target>: <entry> holds no residues (its record declares <n>, a master or contig record)..."
+constexpr const char* kResiduesAbsent = " holds no residues (its record declares ";
+constexpr const char* kResiduesAbsentEnd = ": a master or contig record)";
+constexpr const char* kFormatNeedsResidues = "; the format needs them: choose GenBank or EMBL, which keep such records";
+constexpr const char* kWrittenEmpty = "; written as an empty sequence";
 constexpr const char* kClosedArchive = "the archive is closed: ";
 constexpr const char* kReadOnlyArchive = "the archive is not open for writing: ";
 constexpr const char* kWriteOnlyArchive = "the archive is not open for reading: ";

@@ -4,6 +4,7 @@
 #include "ArchiveWriter.h"
 #include "FileFormat.h"
 #include "Messages.h"
+#include "TextUtil.h"
 
 #include <contracts/Compression.h>
 
@@ -47,6 +48,17 @@ const char* resolveFormat(const std::string& path, const std::string& format) {
     return name;
 }
 } // namespace
+
+void ArchiveWriter::checkAbsentResidues(const Velm::Sequence& seq, std::size_t index) const {
+    const AbsentResidues rule = absentResidues();
+    if (rule == AbsentResidues::Declare)
+        return;
+    const std::string what = text::tokenName(seq.name(), index + 1) + msg::kResiduesAbsent +
+                             std::to_string(seq.declaredLength()) + msg::kResiduesAbsentEnd;
+    if (rule == AbsentResidues::Refuse)
+        throw SeqArchiveError(out_.target() + ": " + what + msg::kFormatNeedsResidues);
+    warn(what + msg::kWrittenEmpty);
+}
 
 void ArchiveWriter::commit() {
     if (state_ == State::Failed)

@@ -24,6 +24,18 @@ bool equalNoCase(const char* a, const char* b) {
     }
 }
 
+std::size_t parseCount(const std::string& digits) {
+    if (digits.empty() || digits.size() > 15)
+        return 0;
+    std::size_t value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return 0;
+        value = value * 10 + static_cast<std::size_t>(c - '0');
+    }
+    return value;
+}
+
 std::string trim(const char* s, std::size_t n) {
     std::size_t b = 0;
     while (b < n && (s[b] == ' ' || s[b] == '\t'))

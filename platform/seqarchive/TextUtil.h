@@ -17,6 +17,9 @@ namespace text {
 bool equalNoCase(const char* a, const char* b);
 /// `s` without leading and trailing spaces and tabs.
 std::string trim(const char* s, std::size_t n);
+/// The value of a text of decimal digits only (a declared length); 0 for anything else or a value
+/// too large to be a length.
+std::size_t parseCount(const std::string& digits);
 inline std::string trim(const std::string& s) { return trim(s.data(), s.size()); }
 /// The text of the line from column `col` on, trimmed ("" when the line is shorter).
 std::string from(const Line& line, std::size_t col);

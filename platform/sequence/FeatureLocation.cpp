@@ -9,9 +9,12 @@ namespace Velm {
 
 namespace {
 
+constexpr int kMaxDepth = 100;
+
 struct Parser {
     std::string s; // the text without white space (locations may be wrapped over lines)
     std::size_t i = 0;
+    int depth = 0; // operators open around the current position
 
     [[noreturn]] void fail(const std::string& what) const {
         throw LocationError("bad location '" + s + "' at column " + std::to_string(i + 1) + ": " + what);
@@ -25,6 +28,7 @@ struct Parser {
         return false;
     }
     long number() {
+        if (i < s.size() && s[i] == '?') fail("an unknown or uncertain position ('?'), which cannot be resolved");
         if (i >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i]))) fail("a position expected");
         long value = 0;
         while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
@@ -49,6 +53,8 @@ struct Parser {
                 i = close + 1;
                 return n;
             }
+            // Real locations nest a few levels; a limit keeps a hostile text from exhausting the stack.
+            if (++depth > kMaxDepth) fail("operators nested too deeply");
             for (;;) {
                 n.children.push_back(node());
                 if (eat(",")) continue;
@@ -56,6 +62,7 @@ struct Parser {
                 fail("',' or ')' expected");
             }
             if (op.type == T::Complement && n.children.size() != 1) fail("complement() takes one location");
+            --depth;
             return n;
         }
         n.type = T::Part;
@@ -155,6 +162,15 @@ const char* withoutSequence(const FeatureLocation::Node& n) {
     return nullptr;
 }
 
+// The first T or U decides (an entry holding both is no nucleotide sequence anyway).
+bool readsAsRna(const std::string& residues) {
+    for (char c : residues) {
+        if (c == 'T' || c == 't') return false;
+        if (c == 'U' || c == 'u') return true;
+    }
+    return false;
+}
+
 struct ComplementTable {
     char dna[256];
     char rna[256];
@@ -171,12 +187,12 @@ struct ComplementTable {
                 rna[static_cast<unsigned char>(b)] = a;
             }
         }
-        dna['U'] = 'A';
-        dna['u'] = 'a';
-        rna['U'] = 'A';
-        rna['u'] = 'a';
-        rna['A'] = 'U';
-        rna['a'] = 'u';
+        dna[static_cast<unsigned char>('U')] = 'A';
+        dna[static_cast<unsigned char>('u')] = 'a';
+        rna[static_cast<unsigned char>('U')] = 'A';
+        rna[static_cast<unsigned char>('u')] = 'a';
+        rna[static_cast<unsigned char>('A')] = 'U';
+        rna[static_cast<unsigned char>('a')] = 'u';
     }
 };
 
@@ -276,18 +292,21 @@ std::string FeatureLocation::extract(const std::string& residues) const {
         throw LocationError("location " + text() + " reaches into another entry (" + names +
                             "), which is not at hand");
     }
+    // Judged once on the whole entry: a piece of an RNA entry may hold no U of its own.
+    const bool rna = readsAsRna(residues);
     std::string out;
     for (const LocationPart& p : parts()) {
         if (p.kind == LocationPart::Kind::Within)
             throw LocationError("location " + text() + " has an uncertain base (" +
                                 std::to_string(p.start) + "." + std::to_string(p.end) + ")");
-        if (p.kind == LocationPart::Kind::Between) continue;
+        // A between-base site has no residues, but it must lie in the entry all the same.
         if (p.end > static_cast<long>(residues.size()))
             throw LocationError("location " + text() + " goes past the end of the entry (" +
                                 std::to_string(residues.size()) + " residues)");
+        if (p.kind == LocationPart::Kind::Between) continue;
         std::string piece = residues.substr(static_cast<std::size_t>(p.start - 1),
                                             static_cast<std::size_t>(p.end - p.start + 1));
-        out += p.reverse ? reverseComplement(piece, looksLikeRna(piece)) : piece;
+        out += p.reverse ? reverseComplement(piece, rna) : piece;
     }
     return out;
 }
@@ -310,8 +329,16 @@ bool looksLikeRna(const std::string& residues) {
     return u;
 }
 
+const std::string& residuesToExtract(const Sequence& entry) {
+    if (entry.residuesAbsent())
+        throw LocationError("entry " + entry.name() + " holds no residues (its record declares " +
+                            std::to_string(entry.declaredLength()) +
+                            ": a master or contig record): no feature sequence to take");
+    return entry.residues();
+}
+
 std::string extractFeature(const Feature& feature, const Sequence& entry) {
-    return FeatureLocation::parse(feature.location).extract(entry.residues());
+    return FeatureLocation::parse(feature.location).extract(residuesToExtract(entry));
 }
 
 std::string qualifierValue(const Feature& feature, const std::string& name, bool* found) {

@@ -295,7 +295,7 @@ Translation translateFeature(const Feature& feature, const Sequence& entry, int 
     if (entry.isProtein() || entry.moleculeType() == Sequence::MoleculeType::Protein)
         throw TranslationError("entry " + entry.name() + " is a protein: nothing to translate");
     const FeatureLocation location = FeatureLocation::parse(feature.location);
-    std::string nucleotides = location.extract(entry.residues());
+    std::string nucleotides = location.extract(residuesToExtract(entry));
     TranslationOptions options;
     bool found = false;
     const std::string table = qualifierValue(feature, "transl_table", &found);

@@ -45,6 +45,7 @@ Node turned(const Node& n, long length, const std::string& location) {
     }
     case T::Join:
     case T::Order:
+    case T::Bond: // a bond's sites are read in order, as a join's parts
         out.children.clear();
         for (auto it = n.children.rbegin(); it != n.children.rend(); ++it)
             out.children.push_back(turned(*it, length, location));
@@ -56,7 +57,6 @@ Node turned(const Node& n, long length, const std::string& location) {
         out.children.assign(1, std::move(inner));
         return out;
     }
-    case T::Bond:
     case T::OneOf:
         out.children.clear();
         for (const Node& c : n.children) out.children.push_back(turned(c, length, location));

@@ -66,6 +66,11 @@ void Sequence::setAccession(const std::string& accession) {
         extra().accession = accession;
 }
 
+void Sequence::setDeclaredLength(std::size_t length) {
+    if (extra_ || length != 0)
+        extra().declaredLength = length;
+}
+
 void Sequence::setSource(const std::string& source) {
     if (source.empty())
         source_.reset();
@@ -130,15 +135,16 @@ NASequence::NASequence(const std::string& name, const std::string& residues)
 
 NASequence::NASequence(const NASequence& other)
     : Sequence(other),
-      confidences_(other.confidences_ ? new std::vector<unsigned char>(*other.confidences_) : nullptr) {}
+      confidences_(other.hasConfidences() ? new std::vector<unsigned char>(*other.confidences_) : nullptr) {}
 
 NASequence::NASequence(NASequence&& other) noexcept = default;
 
 NASequence& NASequence::operator=(const NASequence& other) {
     if (this != &other) {
         Sequence::operator=(other);
-        confidences_.reset(other.confidences_ ? new std::vector<unsigned char>(*other.confidences_)
-                                              : nullptr);
+        confidences_.reset(other.hasConfidences() ? new std::vector<unsigned char>(*other.confidences_)
+                                                  : nullptr);
+        confidencesDropped_ = false;
     }
     return *this;
 }
@@ -155,17 +161,29 @@ const std::vector<unsigned char>& NASequence::noConfidences() {
 std::vector<unsigned char>& NASequence::confidences() {
     if (!confidences_)
         confidences_.reset(new std::vector<unsigned char>);
+    confidencesDropped_ = false;
     return *confidences_;
 }
 
 void NASequence::setConfidences(const std::vector<unsigned char>& values) {
-    if (confidences_ || !values.empty())
+    if (hasConfidences() || !values.empty())
         confidences() = values;
 }
 
 void NASequence::setConfidences(std::vector<unsigned char>&& values) {
-    if (confidences_ || !values.empty())
+    if (hasConfidences() || !values.empty())
         confidences() = std::move(values);
+}
+
+void NASequence::dropConfidences(std::size_t keepCapacity) {
+    if (!confidences_)
+        return;
+    if (confidences_->capacity() > keepCapacity) {
+        confidences_.reset();
+    } else {
+        confidences_->clear();
+        confidencesDropped_ = true;
+    }
 }
 
 const boost::shared_ptr<TraceData>& NASequence::noTrace() {

@@ -83,7 +83,7 @@ void TraceData::fixupBases() {
             pos = std::min(pos, last);
 }
 
-bool TraceData::empty() const { return numPoints() < 2 || numBases() < 2; }
+bool TraceData::empty() const { return numPoints() == 1 || numBases() < 2; }
 
 std::vector<unsigned char> TraceData::calledConfidences() const {
     std::vector<unsigned char> confidences(bases_.size(), 0);

@@ -3,8 +3,8 @@
     import modelfactory as mf
 
     model = mf.open("contigs.gb")                 # class detected, like the command-line tool
-    for read in mf.records("reads.fastq.gz"):     # one sequence at a time, constant memory
-        print(read.name, len(read), read.qualities.mean())
+    for read in mf.records("reads.fastq.gz"):     # one record at a time, constant memory
+        print(read.name, len(read), read.quality_array().mean())
     for entry in mf.iterate("reads.fastq.gz"):    # or one model per entry
         print(entry[0].name)
     mf.save(model, "contigs.fa")                  # the extension picks the format
@@ -25,13 +25,13 @@ import os as _os
 from typing import Any, BinaryIO, Optional, Union
 
 from ._core import (AlignModel, AssemblyModel, BioModel, Error, Feature, FileError, FormatError,
-                    Model, ModelIterator, RecordIterator, Sequence, SeqModel, Trace, TraceFile,
+                    Model, ModelIterator, Record, RecordIterator, Sequence, SeqModel, Trace, TraceFile,
                     Warning, __version__, formats)
 from ._core import Location, LocationError, LocationPart, TranslationError
 from . import _biopython, _core, _plot, _sequences, _streams
 
 __all__ = ["AlignModel", "AssemblyModel", "BioModel", "Error", "Feature", "FileError", "FormatError",
-           "Model", "ModelIterator", "RecordIterator", "Sequence", "SeqModel", "Trace", "TraceFile",
+           "Model", "ModelIterator", "Record", "RecordIterator", "Sequence", "SeqModel", "Trace", "TraceFile",
            "Warning", "__version__", "formats", "from_seqrecord", "get_type", "iterate", "open",
            "records", "save"]
 __all__ += ["Location", "LocationError", "LocationPart", "TranslationError"]
@@ -98,8 +98,11 @@ def iterate(source: _Source, format: Optional[str] = None) -> ModelIterator:
 
 
 def records(source: _Source, format: Optional[str] = None) -> RecordIterator:
-    """A lazy iterator over the sequences of the file, one Sequence at a time (the sequences of
+    """A lazy iterator over the sequences of the file, one Record at a time (the sequences of
     iterate()'s models, without a model around each); the fastest way through a file of reads.
+
+    A Record makes its name, residues and qualities (bytes of Phred values) only when they are
+    asked for; record.sequence() gives the full Sequence, record.quality_array() a numpy array.
 
     Args:
         source: as for iterate(): a path, a binary file object or "-".

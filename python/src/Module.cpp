@@ -7,6 +7,7 @@
 #include "Annotation.h"
 #include "Errors.h"
 #include "Objects.h"
+#include "Records.h"
 #include "Streams.h"
 
 #include <contracts/DataModel.h>
@@ -29,6 +30,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -195,7 +197,7 @@ public:
             finish();
         reports_.issue(std::move(due));
         if (sequence)
-            return toPython(sequence).release().ptr();
+            return newRecord(std::move(sequence));
         return model ? toPython(model).release().ptr() : nullptr;
     }
 
@@ -271,7 +273,10 @@ private:
                 ahead_.push_back({std::move(model), SequencePtr(), reports_.ctx.reports().size()});
                 continue;
             }
-            const auto* bio = dynamic_cast<const Velm::BioModel*>(model.get());
+            // Archives give sequence models: no cast across the libraries for them.
+            const auto* bio = typeid(*model) == typeid(Velm::SeqModel)
+                                  ? static_cast<const Velm::BioModel*>(static_cast<const Velm::SeqModel*>(model.get()))
+                                  : dynamic_cast<const Velm::BioModel*>(model.get());
             if (!bio) {
                 reports_.ctx.error(std::string("records() reads sequences; the file holds a ") + model->getType() +
                                    ", which iterate() reads: " + reports_.path());
@@ -720,9 +725,11 @@ models being handed out are in memory. close() (or leaving a `with` block) relea
 Raises:
     FileError: the file does not exist or cannot be read.
     FormatError: the file holds nothing the library iterates.)");
+    registerRecord(m);
     bindIterator<RecordIterator>(m, "RecordIterator", R"(The sequences of a file, one at a time, as
-records() hands them out. close() (or leaving a `with` block) releases the file early.)",
-                                 "sequence")
+records() hands them out (as Record objects). close() (or leaving a `with` block) releases the file
+early.)",
+                                 "record")
         .def(py::init([](const PathArg& path, const OptionalText& format) {
                  return new RecordIterator(path.text, format, true);
              }),

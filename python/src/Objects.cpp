@@ -104,7 +104,7 @@ py::object qualitiesArray(const Velm::Sequence& sequence) {
     const Velm::NASequence* na = typeid(sequence) == typeid(Velm::NASequence)
                                      ? static_cast<const Velm::NASequence*>(&sequence)
                                      : dynamic_cast<const Velm::NASequence*>(&sequence);
-    if (!na || na->confidences().empty())
+    if (!na || !na->hasConfidences()) // an empty read's qualities are an empty array
         return py::none();
     const auto& values = na->confidences();
     // numpy's own constructor, with no shape vectors around it; the array owns its copy, so later
@@ -124,7 +124,7 @@ void setQualities(Velm::Sequence& sequence, const py::object& values) {
     auto* na = dynamic_cast<Velm::NASequence*>(&sequence);
     if (values.is_none()) {
         if (na)
-            na->setConfidences({});
+            na->dropConfidences(); // none, not an empty set
         return;
     }
     if (!na)

@@ -62,6 +62,17 @@ def test_real_samples_keep_every_quality_and_gzip_is_read(testdata: pathlib.Path
     assert all((len(m[0].qualities) if m[0].qualities is not None else 0) == len(m[0]) > 80 for m in longreads)
 
 
+def test_an_empty_read_has_empty_qualities_and_fasta_has_none(tmp_path: pathlib.Path) -> None:
+    path = tmp_path / "empty.fq"
+    path.write_text("@empty\n\n+\n\n@one\nA\n+\nI\n")
+    empty, one = mf.open(str(path))
+    assert len(empty) == 0 and empty.qualities is not None and len(empty.qualities) == 0
+    assert one.qualities is not None and list(one.qualities) == [40]
+    fasta = tmp_path / "plain.fa"
+    fasta.write_text(">a\nACGT\n")
+    assert mf.open(str(fasta))[0].qualities is None
+
+
 def test_reads_before_a_broken_record_come_before_its_error(testdata: pathlib.Path) -> None:
     # Read ahead in batches, the good reads are still handed out first, and the error in order.
     names = []

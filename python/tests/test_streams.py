@@ -6,7 +6,7 @@ import pathlib
 import subprocess
 import sys
 import threading
-from typing import Any, BinaryIO, Callable, Iterable, List
+from typing import Any, BinaryIO, Callable, Iterable, List, Union
 
 import pytest
 
@@ -17,7 +17,7 @@ FASTA = b">s1 first\nACGTACGT\n>s2\nTTTT\n"
 CLUSTAL = b"CLUSTAL W (1.83) multiple sequence alignment\n\nseqA   ACGT-ACGT\nseqB   ACGTTACGT\n\n"
 
 
-def names(iterator: Iterable[mf.Sequence]) -> List[str]:
+def names(iterator: Iterable[Union[mf.Sequence, mf.Record]]) -> List[str]:
     return [s.name for s in iterator]
 
 
@@ -101,7 +101,7 @@ def test_dash_is_standard_input_and_output(tmp_path: pathlib.Path) -> None:
     script = ("import modelfactory as mf\n"
               "m = mf.SeqModel()\n"
               "for read in mf.records('-'):\n"
-              "    m.append(read)\n"
+              "    m.append(read.sequence())\n"
               "mf.save(m, '-', 'FASTA')\n")
     done = subprocess.run([sys.executable, "-c", script], input=FASTQ, stdout=subprocess.PIPE,
                           stderr=subprocess.PIPE, cwd=tmp_path, check=True, env=os.environ)

@@ -72,15 +72,24 @@ TEST_F(FastqSource, OpenAndIterateKeepTheQualities) {
     EXPECT_TRUE(ctx_.errors().empty());
 }
 
-TEST_F(FastqSource, AMalformedFileKeepsTheReadsBeforeTheFault) {
-    const std::string path = write("cut.fq", std::string(kReads) + "@r3\nAC\n+\nI");
+TEST_F(FastqSource, AMalformedFileThrowsTheReadersErrorAsTheArchiveRouteDoes) {
+    const std::string body = std::string(kReads) + "@r3\nAC\n+\nI";
+    const std::string message = ":12: record cut short: the file ends in the record that starts at line 9 (1 of 2 qualities)";
+    const std::string path = write("cut.fq", body);
     Velm::SeqModel model;
     Ovik::FastqModelSource source;
-    EXPECT_FALSE(source.retrieve(path.c_str(), model, &ctx_, nullptr));
-    EXPECT_EQ(model.sequences().size(), 2u);
-    EXPECT_EQ(ctx_.errors(), std::vector<std::string>{
-                                 path + ":12: record cut short: the file ends in the record that "
-                                        "starts at line 9 (1 of 2 qualities)"});
+    try {
+        source.retrieve(path.c_str(), model, &ctx_, nullptr);
+        ADD_FAILURE() << "a cut record was taken for the end of the file";
+    } catch (const Ovik::SeqArchiveError& e) {
+        EXPECT_EQ(e.what(), path + message);
+    }
+    // Through the factory with and without the extension: the same failure, never a model.
+    EXPECT_THROW(factory().open(path.c_str(), Velm::SeqModel::className, &ctx_), Ovik::SeqArchiveError);
+    const std::string other = write("cut.txt", body);
+    EXPECT_THROW(factory().open(other.c_str(), Velm::SeqModel::className, &ctx_), Ovik::SeqArchiveError);
+    EXPECT_FALSE(factory().open(path.c_str(), Velm::AlignModel::className, &ctx_));
+    EXPECT_EQ(ctx_.errors(), std::vector<std::string>{"loading alignment: " + path + message});
 }
 
 TEST_F(FastqSource, SavesByExtensionAndByNameButNeverInventsQualities) {

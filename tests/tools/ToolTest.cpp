@@ -118,7 +118,7 @@ TEST(ToolUsage, BadCommandLinesExitWithStatusTwo) {
         {{"frobnicate"}, std::string(tmsg::UnknownCommand) + "frobnicate'"},
         {{"type"}, std::string(tmsg::MissingArgument) + "PATH..."},
         {{"convert", "in.fa"}, std::string(tmsg::MissingArgument) + "IN OUT"},
-        {{"trace", "a.scf", "b.scf"}, std::string(tmsg::UnexpectedArgument) + "b.scf'"},
+        {{"convert", "a.fa", "b.fa", "c.fa"}, std::string(tmsg::UnexpectedArgument) + "c.fa'"},
         {{"formats", "extra"}, std::string(tmsg::UnexpectedArgument) + "extra'"},
         {{"open", "a.fa", "--bogus"}, std::string(tmsg::UnknownOption) + "--bogus'"},
         {{"iterate", "-x", "a.fa"}, std::string(tmsg::UnknownOption) + "-x'"},
@@ -609,10 +609,13 @@ TEST_F(ToolTest, FastqOutputNeedsQualitiesOrADefault) {
     for (std::size_t i = 0; i < 4; ++i)
         EXPECT_EQ(doc["sequences"][0]["qualities"][i].number, expected[i]);
     EXPECT_FALSE(jsonOf(runTool({"open", fixture("seqs.fa"), "--json", "--all"}))["sequences"][0].has("qualities"));
-    // A read cut short: the reads before it are shown, and the command fails.
-    const ToolRun cut = runTool({"open", mftest::writeFile(dir_.file("cut.fq"), "@r1\nACGT\n+\nIIII\n@r2\nAC\n+\nI\n")});
-    EXPECT_EQ(cut.status, 1);
-    EXPECT_TRUE(contains(cut.out, "r1") && contains(cut.err, "cut.fq:8:")) << describe(cut);
+    // A read cut short: the command fails with the line, and no partial model is shown as
+    // though it were the file, under a FASTQ name or any other.
+    for (const char* name : {"cut.fq", "cut.txt"}) {
+        const ToolRun cut = runTool({"open", mftest::writeFile(dir_.file(name), "@r1\nACGT\n+\nIIII\n@r2\nAC\n+\nI\n")});
+        EXPECT_EQ(cut.status, 1);
+        EXPECT_TRUE(!contains(cut.out, "r1") && contains(cut.err, std::string(name) + ":8:")) << describe(cut);
+    }
     ASSERT_EQ(runTool({"convert", reads, dir_.file("plain.fa")}).status, 0);
     EXPECT_EQ(mftest::readFile(dir_.file("plain.fa")), ">r1 first\nACGT\n>r2\nGGA\n");
 

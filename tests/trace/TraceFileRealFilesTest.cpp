@@ -110,3 +110,35 @@ TEST(TraceFileRealFiles, BrokenAndNonTraceFilesGiveNothing) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(TraceFileCallsOnly, AChromatogramOfCallsWithoutSamplesKeepsItsCallsAndConfidences) {
+    MF_REQUIRE_TESTDATA();
+    // The same read with and without its samples: the calls and confidences are the same.
+    const auto whole = TraceFile().read(mftest::testdataFile("traces/SDBHD01T00PB1A1672F.ztr").c_str(), nullptr);
+    const std::string path = mftest::testdataFile("traces/calls_only.ztr");
+    EXPECT_EQ(TraceFile::ZTR, TraceFile::getFormat(path.c_str()));
+    const auto calls = TraceFile().read(path.c_str(), nullptr);
+    ASSERT_TRUE(whole && calls);
+    EXPECT_FALSE(calls->empty());
+    EXPECT_FALSE(calls->hasSamples());
+    EXPECT_EQ(0u, calls->numPoints());
+    EXPECT_EQ(600u, calls->numBases());
+    EXPECT_EQ(whole->bases(), calls->bases());
+    EXPECT_EQ(whole->calledConfidences(), calls->calledConfidences());
+    for (std::uint16_t position : calls->basePos())
+        ASSERT_EQ(0u, position); // nothing to point into
+
+    // Made by the decoder's own writer: an SCF of calls only is kept; one sample point is not.
+    mftest::TempDir dir;
+    for (int points : {0, 1}) {
+        const std::string scf = dir.file("calls" + std::to_string(points) + ".scf");
+        tracetest::ReadPtr written = tracetest::makeRead(points, 12);
+        ASSERT_TRUE(tracetest::writeRead(*written, scf, TT_SCF));
+        const auto read = TraceFile().read(scf.c_str(), nullptr);
+        EXPECT_EQ(points == 0, static_cast<bool>(read)) << points << " points";
+    }
+}
+
+} // namespace

@@ -98,8 +98,12 @@ protected:
                 break;
             }
 
-        return makeAnnotatedEntry(type, name, accession, description, std::move(annotations),
-                                  std::move(features), scratch_);
+        boost::shared_ptr<Velm::Sequence> seq = makeAnnotatedEntry(
+            type, name, accession, description, std::move(annotations), std::move(features), scratch_);
+        // A master or CO-only entry declares a length it holds no residues for.
+        if (scratch_.empty())
+            seq->setDeclaredLength(idLength_);
+        return seq;
     }
 
 private:
@@ -116,6 +120,8 @@ private:
         Type type = Type::Unknown;
         const std::string& last = t.back();
         bool aa = last == "AA." || last == "AA";
+        // "... 1859 BP." or "... 205 AA.": the count before the unit.
+        idLength_ = t.size() >= 2 && (aa || last == "BP." || last == "BP") ? text::parseCount(t[t.size() - 2]) : 0;
         if (swiss_ || aa) {
             if (t.size() > 1 && (t[1] == "Reviewed;" || t[1] == "Unreviewed;"))
                 annotations.emplace_back("status", t[1].substr(0, t[1].size() - 1));
@@ -167,6 +173,7 @@ private:
     }
 
     bool swiss_;
+    std::size_t idLength_ = 0; // the ID line's length, 0 when it has none
 };
 
 } // namespace

@@ -115,8 +115,12 @@ protected:
         if (!description.empty() && description.back() == '.')
             description.pop_back();
 
-        return makeAnnotatedEntry(type, name, accession, description, std::move(annotations),
-                                  std::move(features), scratch_);
+        boost::shared_ptr<Velm::Sequence> seq = makeAnnotatedEntry(
+            type, name, accession, description, std::move(annotations), std::move(features), scratch_);
+        // A master or CONTIG-only record declares a length it holds no residues for.
+        if (scratch_.empty())
+            seq->setDeclaredLength(locusLength_);
+        return seq;
     }
 
 private:
@@ -130,8 +134,10 @@ private:
                 units = i;
                 break;
             }
+        locusLength_ = 0;
         if (units == 0)
             return type;
+        locusLength_ = text::parseCount(t[units - 1]);
         if (t[units] == "aa")
             type = Velm::Sequence::MoleculeType::Protein;
         for (std::size_t i = units + 1; i < t.size(); ++i) {
@@ -153,6 +159,7 @@ private:
     }
 
     std::string locusName_;
+    std::size_t locusLength_ = 0; // the LOCUS line's length, 0 when it has none
 };
 
 } // namespace

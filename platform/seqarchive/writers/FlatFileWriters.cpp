@@ -138,6 +138,12 @@ bool isGenBankTrailer(const std::string& key) {
     return false;
 }
 
+/// The length a LOCUS or ID line gives: the residues', or the declared one of an entry whose
+/// residues are absent.
+std::size_t declaredOrActual(const Velm::Sequence& seq) {
+    return seq.residuesAbsent() ? seq.declaredLength() : seq.length();
+}
+
 const char* const kSubKeys[] = {"ORGANISM", "AUTHORS", "CONSRTM", "TITLE", "JOURNAL",
                                 "MEDLINE",  "PUBMED",  "REMARK"};
 
@@ -158,12 +164,16 @@ protected:
             date = text::today();
         // Built by hand, not in a fixed buffer: a long name must not cut the line short.
         char length[32];
-        std::snprintf(length, sizeof length, " %11zu", r.size());
+        std::snprintf(length, sizeof length, " %11zu", declaredOrActual(seq));
         std::string out = "LOCUS       " + text::padded(name, 16) + length +
                           (aa ? " aa            " : " bp    " + text::padded(genbankMolecule(seq, type), 6) + "  ") +
                           text::padded(topology, 8) + " " + division + " " + date + "\n";
         const std::string indent(12, ' ');
-        appendField(out, "DEFINITION  ", indent, seq.description() + ".", 67);
+        // The closing full stop is GenBank's; a description that already ends in one (EMBL's DE
+        // lines often do) gets no second.
+        const std::string& definition = seq.description();
+        appendField(out, "DEFINITION  ", indent,
+                    !definition.empty() && definition.back() == '.' ? definition : definition + ".", 67);
         appendField(out, "ACCESSION   ", indent, joinAccessions(accessions(seq, name), " ", ""), 67);
         Velm::PropertyList trailer;
         for (const auto& a : headerFor(FlatLayout::GenBank, seq)) {
@@ -194,6 +204,8 @@ protected:
         out_.write(out);
     }
 
+    AbsentResidues absentResidues() const override { return AbsentResidues::Declare; }
+
 private:
     bool protein_;
 };
@@ -203,6 +215,8 @@ public:
     using ArchiveWriter::ArchiveWriter;
 
 protected:
+    AbsentResidues absentResidues() const override { return AbsentResidues::Declare; }
+
     void writeEntry(const Velm::Sequence& seq, std::size_t index) override {
         const std::string& r = seq.residues();
         Type type = text::moleculeOf(seq);
@@ -222,7 +236,7 @@ protected:
                           lineField(seq, "topology", "linear", isTopology) + "; " +
                           emblMolecule(seq, aa, type) + "; " + lineField(seq, "class", "STD", isUpperCode) +
                           "; " + lineField(seq, "division", "UNC", isUpperCode) + "; " +
-                          std::to_string(r.size()) + (aa ? " AA.\n" : " BP.\n");
+                          std::to_string(declaredOrActual(seq)) + (aa ? " AA.\n" : " BP.\n");
         out += "XX\n";
         appendField(out, "AC   ", "AC   ", joinAccessions(accessions(seq, name), "; ", ";"), 75);
         out += "XX\n";
@@ -263,6 +277,14 @@ protected:
             }
             warn("CO line of " + cmn::singleTokenName(seq.name(), 0) +
                  " left out: EMBL takes it in place of the sequence, which is written");
+        }
+        if (seq.residuesAbsent()) {
+            // A master record: its ID line declares the length, and an SQ line without sequence
+            // lines says there is none to give (readers refuse an entry that ends before SQ).
+            out += "SQ   Sequence " + std::to_string(seq.declaredLength()) +
+                   (aa ? " AA;\n" : " BP; 0 A; 0 C; 0 G; 0 T; 0 other;\n") + "//\n";
+            out_.write(out);
+            return;
         }
         if (aa) {
             out += "SQ   Sequence " + std::to_string(r.size()) + " AA;\n";

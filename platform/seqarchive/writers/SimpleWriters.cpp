@@ -109,6 +109,9 @@ public:
     using ArchiveWriter::ArchiveWriter;
 
 protected:
+    // GCG readers take an entry without residues for a damaged file.
+    AbsentResidues absentResidues() const override { return AbsentResidues::Refuse; }
+
     std::string gcgResidues(const Velm::Sequence& seq, const std::string& name) const {
         std::size_t dropped = 0;
         std::string r = text::gcgResidues(seq.residues(), dropped);

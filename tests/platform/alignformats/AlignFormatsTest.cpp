@@ -117,6 +117,7 @@ const RealFile kRealFiles[] = {
      "gi|13936399|dbj|BAB47196.1|"},
     {Fmt::Clustal, "alignments/hedgehog.aln", 5, 447, "gi|167877390|gb|EDS40773.1|",
      "gi|56122354|gb|AAV74328.1|"},
+    {Fmt::Clustal, "alignments/kalign.aln", 3, 26, "seqA", "seqC"},
     {Fmt::MSF, "alignments/W_prot.msf", 11, 99, "W*01:01:01:01", "W*05:01"},
     {Fmt::MSF, "sequences/cysprot.msf", 7, 393, "CATH_HUMAN", "CYS1_DICDI"},
 };
@@ -791,6 +792,14 @@ TEST(AlignFormatsRetrieve, ClustalTakesOtherAlignersHeaderLines) {
             cmn::OpContext ctx;
             const std::string location = named ? "CLUSTAL@@" + path : path;
             const bool read = Ovik::MMSAModelSource().retrieve(location.c_str(), model, &ctx, nullptr);
+            // The format argument names it as the path's FORMAT@@ does.
+            if (named) {
+                Velm::AlignModel byArgument;
+                cmn::OpContext argumentCtx;
+                EXPECT_TRUE(Ovik::MMSAModelSource().retrieve(path.c_str(), byArgument, "CLUSTAL", &argumentCtx, nullptr))
+                    << (argumentCtx.errors().empty() ? "" : argumentCtx.errors()[0]);
+                EXPECT_EQ(byArgument.sequences().size(), 2u);
+            }
             if (!named && !c.unnamed) {
                 EXPECT_FALSE(read);
                 ASSERT_FALSE(ctx.errors().empty());

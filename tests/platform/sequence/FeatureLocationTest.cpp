@@ -87,6 +87,27 @@ TEST(FeatureLocation, ProteinOperatorsRoundTrip) {
         EXPECT_THROW(FeatureLocation::parse(text).extract(kEntry), LocationError) << text;
 }
 
+TEST(FeatureLocation, UnknownPositionsAndDeepNestingAreRefused) {
+    // UniProt's '?' positions are not guessed at.
+    for (const char* text : {"1..?", "?..594", "18..?47"}) {
+        try {
+            FeatureLocation::parse(text);
+            ADD_FAILURE() << text << " parsed";
+        } catch (const LocationError& e) {
+            EXPECT_NE(std::string(e.what()).find("unknown or uncertain position ('?')"), std::string::npos) << e.what();
+        }
+    }
+    std::string deep;
+    for (int i = 0; i < 100; ++i) deep += "join(";
+    deep += "1..2";
+    for (int i = 0; i < 100; ++i) deep += ")";
+    EXPECT_EQ(deep, FeatureLocation::parse(deep).text());
+    std::string tooDeep;
+    for (int i = 0; i < 100000; ++i) tooDeep += "complement(";
+    EXPECT_THROW(FeatureLocation::parse(tooDeep + "1"), LocationError);
+    EXPECT_THROW(FeatureLocation::parse("join(" + deep + ")"), LocationError);
+}
+
 TEST(FeatureLocation, UncertainBaseAndOutOfRangeAreErrors) {
     EXPECT_EQ("102.110", FeatureLocation::parse("102.110").text());
     EXPECT_THROW(FeatureLocation::parse("2.4").extract(kEntry), LocationError);

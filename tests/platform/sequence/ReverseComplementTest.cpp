@@ -36,6 +36,7 @@ const TurnCase kTurns[] = {
     // Another entry keeps its positions; what is read from it does not change.
     {"join(AB123.1:1..10,3..6)", "complement(join(15..18,complement(AB123.1:1..10)))"},
     {"complement(AB123.1:1..10)", "complement(AB123.1:1..10)"},
+    {"bond(12,15)", "complement(bond(6,9))"},
 };
 
 class Turns : public ::testing::TestWithParam<TurnCase> {};
@@ -62,6 +63,9 @@ INSTANTIATE_TEST_SUITE_P(Locations, Turns, ::testing::ValuesIn(kTurns));
 
 TEST(Turns, APositionPastTheEntryIsAnError) {
     EXPECT_THROW(FeatureLocation::parse("15..25").reverseComplemented(20), LocationError);
+    // A between-base site past the end: neither extracted nor turned.
+    EXPECT_THROW(FeatureLocation::parse("2^3344").extract(kEntry), LocationError);
+    EXPECT_THROW(FeatureLocation::parse("2^3344").reverseComplemented(20), LocationError);
 }
 
 TEST(ReverseComplementEntry, TurnsResiduesConfidencesAndFeatures) {
@@ -80,6 +84,13 @@ TEST(ReverseComplementEntry, TurnsResiduesConfidencesAndFeatures) {
     EXPECT_EQ("join(1..2,6..7)", read.features()[1].location);
     EXPECT_EQ("ACC", extractFeature(read.features()[0], read)); // as it read before
     EXPECT_EQ("g", read.features()[0].qualifiers[0].second);
+}
+
+TEST(ReverseComplementEntry, RnaFeaturesOnTheOtherStrandStayRna) {
+    // The part read on the other strand holds no U of its own.
+    EXPECT_EQ("UGC", FeatureLocation::parse("complement(4..6)").extract("AUGGCA"));
+    EXPECT_EQ("UGCCAU", FeatureLocation::parse("complement(1..6)").extract("AUGGCA"));
+    EXPECT_EQ("TGC", FeatureLocation::parse("complement(4..6)").extract("ATGGCA"));
 }
 
 TEST(ReverseComplementEntry, RnaStaysRna) {
