@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,29 @@ TEST(ToolTraceMany, ManyChromatogramsInOneCallEachReportedOnItsOwn) {
 
     EXPECT_EQ(runTool({"trace", abi, scf}).status, 0);
     EXPECT_EQ(runTool({"trace", abi, scf, "--svg", dir.file("x.svg")}).status, 2);
+}
+
+} // namespace
+
+namespace {
+
+// Whether the chromatogram decoder's library was loaded while the tool ran, from the dynamic
+// loader's own account of the files it opened.
+bool loadsTheDecoder(const std::vector<std::string>& args) {
+    ::setenv("LD_DEBUG", "files", 1);
+    const ToolRun run = runTool(args);
+    ::unsetenv("LD_DEBUG");
+    EXPECT_EQ(run.status, 0) << run.err.substr(run.err.size() > 2000 ? run.err.size() - 2000 : 0);
+    return run.err.find("libstaden-read") != std::string::npos;
+}
+
+TEST(ToolStartUp, TheChromatogramDecoderIsLoadedOnlyForChromatograms) {
+    MF_REQUIRE_TESTDATA();
+    const std::string fasta = mftest::testdataFile("sequences/lupine.fasta");
+    EXPECT_FALSE(loadsTheDecoder({"formats"}));
+    EXPECT_FALSE(loadsTheDecoder({"type", fasta}));
+    EXPECT_FALSE(loadsTheDecoder({"open", fasta}));
+    EXPECT_TRUE(loadsTheDecoder({"trace", mftest::testdataFile("traces/310.ab1")}));
 }
 
 } // namespace
