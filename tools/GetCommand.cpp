@@ -283,7 +283,7 @@ int runGet(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     if (isStandardStream(path)) {
         for (const std::string& text : texts)
             requests.push_back(parseRequest(text, nullptr));
-        StandardInput input;
+        StandardInput input(ctx);
         const std::string streamed = input.streamFormat(args.get("from"));
         if (streamed.empty())
             throw std::runtime_error(msg::NotSequenceInput + path);
