@@ -27,3 +27,21 @@ if(IOLib_FOUND AND NOT TARGET IOLib::IOLib)
     INTERFACE_LINK_LIBRARIES "${IOLib_EXTRA_LIBS}")
 endif()
 mark_as_advanced(IOLib_INCLUDE_DIR IOLib_LIBRARY IOLib_CONFIG)
+
+# The library is loaded when a chromatogram is first read (trace/IoLib.cpp), not at start-up: its
+# own dependencies (curl, TLS, Kerberos, LDAP...) would otherwise load with every command. The
+# name it is loaded by is its SONAME, so that a rebuilt package of the same ABI still serves.
+if(IOLib_FOUND AND NOT TARGET IOLib::Headers)
+  add_library(IOLib::Headers INTERFACE IMPORTED)
+  set_target_properties(IOLib::Headers PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${IOLib_INCLUDE_DIR}")
+  get_filename_component(_iolib_real "${IOLib_LIBRARY}" REALPATH)
+  get_filename_component(IOLib_SONAME "${_iolib_real}" NAME)
+  find_program(IOLib_OBJDUMP NAMES objdump)
+  if(IOLib_OBJDUMP)
+    execute_process(COMMAND ${IOLib_OBJDUMP} -p "${_iolib_real}" OUTPUT_VARIABLE _iolib_dump ERROR_QUIET)
+    if(_iolib_dump MATCHES "SONAME +([^ \n]+)")
+      set(IOLib_SONAME "${CMAKE_MATCH_1}")
+    endif()
+  endif()
+  mark_as_advanced(IOLib_OBJDUMP)
+endif()

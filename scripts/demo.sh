@@ -166,5 +166,9 @@ run formats
 step "9. The chromatogram, and a picture of it"
 run trace "$demo/read1.scf" --svg "$demo/read1.svg"
 
+step "10. Mistakes say what they are (exit status 1 for a failed file, 2 for a usage error)"
+run iterate "$demo/primers.fa" "$demo/no-such-file.fa" || true
+run convert "$demo/records.gb" "$demo/records.txt" --to fatsa || true
+
 printf '\n%sDone.%s Open %s in a web browser to see the chromatogram;\n' "$bold" "$plain" "$demo/read1.svg"
 printf 'the sample and converted files are in %s/. Try: %s --help\n' "$demo" "$tool"

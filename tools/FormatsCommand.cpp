@@ -148,8 +148,8 @@ int runFormats(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         for (const auto& format : group.formats) {
             const std::string patterns = joined(extensions.of(format.first));
             out << "  " << format.first << std::string(width - format.first.size() + 2, ' ')
-                << patterns << std::string(extensionWidth - patterns.size() + 2, ' ') << format.second << (group.traces && isFormatWithoutSamples(format.first) ? msg::NoSamplesNote : "")
-                << '\n';
+                << patterns << std::string(extensionWidth - patterns.size() + 2, ' ') << format.second
+                << (group.traces && isFormatWithoutSamples(format.first) ? msg::NoSamplesNote : "") << '\n';
         }
     }
     out << "\nExtensions match the names that begin with them (.emb* takes .emb and .embl).\n"

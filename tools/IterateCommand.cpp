@@ -280,7 +280,9 @@ int runIterate(const Arguments& args, ToolContext& ctx, std::ostream& out) {
             const std::string header = (i == 0 ? "==> " : "\n==> ") + printable(path) + " <==\n";
             text.reserve(header.size());
             text.left(header.data(), header.size(), 0);
-            text.endLine();
+            // Out before the file's own messages on stderr, so that both read in order.
+            text.flush();
+            out.flush();
         }
         const std::size_t errorsBefore = errorCount(ctx);
         const std::size_t before = count;

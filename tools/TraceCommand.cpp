@@ -10,10 +10,13 @@
 #include <contracts/SeqArchive.h>
 #include <trace/TraceFile.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace mftool {
 
@@ -42,12 +45,12 @@ int writeSvg(const std::string& path, const Velm::TraceData& trace, const std::s
     return cmn::replaceFileContents(path, picture.str(), error) ? 0 : error;
 }
 
-int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
-    const std::string path = args.positional().front();
-    const bool json = args.flag("json");
+// One chromatogram: its record as text, or as one JSON object through `writer` (the document's
+// own when `withCommand`). True when it was read (and drawn, with --svg).
+bool traceOne(const std::string& path, const Arguments& args, ToolContext& ctx, std::ostream& out,
+              JsonWriter* jsonOut, bool withCommand) {
+    const bool json = jsonOut != nullptr;
     const std::string svg = args.get("svg");
-    if (args.has("svg") && svg.empty())
-        throw UsageError("--svg needs a file name");
 
     // The chromatogram reader takes plain paths; a FORMAT@@FILE path must name a chromatogram format.
     std::string format;
@@ -86,9 +89,10 @@ int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     const bool ok = trace && (svg.empty() || svgWritten);
 
     if (json) {
-        JsonWriter writer(out);
+        JsonWriter& writer = *jsonOut;
         writer.beginObject();
-        writer.field("command", "trace");
+        if (withCommand)
+            writer.field("command", "trace");
         writer.field("ok", ok);
         writer.field("path", path);
         if (trace) {
@@ -114,7 +118,6 @@ int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
             writer.field("svg", svg);
         ctx.writeJson(writer);
         writer.endObject();
-        writer.finish();
     } else if (trace) {
         char mean[32];
         std::snprintf(mean, sizeof mean, "%.1f", meanConfidence(confidences));
@@ -136,22 +139,71 @@ int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         if (svgWritten)
             out << "svg          " << printable(svg) << '\n';
     }
-    return ok ? ExitOk : ExitFailed;
+    return ok;
+}
+
+int runTrace(const Arguments& args, ToolContext& ctx, std::ostream& out) {
+    const std::vector<std::string>& paths = args.positional();
+    const bool json = args.flag("json");
+    if (args.has("svg") && args.get("svg").empty())
+        throw UsageError("--svg needs a file name");
+    if (args.has("svg") && paths.size() > 1)
+        throw UsageError("--svg draws one chromatogram: give one PATH");
+    JsonWriter writer(out);
+    if (paths.size() == 1) {
+        const bool ok = traceOne(paths.front(), args, ctx, out, json ? &writer : nullptr, true);
+        if (json)
+            writer.finish();
+        return ok ? ExitOk : ExitFailed;
+    }
+    // Many files in one process: one record each, a failure reported without stopping the rest.
+    if (json) {
+        writer.beginObject();
+        writer.field("command", "trace");
+        writer.key("results").beginArray();
+    }
+    std::size_t failed = 0;
+    bool first = true;
+    for (const std::string& path : paths) {
+        ToolContext fileCtx(std::cerr);
+        if (!json && !first)
+            out << '\n';
+        std::ostringstream text;
+        const bool ok = traceOne(path, args, fileCtx, json ? out : text, json ? &writer : nullptr, false);
+        failed += !ok;
+        if (!json && !text.str().empty()) {
+            out << text.str();
+            first = false;
+        }
+    }
+    if (json) {
+        writer.endArray();
+        writer.field("count", paths.size());
+        writer.field("failed", failed);
+        writer.field("ok", failed == 0);
+        ctx.writeJson(writer);
+        writer.endObject();
+        writer.finish();
+    }
+    return failed == 0 ? ExitOk : ExitFailed;
 }
 
 } // namespace
 
 const Command kTraceCommand = {
-    {"trace", "PATH", "Show a chromatogram's record; draw it with --svg.",
+    {"trace", "PATH...", "Show chromatograms' records; draw one with --svg.",
      "Reads the chromatogram (SCF, ABI, ZTR, experiment file, ...; gzip-compressed ones too) and\n"
      "prints its format, name, number of bases and samples, clip points (left: bases clipped at the\n"
      "start; right: the first base clipped at the end; 0 for none), maximum value, mean confidence\n"
      "and the called bases. Plain sequence text (PLN) has no samples: read it with 'open'.\n"
      "With --svg it also draws the four channels (A green, C blue, G black, T red) with the called\n"
-     "bases, their confidences and the clipped ends shaded, as a scalable SVG picture.\n",
+     "bases, their confidences and the clipped ends shaded, as a scalable SVG picture.\n"
+     "Many files are read in one call, each record after the other (--json: one result per file);\n"
+     "a file that cannot be read is reported and the rest are still read; the exit status is 1\n"
+     "when any failed. --svg takes one file.\n",
      {{"svg", "OUT.svg", "also write a picture of the chromatogram to this file"}},
      1,
-     1},
+     SIZE_MAX},
     &runTrace};
 
 } // namespace mftool

@@ -17,10 +17,7 @@
 #include <vector>
 
 // The decoder's headers come last: they define macros of their own.
-#include <io_lib/Read.h>
-#include <io_lib/expFileIO.h>
-#include <io_lib/traceType.h>
-#include <io_lib/ztr.h>
+#include "trace/IoLib.h"
 
 namespace Ovik {
 
@@ -42,12 +39,12 @@ using detail::ioLibMutex;
 constexpr std::size_t maxTraceFileBytes = static_cast<std::size_t>(INT_MAX);
 
 struct MFileDestroy {
-    void operator()(mFILE* file) const { mfdestroy(file); }
+    void operator()(mFILE* file) const { iolib::mfdestroy(file); }
 };
 typedef std::unique_ptr<mFILE, MFileDestroy> MFilePtr;
 
 struct ExpInfoDestroy {
-    void operator()(Exp_info* info) const { exp_destroy_info(info); }
+    void operator()(Exp_info* info) const { iolib::exp_destroy_info(info); }
 };
 typedef std::unique_ptr<Exp_info, ExpInfoDestroy> ExpInfoPtr;
 
@@ -55,7 +52,7 @@ typedef std::unique_ptr<Exp_info, ExpInfoDestroy> ExpInfoPtr;
 struct ReadRelease {
     void operator()(Read* read) const {
         std::lock_guard<std::mutex> lock(ioLibMutex());
-        read_deallocate(read);
+        iolib::read_deallocate(read);
     }
 };
 typedef std::unique_ptr<Read, ReadRelease> ReadPtr;
@@ -66,7 +63,7 @@ MFilePtr memoryFileLocked(std::string_view bytes) {
     if (!copy)
         return MFilePtr();
     std::memcpy(copy, bytes.data(), bytes.size());
-    return MFilePtr(mfcreate(copy, static_cast<int>(bytes.size())));
+    return MFilePtr(iolib::mfcreate(copy, static_cast<int>(bytes.size())));
 }
 
 /// Compressed content would be unpacked by the decoder, for most methods by running an external
@@ -114,7 +111,7 @@ int decoderVerdictLocked(std::string_view prefix) {
     if (prefix.empty() || looksCompressed(prefix))
         return TT_UNK;
     MFilePtr file = memoryFileLocked(prefix);
-    return file ? fdetermine_trace_type(file.get()) : TT_UNK;
+    return file ? iolib::fdetermine_trace_type(file.get()) : TT_UNK;
 }
 
 /// The decoder's verdict on a file's first bytes; 0 for plain text, unknown and compressed
@@ -130,6 +127,14 @@ int classifySignatureLocked(std::string_view prefix) {
 /// signature, and for an experiment file as far as its trace link (none: 0).
 int classifyFile(detail::TraceFileBytes& file, std::string& prefix) {
     prefix = file.readNext(detail::traceSignatureBytes);
+    // Text without a trace link can be no chromatogram (see plausibleCode): the decoder is not
+    // asked, nor loaded, for the sequence files every opener tries first.
+    if (!holdsNul(prefix)) {
+        if (prefix.size() == detail::traceSignatureBytes)
+            prefix += file.readNext(detail::tracePrefixBytes - detail::traceSignatureBytes);
+        if (!hasTraceLink(prefix))
+            return TT_UNK;
+    }
     int code;
     {
         std::lock_guard<std::mutex> lock(ioLibMutex());
@@ -153,7 +158,7 @@ bool layoutFits(int code, const char* bytes, std::size_t size) {
 }
 
 struct ZtrDelete {
-    void operator()(ztr_t* ztr) const { delete_ztr(ztr); }
+    void operator()(ztr_t* ztr) const { iolib::delete_ztr(ztr); }
 };
 
 typedef std::unique_ptr<ztr_t, ZtrDelete> ZtrPtr;
@@ -210,7 +215,7 @@ bool ztrChunksAgreeLocked(const ztr_t& ztrRef) {
 /// decoder's own inflation trusts a stream cut short. The decoder then undoes the other methods,
 /// and the chunks must agree with each other. Null when anything is refused. Lock held.
 ZtrPtr readCheckedZtrLocked(mFILE* file) {
-    ZtrPtr ztr(mfread_ztr(file));
+    ZtrPtr ztr(iolib::mfread_ztr(file));
     if (!ztr)
         return ZtrPtr();
     for (int i = 0; i < ztr->nchunks; ++i) {
@@ -229,7 +234,7 @@ ZtrPtr readCheckedZtrLocked(mFILE* file) {
         chunk.data = inflated.release();
         chunk.dlength = static_cast<uint4>(length);
     }
-    if (uncompress_ztr(ztr.get()) != 0 || !ztrChunksAgreeLocked(*ztr))
+    if (iolib::uncompress_ztr(ztr.get()) != 0 || !ztrChunksAgreeLocked(*ztr))
         return ZtrPtr();
     return ztr;
 }
@@ -256,7 +261,7 @@ public:
     ~SpareBufferReturn() {
         if (!memory_)
             return;
-        detail::MallocBuffer bytes(static_cast<char*>(mfsteal(memory_.release(), nullptr)));
+        detail::MallocBuffer bytes(static_cast<char*>(iolib::mfsteal(memory_.release(), nullptr)));
         // Only the very buffer handed over has the capacity recorded for it.
         if (bytes.get() == data_)
             detail::keepBuffer(std::move(bytes), capacity_);
@@ -279,7 +284,7 @@ ReadPtr decodeChromatogram(detail::MallocBuffer bytes, std::size_t size, std::si
         return ReadPtr();
     std::lock_guard<std::mutex> lock(ioLibMutex());
     char* const data = bytes.get();
-    MFilePtr memory(mfcreate(bytes.release(), static_cast<int>(size)));
+    MFilePtr memory(iolib::mfcreate(bytes.release(), static_cast<int>(size)));
     if (!memory) {
         std::free(data);
         return ReadPtr();
@@ -289,12 +294,12 @@ ReadPtr decodeChromatogram(detail::MallocBuffer bytes, std::size_t size, std::si
         // Checked and converted from the one uncompressed copy: decoding it a second time
         // would double the cost of every ZTR read.
         ZtrPtr ztr = readCheckedZtrLocked(memory.get());
-        Read* read = ztr ? ztr2read(ztr.get()) : nullptr;
+        Read* read = ztr ? iolib::ztr2read(ztr.get()) : nullptr;
         if (read)
             read->format = code;
         return ReadPtr(read);
     }
-    return ReadPtr(mfread_reading(memory.get(), nullptr, code));
+    return ReadPtr(iolib::mfread_reading(memory.get(), nullptr, code));
 }
 
 /// What an experiment file adds to the record of its linked trace, copied out of the decoder's
@@ -313,7 +318,7 @@ bool parseExperiment(std::string_view bytes, ExperimentLines& lines) {
     MFilePtr memory = memoryFileLocked(bytes);
     if (!memory)
         return false;
-    ExpInfoPtr info(exp_mfread_info(memory.get()));
+    ExpInfoPtr info(iolib::exp_mfread_info(memory.get()));
     if (!info)
         return false;
     const std::pair<int, ExperimentLines::Line*> wanted[] = {
@@ -355,7 +360,7 @@ ReadPtr readLinkedTrace(const ExperimentLines& lines, const std::string& path) {
         int declared;
         {
             std::lock_guard<std::mutex> lock(ioLibMutex());
-            declared = trace_type_str2int(type.data());
+            declared = iolib::trace_type_str2int(type.data());
         }
         const bool agrees = declared == TT_UNK || declared == TT_ANYTR || declared == code ||
                             (isZtrCode(declared) && isZtrCode(code));
@@ -503,9 +508,12 @@ TraceFile::FormatType TraceFile::getFormat(const char* path) {
     if (!holdsNul(signature) && !linked)
         return Unknown;
     int code;
-    {
+    try {
         std::lock_guard<std::mutex> lock(ioLibMutex());
         code = classifySignatureLocked(signature);
+    } catch (const iolib::Unavailable&) {
+        // Without the decoder no file is known for a chromatogram; reading one says why.
+        return Unknown;
     }
     return static_cast<FormatType>(plausibleCode(code, signature, linked));
 }

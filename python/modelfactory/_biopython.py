@@ -297,7 +297,8 @@ def _reference_fields(number, reference):
 
 
 def _molecule(molecule_type):
-    """The library's molecule name for a Biopython molecule_type ("DNA", "mRNA", "protein", ...)."""
+    """The library's molecule name for a Biopython molecule_type ("DNA", "mRNA", "protein", ...),
+    or None when it names no kind, so that the residues decide."""
     text = str(molecule_type).lower()
     if text == "protein":
         return "protein"
@@ -305,7 +306,7 @@ def _molecule(molecule_type):
         return "RNA"
     if "dna" in text:
         return "DNA"
-    return "unknown"
+    return None  # "unspecified" and the like: the residues tell
 
 
 def from_seqrecord(record):

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,61 @@ TEST(ToolRecordShapes, AChromatogramOfCallsOnlyOpensAndConverts) {
     EXPECT_EQ(std::count(fastq.begin(), fastq.end(), '\n'), 4);
     run = runTool({"iterate", path});
     EXPECT_EQ(run.status, 0) << run.err;
+}
+
+} // namespace
+
+namespace {
+
+TEST(ToolTraceMany, ManyChromatogramsInOneCallEachReportedOnItsOwn) {
+    MF_REQUIRE_TESTDATA();
+    const std::string abi = mftest::testdataFile("traces/310.ab1");
+    const std::string scf = mftest::testdataFile("traces/310.scf");
+    mftest::TempDir dir;
+    const std::string missing = dir.file("missing.ztr");
+    ToolRun run = runTool({"trace", abi, missing, scf});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("path         " + abi + "\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\npath         " + scf + "\n"), std::string::npos) << run.out;
+    EXPECT_LT(run.out.find(abi), run.out.find(scf));
+    EXPECT_NE(run.err.find(missing), std::string::npos) << run.err;
+
+    run = runTool({"trace", abi, missing, scf, "--json"});
+    EXPECT_EQ(run.status, 1);
+    const JsonValue doc = mftest::parseJson(run.out);
+    ASSERT_EQ(doc["results"].size(), 3u);
+    EXPECT_EQ(doc["count"].number, 3);
+    EXPECT_EQ(doc["failed"].number, 1);
+    EXPECT_TRUE(doc["results"][0]["ok"].boolean);
+    EXPECT_FALSE(doc["results"][1]["ok"].boolean);
+    EXPECT_FALSE(doc["results"][1]["messages"].items.empty());
+    EXPECT_EQ(doc["results"][2]["bases"].text, doc["results"][0]["bases"].text);
+
+    EXPECT_EQ(runTool({"trace", abi, scf}).status, 0);
+    EXPECT_EQ(runTool({"trace", abi, scf, "--svg", dir.file("x.svg")}).status, 2);
+}
+
+} // namespace
+
+namespace {
+
+// Whether the chromatogram decoder's library was loaded while the tool ran, from the dynamic
+// loader's own account of the files it opened.
+bool loadsTheDecoder(const std::vector<std::string>& args) {
+    ::setenv("LD_DEBUG", "files", 1);
+    const ToolRun run = runTool(args);
+    ::unsetenv("LD_DEBUG");
+    EXPECT_EQ(run.status, 0) << run.err.substr(run.err.size() > 2000 ? run.err.size() - 2000 : 0);
+    return run.err.find("libstaden-read") != std::string::npos;
+}
+
+TEST(ToolStartUp, TheChromatogramDecoderIsLoadedOnlyForChromatograms) {
+    MF_REQUIRE_TESTDATA();
+    const std::string fasta = mftest::testdataFile("sequences/lupine.fasta");
+    EXPECT_FALSE(loadsTheDecoder({"formats"}));
+    EXPECT_FALSE(loadsTheDecoder({"type", fasta}));
+    EXPECT_FALSE(loadsTheDecoder({"open", fasta}));
+    EXPECT_TRUE(loadsTheDecoder({"trace", mftest::testdataFile("traces/310.ab1")}));
 }
 
 } // namespace

@@ -118,7 +118,7 @@ TEST(ToolUsage, BadCommandLinesExitWithStatusTwo) {
         {{"frobnicate"}, std::string(tmsg::UnknownCommand) + "frobnicate'"},
         {{"type"}, std::string(tmsg::MissingArgument) + "PATH..."},
         {{"convert", "in.fa"}, std::string(tmsg::MissingArgument) + "IN OUT"},
-        {{"trace", "a.scf", "b.scf"}, std::string(tmsg::UnexpectedArgument) + "b.scf'"},
+        {{"convert", "a.fa", "b.fa", "c.fa"}, std::string(tmsg::UnexpectedArgument) + "c.fa'"},
         {{"formats", "extra"}, std::string(tmsg::UnexpectedArgument) + "extra'"},
         {{"open", "a.fa", "--bogus"}, std::string(tmsg::UnknownOption) + "--bogus'"},
         {{"iterate", "-x", "a.fa"}, std::string(tmsg::UnknownOption) + "-x'"},
