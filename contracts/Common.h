@@ -39,6 +39,9 @@ struct MF_API QualifiedPath {
 class MF_API ReplacingFile {
 public:
     explicit ReplacingFile(const std::string& target);
+    /// Writes straight through to a copy of the open descriptor `fd` (standard output, a pipe),
+    /// which commit() flushes and closes; `fd` itself stays open. `name` is its target() text.
+    ReplacingFile(int fd, const std::string& name);
     ~ReplacingFile();
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
@@ -177,6 +180,17 @@ MF_API int compareNoCase(const char* a, const char* b, unsigned n);
 /// location, a qualifier value): every control character (below 0x20, and DEL) becomes a space, so
 /// that a field can never start a line or a record of its own.
 MF_API std::string oneLineText(std::string_view text);
+
+/// The most of a piece of input that a message quotes (inputExcerpt).
+constexpr std::size_t kExcerptBytes = 60;
+
+/// `text` as a message quotes a piece of input: whole when short, else its first kExcerptBytes
+/// bytes (not cutting a UTF-8 character) followed by "... (N bytes)". A refused line of a
+/// gigabyte is never repeated whole in a report.
+MF_API std::string inputExcerpt(std::string_view text);
+/// The same for a text of `size` bytes of which only the start, `head`, is at hand (a line
+/// read in pieces).
+MF_API std::string inputExcerpt(std::string_view head, std::size_t size);
 
 /// A name usable as one word in every text format: trimmed, with each blank and control character
 /// turned into '_'; an empty name becomes "seq<index>". The one rule for every writer of names.

@@ -2,12 +2,14 @@
 #define MODELFACTORY_CONTRACTS_SEQARCHIVE_H
 
 #include <contracts/Common.h>
+#include <contracts/Compression.h>
 #include <contracts/DataModel.h>
 #include <contracts/Export.h>
 #include <contracts/Sequence.h>
 
 #include <boost/shared_ptr.hpp>
 
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -92,8 +94,9 @@ public:
     /// that is all of it).
     bool blank();
     /// Writes all of the content (unpacked) that no one has read yet to descriptor `fd`, for
-    /// readers that need a file. Throws SeqArchiveError on a read or write error.
-    void copyTo(int fd);
+    /// readers that need a file, but no more than `maxBytes`: false when the content goes on past
+    /// them (what was written stays written). Throws SeqArchiveError on a read or write error.
+    bool copyTo(int fd, std::size_t maxBytes = SIZE_MAX);
 
 private:
     friend class SeqArchive;
@@ -132,7 +135,8 @@ public:
     /// Write mode to an open descriptor (standard output, a pipe), written as entries come;
     /// close() flushes. What reached the descriptor stays there if a later entry fails. `name`
     /// stands for the path in messages; the descriptor is not closed.
-    SeqArchive(int fd, const std::string& name, const std::string& format);
+    SeqArchive(int fd, const std::string& name, const std::string& format,
+               cmn::Compression compression = cmn::Compression::None);
     virtual ~SeqArchive();
 
     SeqArchive(const SeqArchive&) = delete;
@@ -201,7 +205,9 @@ class MF_API OSeqArchive : public SeqArchive {
 public:
     OSeqArchive(const std::string& path, const std::string& format, const std::string& extra);
     /// Writes to an open descriptor (see SeqArchive's descriptor constructor).
-    OSeqArchive(int fd, const std::string& name, const std::string& format);
+    /// Written to the open descriptor `fd` as entries come, compressed as `compression` says.
+    OSeqArchive(int fd, const std::string& name, const std::string& format,
+                cmn::Compression compression = cmn::Compression::None);
     const std::string& formatName() const { return formatName_; }
 
 private:

@@ -108,6 +108,7 @@ struct Input {
 struct Output {
     std::string path;
     int defaultQuality = -1;
+    cmn::Compression compression = cmn::Compression::None; ///< of standard output
     std::size_t lineWidth = kDefaultLineWidth;
     EntryFilter* filter = nullptr; ///< which entries are written, and how (null: all, as they are)
     bool standard() const { return isStandardStream(path); }
@@ -135,7 +136,8 @@ public:
             if (outcome_.format == Ovik::SALSource::GB && sequence.isProtein())
                 outcome_.format = Ovik::SALSource::GENPEPT;
             archive_.reset(output_.standard()
-                               ? new Ovik::OSeqArchive(STDOUT_FILENO, output_.path, outcome_.format)
+                               ? new Ovik::OSeqArchive(STDOUT_FILENO, output_.path, outcome_.format,
+                                                       output_.compression)
                                : new Ovik::OSeqArchive(output_.path, outcome_.format, ""));
             archive_->setContext(&ctx_);
             archive_->setDefaultQuality(output_.defaultQuality);
@@ -150,7 +152,8 @@ public:
         if (!archive_ && output_.filter && output_.filter->leftOut() > 0) {
             // Every entry was left out by its length: the output is there, empty.
             archive_.reset(output_.standard()
-                               ? new Ovik::OSeqArchive(STDOUT_FILENO, output_.path, outcome_.format)
+                               ? new Ovik::OSeqArchive(STDOUT_FILENO, output_.path, outcome_.format,
+                                                       output_.compression)
                                : new Ovik::OSeqArchive(output_.path, outcome_.format, ""));
             archive_->setContext(&ctx_);
         }
@@ -264,9 +267,14 @@ Outcome saveWhole(const Input& input, const Output& output, const std::string& t
     // The FASTQ writer behind the factory is given the default quality by replacing the source.
     if (output.defaultQuality >= 0)
         factory.addSource(boost::make_shared<Ovik::FastqModelSource>(output.defaultQuality), true);
-    // Writers that take a path write standard output's file in a private folder first.
+    // Writers that take a path write standard output's file in a private folder first, named so
+    // that it is compressed as asked; their reports name standard output, not that file.
     TempFolder folder;
-    const std::string target = output.standard() ? folder.file("stdout") : output.path;
+    const std::string target =
+        output.standard() ? folder.file(std::string("stdout") + compressionExtension(output.compression))
+                          : output.path;
+    if (output.standard())
+        ctx.showFileAs(target, output.path);
     outcome.ok = to.empty() ? factory.save(target.c_str(), *model, &ctx)
                             : factory.save(target.c_str(), *model, to.c_str(), &ctx);
     if (outcome.ok && output.standard() && !copyToStandardOutput(target)) {
@@ -282,9 +290,12 @@ int defaultQualityOf(const Arguments& args) {
     if (!args.has("default-quality"))
         return -1;
     const std::string text = args.get("default-quality");
+    // Digits only: strtol would also take blanks, a sign and "0x".
+    const bool digits = !text.empty() && text.size() <= 3 &&
+                        text.find_first_not_of("0123456789") == std::string::npos;
     char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || value < 0 || value > 93)
+    const long value = digits ? std::strtol(text.c_str(), &end, 10) : -1;
+    if (!digits || value < 0 || value > 93)
         throw UsageError(msg::BadQuality + text + "'");
     return static_cast<int>(value);
 }
@@ -303,6 +314,7 @@ int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         output.path = named.file;
     }
     output.defaultQuality = defaultQualityOf(args);
+    output.compression = outputCompression(args.get("compress"), output.path, to);
     output.lineWidth = lineWidthOf(args);
     EntryFilter filter = EntryFilter::fromArguments(args);
     output.filter = &filter;
@@ -316,11 +328,11 @@ int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     input.path = inputPath;
     std::unique_ptr<StandardInput> standardInput;
     if (isStandardStream(inputPath)) {
-        standardInput.reset(new StandardInput);
+        standardInput.reset(new StandardInput(ctx));
         input.standard = standardInput.get();
         input.streamed = standardInput->streamFormat(from);
         if (input.streamed.empty())
-            input.path = standardInput->spool();
+            input.path = standardInput->spool(from);
     }
 
     bool chromatogram = false;
@@ -389,9 +401,12 @@ const Command kConvertCommand = {
      "the rest is saved through the factory. An existing OUT is replaced only when the\n"
      "conversion succeeds.\n"
      "IN - reads standard input (its format judged from its first bytes unless --from names\n"
-     "it); OUT - writes standard output, in the format --to names. FASTQ output needs the\n"
+     "it); OUT - writes standard output, in the format --to names, compressed when --compress\n"
+     "names how (a file is compressed as its name ends: .gz, .bz2, .xz, .zst). Standard input\n"
+     "that is not a sequence archive is copied to a temporary file, up to 256 MiB. FASTQ output needs the\n"
      "qualities of every sequence (reads, chromatogram calls) or --default-quality.\n",
-     {{"type", "CLASS", "open IN as this model class instead of detecting it"},
+     {{"compress", "NAME", "compress standard output (OUT -): gz, bz2, xz or zst"},
+      {"type", "CLASS", "open IN as this model class instead of detecting it"},
       {"from", "NAME", "read IN in this format"},
       {"to", "NAME", "write OUT in this format instead of the one its extension names"},
       {"default-quality", "Q", "Phred quality (0-93) for FASTQ output of sequences without qualities"},

@@ -236,12 +236,12 @@ int runFeatures(const Arguments& args, ToolContext& ctx, std::ostream& out) {
             // Reported by the check.
         } else if (isStandardStream(path)) {
             // A sequence archive is read as it arrives; anything else through a file.
-            input.reset(new StandardInput);
+            input.reset(new StandardInput(ctx));
             const std::string streamed = input->streamFormat(from);
             if (!streamed.empty())
                 iterator.reset(new Ovik::SALArchiveModelIter(input->archive(streamed, &ctx), path, &ctx));
             else
-                iterator = Ovik::GetModelFactory().iterate(input->spool().c_str(), "", &ctx, from);
+                iterator = Ovik::GetModelFactory().iterate(input->spool(from).c_str(), "", &ctx, from);
         } else {
             const std::string qualified =
                 from.empty() || cmn::QualifiedPath(path).qualified ? path : from + "@@" + path;

@@ -57,9 +57,15 @@ public:
         }
     }
     void left(const char* text, std::size_t width) { left(text, std::strlen(text), width); }
-    /// As left(), with a width known when compiling: the padding is one fixed-size store.
+    /// As left(), with a width known when compiling: the padding is one fixed-size store. A text
+    /// longer than kDirect is written from where it is, never copied.
     template <std::size_t Width>
     void left(const char* text, std::size_t size) {
+        if (size > kDirect) {
+            flush();
+            out_.write(text, static_cast<std::streamsize>(size));
+            return;
+        }
         char* d = &buffer_[used_];
         std::memset(d, ' ', Width);
         std::memcpy(d, text, size);
@@ -91,6 +97,8 @@ public:
         out_.write(buffer_.data(), static_cast<std::streamsize>(used_));
         used_ = 0;
     }
+
+    static constexpr std::size_t kDirect = 1u << 14;
 
 private:
     static constexpr std::size_t kSize = 1u << 16;
@@ -142,7 +150,7 @@ void printLine(LineBuffer& out, ModelClasses& classes, std::size_t index, const 
     }
     const std::string& column = classes.column();
     // Numbers take at most 20 digits; the fixed texts are short.
-    out.reserve(128 + column.size() + (name ? name->size() : 0));
+    out.reserve(128 + column.size() + (name && name->size() <= LineBuffer::kDirect ? name->size() : 0));
     out.number<6>(index);
     out.left("  ", 2, 2);
     out.left(column.data(), column.size(), 0);
@@ -215,12 +223,12 @@ bool iterateOne(const std::string& path, const Arguments& args, ToolContext& ctx
                 return false;
             }
             // A sequence archive is read as it arrives; anything else through a file.
-            input.reset(new StandardInput);
+            input.reset(new StandardInput(ctx));
             const std::string streamed = input->streamFormat(format);
             if (!streamed.empty())
                 iterator.reset(new Ovik::SALArchiveModelIter(input->archive(streamed, &ctx), path, &ctx));
             else
-                iterator = Ovik::GetModelFactory().iterate(input->spool().c_str(), qualifier.c_str(),
+                iterator = Ovik::GetModelFactory().iterate(input->spool(format).c_str(), qualifier.c_str(),
                                                            &ctx, format);
         } else {
             iterator = Ovik::GetModelFactory().iterate(path.c_str(), qualifier.c_str(), &ctx, format);
@@ -232,6 +240,9 @@ bool iterateOne(const std::string& path, const Arguments& args, ToolContext& ctx
                 break;
             ++index;
             ++count;
+            // Output that no longer arrives ends the work (the failure is reported on exit).
+            if (standardOutputError() != 0)
+                break;
             if (json) {
                 writeModel(writer, index, *model, path);
                 continue;

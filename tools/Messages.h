@@ -44,6 +44,19 @@ constexpr const char* NoSamplesToDraw = "the chromatogram holds calls but no sam
 // The note of the chromatogram formats that carry no samples in the format list.
 constexpr const char* NoSamplesNote = " (plain text, no samples: read it with 'open')";
 constexpr const char* CannotWrite = "cannot write ";
+constexpr const char* CannotWriteStandardOutput = "cannot write standard output: ";
+constexpr const char* UnknownCompression = "--compress takes gz, bz2, xz or zst, not '";
+constexpr const char* CompressIsForStandardOutput =
+    "--compress is for standard output (OUT -); a file is compressed as its name ends (.gz, .bz2, .xz, .zst)";
+constexpr const char* ToNamesNoCompression =
+    "--to names a format, not a compression: ask for compressed output with --compress (--to FASTA --compress gz)";
+// Standard input that is not a sequence archive goes through a bounded file.
+constexpr const char* CannotClassifyStandardInput =
+    "cannot tell what kind of model standard input holds (name its format with --format or --from)";
+// "standard input holds more than 256 MiB that ..."
+constexpr const char* StandardInputTooLarge = "standard input holds more than ";
+constexpr const char* GiveItAsAFile =
+    " MiB that is not a sequence archive and must be copied to be read; give it as a file";
 constexpr const char* NoModels = "no models in ";
 constexpr const char* StandardOutputNeedsFormat = "writing to standard output (-) needs --to NAME";
 constexpr const char* JsonWithStandardOutput = "--json cannot be used when writing to standard output (-)";

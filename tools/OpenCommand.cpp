@@ -7,6 +7,8 @@
 #include "Printable.h"
 #include "StandardStreams.h"
 
+#include <factory/ModelFactory.h>
+
 #include <cstdint>
 #include <exception>
 #include <iostream>
@@ -31,21 +33,29 @@ Opened openOne(const std::string& path, const Arguments& args, ToolContext& ctx,
     if (!checkReadable(path, ctx))
         return result;
     try {
-        // Standard input is loaded whole anyway: it goes through a file, so that every reader
-        // can take it.
+        // A sequence archive on standard input is read as it arrives; anything else through a
+        // file, so that every reader can take it.
+        const std::string format = args.get("format");
         std::string file = path;
+        std::string streamed;
         if (isStandardStream(path)) {
             if (input) {
                 ctx.error(msg::StandardInputTwice);
                 return result;
             }
-            input.reset(new StandardInput);
-            file = input->spool();
+            input.reset(new StandardInput(ctx));
+            const std::string named = args.get("type");
+            if (named.empty() || named == Velm::SeqModel::className)
+                streamed = input->streamFormat(format);
+            if (streamed.empty())
+                file = input->spool(format);
         }
-        const std::string format = args.get("format");
-        result.type = modelClassFor(file, args.get("type"), format, &ctx);
+        result.type = streamed.empty() ? modelClassFor(file, args.get("type"), format, &ctx)
+                                       : std::string(Velm::SeqModel::className);
         if (result.type.empty())
             ctx.error(msg::CannotClassify + path + msg::TypeHint);
+        else if (!streamed.empty())
+            result.model = input->readModel(streamed, &ctx);
         else
             result.model = openModel(file, result.type, format, &ctx);
         if (result.model && isStandardStream(path))

@@ -85,7 +85,7 @@ void statFile(const std::string& path, FileStats& stats, ToolContext& ctx) {
     const std::size_t errorsBefore = ctx.errors().size();
     try {
         if (isStandardStream(path)) {
-            StandardInput input;
+            StandardInput input(ctx);
             const std::string streamed = input.streamFormat("");
             if (!streamed.empty()) {
                 stats.format = streamed;

@@ -6,14 +6,29 @@
 
 namespace mftool {
 
+void ToolContext::showFileAs(const std::string& file, const std::string& shownAs) {
+    shownAs_.emplace_back(file, shownAs);
+}
+
+std::string ToolContext::shown(const std::string& text) const {
+    std::string result = text;
+    for (const auto& name : shownAs_)
+        for (std::size_t at = 0; (at = result.find(name.first, at)) != std::string::npos;
+             at += name.second.size())
+            result.replace(at, name.first.size(), name.second);
+    return result;
+}
+
 void ToolContext::warning(const std::string& text) {
-    cmn::OpContext::warning(text);
-    err_ << msg::WarningPrefix << printable(text) << std::endl;
+    const std::string named = shown(text);
+    cmn::OpContext::warning(named);
+    err_ << msg::WarningPrefix << printable(named) << std::endl;
 }
 
 void ToolContext::error(const std::string& text) {
-    cmn::OpContext::error(text);
-    err_ << msg::ErrorPrefix << printable(text) << std::endl;
+    const std::string named = shown(text);
+    cmn::OpContext::error(named);
+    err_ << msg::ErrorPrefix << printable(named) << std::endl;
 }
 
 void ToolContext::writeJson(JsonWriter& json) const {

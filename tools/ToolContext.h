@@ -5,6 +5,8 @@
 
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace mftool {
 
@@ -24,8 +26,14 @@ public:
     /// Writes "messages": [{"severity": ..., "text": ...}, ...] into the current JSON object.
     void writeJson(JsonWriter& json) const;
 
+    /// Reports from now on name `file` (a private copy of standard input, say) as `shownAs`.
+    void showFileAs(const std::string& file, const std::string& shownAs);
+
 private:
+    std::string shown(const std::string& text) const;
+
     std::ostream& err_;
+    std::vector<std::pair<std::string, std::string>> shownAs_;
 };
 
 } // namespace mftool

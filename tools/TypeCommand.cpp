@@ -38,11 +38,14 @@ int runType(const Arguments& args, ToolContext& ctx, std::ostream& out) {
             std::string file = path;
             if (isStandardStream(path)) {
                 if (!input)
-                    input.reset(new StandardInput);
+                    input.reset(new StandardInput(ctx));
                 file = input->headFile();
             }
-            answer.type = detectedClass(file, format, &ctx);
-            answer.format = detectedFormat(file, answer.type, format);
+            // Nothing at all is no kind of model (an empty named file still has its extension).
+            if (!isStandardStream(path) || !input->empty()) {
+                answer.type = detectedClass(file, format, &ctx);
+                answer.format = detectedFormat(file, answer.type, format);
+            }
         }
         answers.push_back(answer);
     }

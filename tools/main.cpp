@@ -6,6 +6,7 @@
 #include "Json.h"
 #include "Messages.h"
 #include "Printable.h"
+#include "StandardStreams.h"
 #include "ToolContext.h"
 
 #include <contracts/Common.h>
@@ -51,6 +52,7 @@ int usageError(const std::string& text, const char* command) {
 // handler was entered, ends the process as it would have without the handler.
 void removeTemporariesAndStop(int signal) {
     cmn::removeTemporaryFiles();
+    removeTemporaryFolders();
     std::raise(signal); // delivered once the handler returns
 }
 
@@ -71,12 +73,26 @@ void installSignalHandlers() {
         if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN)
             sigaction(signal, &action, nullptr);
     }
+    // A reader that leaves (`| head`) ends the tool as it ends other tools, quietly, whatever its
+    // parent ignored, and what the tool made is removed first.
+    sigaddset(&action.sa_mask, SIGPIPE);
+    sigaction(SIGPIPE, &action, nullptr);
 }
+
+int run(int argc, char** argv);
 
 } // namespace
 
 int main(int argc, char** argv) {
+    openStandardStreams();
     installSignalHandlers();
+    const int status = run(argc, argv);
+    return closeStandardOutput(status, std::cerr);
+}
+
+namespace {
+
+int run(int argc, char** argv) {
     if (argc < 2)
         return usageError(msg::NoCommand, nullptr);
     const std::string name = argv[1];
@@ -143,3 +159,5 @@ int main(int argc, char** argv) {
         return ExitFailed;
     }
 }
+
+} // namespace

@@ -320,14 +320,14 @@ bool save(const FormatTraits& traits, const char* path, Velm::Model& model, cmn:
         const Velm::Sequence& sequence = *sequences[i];
         if (sequence.length() != length) {
             report(ctx, message(split.file, 0,
-                                kErrUnequalRows + sequence.name() + " has " +
+                                kErrUnequalRows + cmn::inputExcerpt(sequence.name()) + " has " +
                                     std::to_string(sequence.length()) + " columns, " +
                                     sequences.front()->name() + " has " + std::to_string(length)));
             return false;
         }
         for (char c : sequence.residues())
             if (!isResidueChar(c) || std::strchr(traits.forbidden, c)) {
-                report(ctx, message(split.file, 0, kErrBadResidue + sequence.name()));
+                report(ctx, message(split.file, 0, kErrBadResidue + cmn::inputExcerpt(sequence.name())));
                 return false;
             }
         if (sequence.isProtein())

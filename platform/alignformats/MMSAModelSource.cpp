@@ -99,7 +99,7 @@ void parseClustal(const std::string& text, ParseResult& result) {
         if (fields.size() >= 3 && alignio::parseCount(fields.back(), count))
             fields.pop_back();
         if (fields.size() < 2) {
-            result.fail(number, kErrNoResidues + fields[0]);
+            result.fail(number, kErrNoResidues + cmn::inputExcerpt(fields[0]));
             return;
         }
         const std::string& name = fields[0];
@@ -125,11 +125,11 @@ void parseClustal(const std::string& text, ParseResult& result) {
             lastLine.push_back(number);
         } else {
             if (position >= rows.size()) {
-                result.fail(number, kErrExtraRow + name);
+                result.fail(number, kErrExtraRow + cmn::inputExcerpt(name));
                 return;
             }
             if (rows[position].name != name) {
-                result.fail(number, kErrUnexpectedName + name + " (expected " +
+                result.fail(number, kErrUnexpectedName + cmn::inputExcerpt(name) + " (expected " +
                                         rows[position].name + ")");
                 return;
             }
@@ -148,7 +148,7 @@ void parseClustal(const std::string& text, ParseResult& result) {
     }
     for (std::size_t r = 1; r < rows.size(); ++r)
         if (rows[r].residues.size() != rows[0].residues.size()) {
-            result.fail(lastLine[r], alignio::kErrUnequalRows + rows[r].name + " has " +
+            result.fail(lastLine[r], alignio::kErrUnequalRows + cmn::inputExcerpt(rows[r].name) + " has " +
                                          std::to_string(rows[r].residues.size()) + " columns, " +
                                          rows[0].name + " has " +
                                          std::to_string(rows[0].residues.size()));

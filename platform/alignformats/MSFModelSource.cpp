@@ -152,7 +152,7 @@ void parseMsf(const std::string& text, ParseResult& result) {
         }
         const std::string& name = fields[0];
         if (index.count(name)) {
-            result.fail(i + 1, kErrDuplicateName + name);
+            result.fail(i + 1, kErrDuplicateName + cmn::inputExcerpt(name));
             return;
         }
         std::size_t len = length;
@@ -177,7 +177,7 @@ void parseMsf(const std::string& text, ParseResult& result) {
         const std::vector<std::string> fields = alignio::words(line);
         const auto found = index.find(fields[0]);
         if (found == index.end()) {
-            result.fail(i + 1, kErrUnknownRow + fields[0]);
+            result.fail(i + 1, kErrUnknownRow + cmn::inputExcerpt(fields[0]));
             return;
         }
         Row& row = rows[found->second];

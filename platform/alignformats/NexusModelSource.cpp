@@ -381,11 +381,11 @@ private:
         if (found != index_.end())
             return found->second;
         if (!format_.taxa.empty()) {
-            result_.fail(in_.line(), kErrUnknownTaxon + name);
+            result_.fail(in_.line(), kErrUnknownTaxon + cmn::inputExcerpt(name));
             return npos;
         }
         if (result_.rows.size() >= format_.ntax) {
-            result_.fail(in_.line(), kErrTooManyTaxa + name);
+            result_.fail(in_.line(), kErrTooManyTaxa + cmn::inputExcerpt(name));
             return npos;
         }
         isNew = true;
@@ -436,7 +436,7 @@ private:
                 if (!in_.skipSpace(result_, true))
                     return false;
                 if (!in_.atEnd() && in_.peek() != '\n' && in_.peek() != ';') {
-                    result_.fail(in_.line(), kErrTooLong + result_.rows[row].name);
+                    result_.fail(in_.line(), kErrTooLong + cmn::inputExcerpt(result_.rows[row].name));
                     return false;
                 }
                 return true;
@@ -504,7 +504,7 @@ private:
             if (row == npos)
                 return;
             if (!format_.interleaved && seen_[row]) {
-                result_.fail(in_.line(), kErrRepeatedTaxon + name);
+                result_.fail(in_.line(), kErrRepeatedTaxon + cmn::inputExcerpt(name));
                 return;
             }
             seen_[row] = true;
@@ -513,7 +513,7 @@ private:
             if (!readSymbols(row))
                 return;
             if (!format_.interleaved && result_.rows[row].residues.size() < format_.nchar) {
-                result_.fail(in_.line(), kErrTooShort + name);
+                result_.fail(in_.line(), kErrTooShort + cmn::inputExcerpt(name));
                 return;
             }
         }

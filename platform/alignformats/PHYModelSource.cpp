@@ -98,7 +98,7 @@ private:
             if (alignio::isSpace(c))
                 continue;
             if (!isPhylipResidue(c)) {
-                result_->fail(number, kErrBadResidue + row.name);
+                result_->fail(number, kErrBadResidue + cmn::inputExcerpt(row.name));
                 return false;
             }
             row.residues += c;

@@ -258,6 +258,14 @@ ReplacingFile::ReplacingFile(const std::string& target) : target_(target) {
     buffer_.reserve(kBufferSize);
 }
 
+ReplacingFile::ReplacingFile(int fd, const std::string& name) : target_(name), direct_(true) {
+    fd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (fd_ < 0)
+        error_ = errno;
+    else
+        buffer_.reserve(kBufferSize);
+}
+
 ReplacingFile::~ReplacingFile() {
     if (!committed_)
         discard();
@@ -293,8 +301,20 @@ bool ReplacingFile::write(const char* data, std::size_t size) {
     if (buffer_.size() + size > kBufferSize && !flush())
         return false;
     if (size > kBufferSize) {
-        buffer_.assign(data, size);
-        return flush();
+        // Written from the caller's bytes: a copy would double the memory of a huge entry.
+        if (!flush())
+            return false;
+        for (std::size_t done = 0; done < size;) {
+            const ssize_t written = ::write(fd_, data + done, size - done);
+            if (written < 0) {
+                if (errno == EINTR)
+                    continue;
+                fail(errno);
+                return false;
+            }
+            done += static_cast<std::size_t>(written);
+        }
+        return true;
     }
     buffer_.append(data, size);
     return true;

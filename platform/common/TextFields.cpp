@@ -1,6 +1,7 @@
 // Text helpers shared by every writer of names and one-line fields.
 #include "contracts/Common.h"
 
+#include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -17,6 +18,21 @@ std::string oneLineText(std::string_view text) {
         if (isControl(static_cast<unsigned char>(c)))
             c = ' ';
     return out;
+}
+
+std::string inputExcerpt(std::string_view text) { return inputExcerpt(text, text.size()); }
+
+std::string inputExcerpt(std::string_view head, std::size_t size) {
+    // The few bytes of "... (N bytes)" cost less than a message a reader cannot act on.
+    if (size <= kExcerptBytes + 16 && head.size() >= size)
+        return std::string(head.substr(0, size));
+    std::size_t cut = std::min(kExcerptBytes, head.size());
+    // Back to the start of a UTF-8 character (at most three continuation bytes).
+    for (int i = 0; i < 3 && cut > 0 && cut < head.size() &&
+                    (static_cast<unsigned char>(head[cut]) & 0xC0) == 0x80;
+         ++i)
+        --cut;
+    return std::string(head.substr(0, cut)) + "... (" + std::to_string(size) + " bytes)";
 }
 
 std::string singleTokenName(std::string_view name, std::size_t index) {

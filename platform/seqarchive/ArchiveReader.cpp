@@ -7,6 +7,7 @@
 
 #include <boost/make_shared.hpp>
 
+#include <cstdio>
 #include <cstring>
 
 namespace Ovik {
@@ -133,16 +134,59 @@ void ArchiveReader::setTitle(Velm::Sequence& seq, const char* p, const char* end
     seq.setDescription(desc, static_cast<std::size_t>(end - desc));
 }
 
+void ArchiveReader::takeTitle(Velm::Sequence& seq, std::string& title) {
+    // The split setTitle makes: blanks, the name, blanks, the description, blanks.
+    const std::size_t size = title.size();
+    std::size_t p = 0;
+    while (p < size && (title[p] == ' ' || title[p] == '\t'))
+        ++p;
+    std::size_t nameEnd = p;
+    while (nameEnd < size && title[nameEnd] != ' ' && title[nameEnd] != '\t')
+        ++nameEnd;
+    std::size_t desc = nameEnd;
+    while (desc < size && (title[desc] == ' ' || title[desc] == '\t'))
+        ++desc;
+    std::size_t end = size;
+    while (end > desc && (title[end - 1] == ' ' || title[end - 1] == '\t'))
+        --end;
+    if (end - desc <= nameEnd - p) {
+        std::string description(title, desc, end - desc);
+        title.erase(nameEnd);
+        title.erase(0, p);
+        seq.setName(std::move(title));
+        seq.setDescription(std::move(description));
+    } else {
+        std::string name(title, p, nameEnd - p);
+        title.erase(end);
+        title.erase(0, desc);
+        seq.setDescription(std::move(title));
+        seq.setName(std::move(name));
+    }
+    title = std::string();
+}
+
 void ArchiveReader::takeResidues(Velm::Sequence& seq, const std::string& scratch) const {
+    refuseHighBytes(scratch);
     if (recycling_)
         seq.residues().assign(scratch.data(), scratch.size());
     else
         seq.setResidues(std::string(scratch.data(), scratch.size()));
 }
 
+void ArchiveReader::refuseHighBytes(const std::string& residues) const {
+    if (const char* high = text::firstHighByte(residues)) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(*high));
+        src_.fail(std::string(msg::kNotAResidue) + hex + msg::kResiduesAreAscii);
+    }
+}
+
 void ArchiveReader::takeResidues(Velm::Sequence& seq, std::string& scratch) const {
     constexpr std::size_t kHandOver = 1u << 20;
-    if (scratch.size() >= kHandOver && scratch.capacity() - scratch.size() <= scratch.size() / 8) {
+    // Handed over rather than copied: the room past the residues was never written, so it costs
+    // address space, not memory.
+    if (scratch.size() >= kHandOver && scratch.capacity() - scratch.size() <= scratch.size()) {
+        refuseHighBytes(scratch);
         seq.residues().swap(scratch);
         std::string().swap(scratch); // the next entry starts a buffer of its own
         return;

@@ -48,6 +48,10 @@ protected:
     /// Sets the name (up to the first space or tab) and the description (the rest), both trimmed,
     /// from a title line's text after its marker ('>' or '@').
     static void setTitle(Velm::Sequence& seq, const char* begin, const char* end);
+    /// As setTitle, for a title of any size: its own buffer becomes the larger of the name and
+    /// the description (the smaller is copied), so the entry costs the title's size once and a
+    /// half at most. `title` is left empty.
+    static void takeTitle(Velm::Sequence& seq, std::string& title);
     /// Stores an exact-sized copy of `scratch` as the sequence's residues, so that a model holding
     /// many sequences uses no more memory than their residues (when recycling, a copy into the
     /// residues' own buffer).
@@ -56,6 +60,8 @@ protected:
     /// into the sequence instead of copied, so that its residues are never held twice; `scratch`
     /// is then empty.
     void takeResidues(Velm::Sequence& seq, std::string& scratch) const;
+    /// Throws "path:line: not a residue: byte 0xB6 ..." for a byte above 127 in `residues`.
+    void refuseHighBytes(const std::string& residues) const;
     /// True when entries are recycled (recycleEntries()).
     bool recycling() const { return recycling_; }
     /// An annotated entry (GenBank and EMBL layouts) built from what its reader gathered; the

@@ -268,6 +268,9 @@ bool fastqLayout(std::string_view buf, std::size_t pos, bool truncated) {
 } // namespace
 
 const char* detectFormat(std::string_view buf, bool truncated) {
+    // Many Windows programs open their text with a UTF-8 byte-order mark; the readers skip it.
+    if (buf.substr(0, 3) == "\xEF\xBB\xBF")
+        buf.remove_prefix(3);
     if (buf.empty() || looksBinary(buf))
         return "";
     // Most files name their format on their first non-blank line: that is decided before the rest
@@ -276,8 +279,17 @@ const char* detectFormat(std::string_view buf, bool truncated) {
     std::size_t pos = 0, next = 0;
     while (lineAt(buf, pos, truncated, head, next) && head.blank())
         pos = next;
-    if (pos >= buf.size() || !lineAt(buf, pos, truncated, head, next))
+    if (pos >= buf.size())
         return "";
+    if (!lineAt(buf, pos, truncated, head, next)) {
+        // The first line goes on past the probe (a title of megabytes): its start is all there
+        // is to judge, and the reader checks the rest.
+        lineAt(buf, pos, false, head, next);
+        if (head.startsWith("@") && head.size >= 2)
+            return SALSource::FASTQ;
+        const char* format = headLineFormat(head);
+        return format ? format : "";
+    }
     if (head.startsWith("ID   ") && experimentLayout(buf, head, next, truncated))
         return SALSource::EXPERIMENT;
     if (const char* format = headLineFormat(head))

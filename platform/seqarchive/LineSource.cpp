@@ -18,6 +18,12 @@ namespace Ovik {
 namespace {
 constexpr std::size_t kBufferSize = 1u << 17;
 constexpr std::size_t kMaxRead = 4u << 20;
+
+// The UTF-8 byte-order mark many Windows programs put before their text: not part of the first
+// line. How many bytes of it `data` begins with.
+std::size_t byteOrderMark(const char* data, std::size_t size) {
+    return size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+}
 } // namespace
 
 bool Line::startsWith(const char* prefix) const {
@@ -62,6 +68,7 @@ LineSource::LineSource(cmn::InputStream&& in, const std::string& name, std::stri
         throw std::bad_alloc();
     std::memcpy(buf_.get(), prefix.data(), prefix.size());
     end_ = prefix.size();
+    pos_ = byteOrderMark(buf_.get(), end_);
     started_ = true;
 }
 
@@ -124,6 +131,8 @@ bool LineSource::refill() {
     // outgrows the buffer, before it is held whole.
     if ((!started_ || keep >= kBufferSize / 2) && std::memchr(buf_.get() + end_, '\0', got))
         failAt(lineNo_ + 1, msg::kBinaryContent);
+    if (!started_)
+        pos_ = byteOrderMark(buf_.get(), got);
     started_ = true;
     end_ += got;
     return true;
@@ -171,20 +180,104 @@ bool LineSource::next(Line& line) {
     return true;
 }
 
+bool LineSource::nextPiece(Line& piece, bool& ended) {
+    if (pushedBack_) {
+        pushedBack_ = false;
+        ++lineNo_;
+        piece = last_;
+        ended = true;
+        return true;
+    }
+    // Pieces stay below the size at which refill() grows the buffer.
+    constexpr std::size_t kPiece = kBufferSize / 4;
+    for (;;) {
+        const char* start = buf_.get() + pos_;
+        const std::size_t have = end_ - pos_;
+        if (const void* nl = std::memchr(start + scanned_, '\n', have - scanned_)) {
+            std::size_t len = static_cast<std::size_t>(static_cast<const char*>(nl) - start);
+            pos_ += len + 1;
+            scanned_ = 0;
+            if (len > 0 && start[len - 1] == '\r')
+                --len;
+            piece.data = start;
+            piece.size = len;
+            break;
+        }
+        if (have >= kPiece) {
+            // A last CR may come before the LF that ends the line: it waits for the next piece.
+            const std::size_t give = start[have - 1] == '\r' ? have - 1 : have;
+            pos_ += give;
+            scanned_ = 0;
+            piece.data = start;
+            piece.size = give;
+            ended = false;
+            if (!inLine_)
+                ++lineNo_;
+            inLine_ = true;
+            return true;
+        }
+        scanned_ = have;
+        if (!refill()) {
+            scanned_ = 0;
+            const char* s = buf_.get() + pos_;
+            std::size_t len = end_ - pos_;
+            if (len == 0 && !inLine_)
+                return false;
+            pos_ = end_;
+            if (len > 0 && s[len - 1] == '\r')
+                --len;
+            piece.data = s;
+            piece.size = len;
+            break;
+        }
+    }
+    ended = true;
+    if (!inLine_)
+        ++lineNo_;
+    inLine_ = false;
+    last_ = piece;
+    return true;
+}
+
 void LineSource::unget() {
     pushedBack_ = true;
     --lineNo_;
 }
 
 bool LineSource::skipBlank() {
-    Line line;
-    while (next(line)) {
-        if (!line.blank()) {
-            unget();
+    if (pushedBack_) {
+        if (!last_.blank())
             return true;
+        pushedBack_ = false;
+        ++lineNo_;
+    }
+    // Looked at byte by byte only as far as the first one that is not blank: a line of
+    // gigabytes after the blank ones is not read whole here.
+    for (;;) {
+        const char* b = buf_.get();
+        std::size_t i = pos_;
+        while (i < end_ && (b[i] == ' ' || b[i] == '\t'))
+            ++i;
+        if (i + 1 < end_ && b[i] == '\r' && b[i + 1] == '\n')
+            ++i;
+        if (i < end_ && b[i] == '\n') {
+            pos_ = i + 1;
+            scanned_ = 0;
+            ++lineNo_;
+            continue;
+        }
+        // Anything else is not blank; a CR last in the buffer may still end a blank line.
+        if (i < end_ && !(b[i] == '\r' && i + 1 == end_))
+            return true;
+        // Blanks up to the end of what is read: keep them (a line may go on) and read on.
+        scanned_ = 0;
+        if (!refill()) {
+            if (pos_ < end_)
+                ++lineNo_; // a last line of blanks without its line end
+            pos_ = end_;
+            return false;
         }
     }
-    return false;
 }
 
 void LineSource::fail(const std::string& reason) const { failAt(lineNo_, reason); }

@@ -46,9 +46,17 @@ public:
 
     /// The next line, or false at the end of the input. Throws on a read error.
     bool next(Line& line);
+    /// The next piece of a line, for a reader that takes lines of any length without holding
+    /// one whole: what the buffer holds of it, about a quarter of the buffer or more at a time.
+    /// `ended` tells whether the piece ends its line (a CR before the LF is removed as by
+    /// next()); the first piece of a line counts it in lineNumber(). False at the end of the
+    /// input. A line is taken either whole (next()) or in pieces to its end; a line given back by
+    /// unget() comes as one piece.
+    bool nextPiece(Line& piece, bool& ended);
     /// Makes the next call of next() return the last line again (one level).
     void unget();
-    /// Skips blank lines; true when a non-blank line follows (it is not consumed).
+    /// Skips blank lines; true when a non-blank line follows (it is not consumed, nor read
+    /// whole: only as far as its first character).
     bool skipBlank();
     /// The number (1-based) of the line last returned.
     unsigned long lineNumber() const { return lineNo_; }
@@ -77,6 +85,7 @@ private:
     bool started_ = false;    // the first block was read (and judged)
     bool eof_ = false;
     bool pushedBack_ = false;
+    bool inLine_ = false; // nextPiece() gave part of a line and not its end
     Line last_;
     unsigned long lineNo_ = 0;
 };

@@ -32,6 +32,9 @@ constexpr const char* kMsfLength = "length differs from the header for ";
 constexpr const char* kExpectedBrace = "expected '{' to open an RSF entry";
 constexpr const char* kBadLine = "unexpected line: ";
 constexpr const char* kBadFeature = "feature line outside a feature key";
+// "not a residue: byte 0xB6 (residues are ASCII letters and symbols)"
+constexpr const char* kNotAResidue = "not a residue: byte ";
+constexpr const char* kResiduesAreAscii = " (residues are ASCII letters and symbols)";
 constexpr const char* kBinaryContent = "binary content where sequence text was expected";
 constexpr const char* kSecondReading = "a second reading: an experiment file holds one";
 constexpr const char* kNoExperimentSequence = "no SQ line: the experiment file holds no sequence of its own";

@@ -17,15 +17,17 @@ constexpr std::size_t kDescriptorBuffer = 1u << 16;
 
 // The archive layer reports failures by exception, naming the target.
 OutputFile::OutputFile(const OutputTarget& target) : target_(target.path), fd_(target.fd) {
-    if (fd_ >= 0) {
+    if (fd_ >= 0 && target.compression == cmn::Compression::None) {
         buffer_.reserve(kDescriptorBuffer);
         return;
     }
-    file_.reset(new cmn::ReplacingFile(target.path));
+    // A compressed descriptor goes through the compressor's sink, written straight through.
+    file_.reset(fd_ >= 0 ? new cmn::ReplacingFile(fd_, target.path) : new cmn::ReplacingFile(target.path));
     if (!file_->ok())
         throw SeqArchiveError(std::string(msg::kCannotCreate) + target.path + ": " +
                               std::strerror(file_->error()));
-    const cmn::Compression compression = cmn::compressionOfName(target.path);
+    const cmn::Compression compression =
+        fd_ >= 0 ? target.compression : cmn::compressionOfName(target.path);
     if (compression != cmn::Compression::None)
         packer_.reset(new cmn::OutputCompressor(compression, *file_));
 }

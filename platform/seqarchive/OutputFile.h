@@ -14,10 +14,14 @@ namespace Ovik {
 struct OutputTarget {
     std::string path; ///< the file, or the name the descriptor goes by in messages
     int fd = -1;      ///< 0 or more: write to this descriptor, not to the file
+    /// How a descriptor's bytes are compressed (a file's follows its name).
+    cmn::Compression compression = cmn::Compression::None;
 
     // Implicit, so that a path is a target.
     OutputTarget(const std::string& file) : path(file) {}
-    OutputTarget(int descriptor, const std::string& name) : path(name), fd(descriptor) {}
+    OutputTarget(int descriptor, const std::string& name,
+                 cmn::Compression packed = cmn::Compression::None)
+        : path(name), fd(descriptor), compression(packed) {}
 };
 
 /// A file written beside its target under a temporary name and renamed over the target only by

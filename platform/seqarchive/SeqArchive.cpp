@@ -120,9 +120,10 @@ SeqArchive::SeqArchive(SeqInputStream& input, const std::string& format)
     openReader(input.take(), format, detected);
 }
 
-SeqArchive::SeqArchive(int fd, const std::string& name, const std::string& format)
+SeqArchive::SeqArchive(int fd, const std::string& name, const std::string& format,
+                       cmn::Compression compression)
     : path_(name), mode_(SALSource::Write), uncaughtAtOpen_(std::uncaught_exceptions()) {
-    openWriter(OutputTarget(fd, name), format);
+    openWriter(OutputTarget(fd, name, compression), format);
 }
 
 void SeqArchive::openReader(LineSource&& source, const std::string& format, std::string detected) {
@@ -219,8 +220,9 @@ ISeqArchive::ISeqArchive(SeqInputStream& input, const std::string& format)
 OSeqArchive::OSeqArchive(const std::string& path, const std::string& format, const std::string& extra)
     : SeqArchive(path, format, SALSource::Write, extra), formatName_(format) {}
 
-OSeqArchive::OSeqArchive(int fd, const std::string& name, const std::string& format)
-    : SeqArchive(fd, name, format), formatName_(format) {}
+OSeqArchive::OSeqArchive(int fd, const std::string& name, const std::string& format,
+                         cmn::Compression compression)
+    : SeqArchive(fd, name, format, compression), formatName_(format) {}
 
 SeqInputStream::SeqInputStream(int fd, const std::string& name)
     : name_(name), in_(new cmn::InputStream) {
@@ -294,19 +296,34 @@ void writeAll(int fd, const char* data, std::size_t size, const std::string& nam
 }
 } // namespace
 
-void SeqInputStream::copyTo(int fd) {
+bool SeqInputStream::copyTo(int fd, std::size_t maxBytes) {
     cmn::InputStream& in = input();
     in.readAhead(); // the whole content, in order: inflating overlaps the writing
+    if (head_.size() > maxBytes) {
+        writeAll(fd, head_.data(), maxBytes, name_);
+        head_.erase(0, maxBytes);
+        return false;
+    }
     writeAll(fd, head_.data(), head_.size(), name_);
+    std::size_t left = maxBytes - head_.size();
+    head_.clear();
     std::vector<char> block(1u << 17);
     try {
-        while (const std::size_t got = in.read(block.data(), block.size()))
+        // One byte past the bound tells whether the content goes on.
+        while (const std::size_t got = in.read(block.data(), std::min(block.size(), left + 1))) {
+            if (got > left) {
+                writeAll(fd, block.data(), left, name_);
+                head_.assign(block.data() + left, got - left);
+                return false;
+            }
             writeAll(fd, block.data(), got, name_);
+            left -= got;
+        }
     } catch (const cmn::InputError& failure) {
         throw SeqArchiveError(std::string(msg::kCannotOpen) + failure.what());
     }
-    head_.clear();
     ended_ = true;
+    return true;
 }
 
 boost::shared_ptr<Velm::Sequence> createSequence(ISeqArchive& archive) {

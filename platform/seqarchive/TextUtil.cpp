@@ -121,6 +121,22 @@ void appendFiltered(std::string& out, const char* s, std::size_t n, const bool* 
 }
 } // namespace
 
+const char* firstHighByte(const std::string& text) {
+    // Eight bytes at a time: the usual entry has none, and its residues were just written.
+    const char* p = text.data();
+    const char* end = p + text.size();
+    for (; end - p >= 8; p += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080ull)
+            break;
+    }
+    for (; p < end; ++p)
+        if (static_cast<unsigned char>(*p) > 127)
+            return p;
+    return nullptr;
+}
+
 void appendResidues(std::string& out, const char* s, std::size_t n) {
     appendFiltered<true>(out, s, n, kDrop.spaceOrDigit);
 }

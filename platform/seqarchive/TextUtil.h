@@ -34,6 +34,8 @@ void appendResidues(std::string& out, const char* s, std::size_t n);
 void appendGroupedResidues(std::string& out, const char* s, std::size_t n, std::size_t first);
 /// Appends `n` bytes, dropping only whitespace (FASTA keeps every other character).
 void appendNonSpace(std::string& out, const char* s, std::size_t n);
+/// The first byte above 127 in `text` (never a residue: a UTF-8 letter, a Latin-1 sign), or null.
+const char* firstHighByte(const std::string& text);
 /// How many residues guessType() looks at.
 constexpr std::size_t kGuessSample = 2048;
 /// True when each of the `n` bytes is A, C, G, T or N in either case (also when n is 0).

@@ -1,5 +1,6 @@
 #include <contracts/GeneticCode.h>
 
+#include <contracts/Common.h>
 #include <contracts/FeatureLocation.h>
 
 #include <algorithm>
@@ -262,7 +263,7 @@ namespace {
 long parseNumber(const std::string& text, const std::string& what) {
     char* end = nullptr;
     const long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0') throw TranslationError("bad /" + what + " value '" + text + "'");
+    if (text.empty() || *end != '\0') throw TranslationError("bad /" + what + " value '" + cmn::inputExcerpt(text) + "'");
     return value;
 }
 
@@ -318,7 +319,7 @@ Translation translateFeature(const Feature& feature, const Sequence& entry, int 
         const std::size_t pos = v.find("pos:"), comma = v.find(",aa:");
         if (v.size() < 2 || v.front() != '(' || v.back() != ')' || pos == std::string::npos ||
             comma == std::string::npos || comma < pos)
-            throw TranslationError("bad /transl_except value '" + v + "'");
+            throw TranslationError("bad /transl_except value '" + cmn::inputExcerpt(v) + "'");
         const FeatureLocation where = FeatureLocation::parse(v.substr(pos + 4, comma - pos - 4));
         const char aa = aminoAcidLetter(v.substr(comma + 4, v.size() - 1 - comma - 4));
         const std::vector<LocationPart> wp = where.parts();

@@ -252,11 +252,11 @@ public:
             return fail(line(root), kErrNotOurs);
         const pugi::xml_attribute version = root.attribute("version");
         if (version && std::strcmp(version.value(), kVersion) != 0)
-            return fail(line(root), kErrVersion + std::string(version.value()));
+            return fail(line(root), kErrVersion + cmn::inputExcerpt(version.value()));
         const std::string cls = root.attribute("class").value();
         doc_.cls = findClass(cls);
         if (!doc_.cls)
-            return fail(line(root), kErrUnknownClass + cls);
+            return fail(line(root), kErrUnknownClass + cmn::inputExcerpt(cls));
         for (pugi::xml_node node = root.first_child(); node; node = node.next_sibling()) {
             if (node.type() != pugi::node_element)
                 continue;
@@ -325,7 +325,7 @@ private:
         const unsigned long parsed = std::strtoul(raw.c_str(), &end, 10);
         if (raw.empty() || !std::isdigit(static_cast<unsigned char>(raw[0])) || *end != '\0' ||
             errno == ERANGE)
-            return fail(line(node), kErrBadNumber + std::string(name) + "=\"" + raw + "\"");
+            return fail(line(node), kErrBadNumber + std::string(name) + "=\"" + cmn::inputExcerpt(raw) + "\"");
         value = parsed;
         return true;
     }
@@ -337,7 +337,7 @@ private:
         char* end = nullptr;
         const double parsed = std::strtod(raw.c_str(), &end);
         if (raw.empty() || *end != '\0')
-            return fail(line(node), kErrBadNumber + std::string(name) + "=\"" + raw + "\"");
+            return fail(line(node), kErrBadNumber + std::string(name) + "=\"" + cmn::inputExcerpt(raw) + "\"");
         value = parsed;
         return true;
     }
@@ -389,7 +389,7 @@ private:
                 char* end = nullptr;
                 const unsigned long value = std::strtoul(word.c_str(), &end, 10);
                 if (*end != '\0' || value > 255 || !std::isdigit(static_cast<unsigned char>(word[0])))
-                    return fail(line(confidences), kErrBadNumber + word);
+                    return fail(line(confidences), kErrBadNumber + cmn::inputExcerpt(word));
                 values.push_back(static_cast<unsigned char>(value));
             }
             na->setConfidences(values);
@@ -410,7 +410,7 @@ private:
                 known = true;
             }
         if (!known && !type.empty())
-            return fail(line(node), kErrBadType + type);
+            return fail(line(node), kErrBadType + cmn::inputExcerpt(type));
         sequence->setDescription(text(node.child("description")));
         std::string residueText;
         if (!residues(node.child("residues"), residueText))

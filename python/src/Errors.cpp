@@ -35,17 +35,24 @@ int fileErrnoOf(const std::string& text) {
     return 0;
 }
 
+py::str decoded(const std::string& text, const char* errors) {
+    PyObject* str = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), errors);
+    if (!str)
+        throw py::error_already_set();
+    return py::reinterpret_steal<py::str>(str);
+}
+
 [[noreturn]] void raise(PyObject* type, py::object error, const std::vector<std::string>& messages) {
     py::list texts;
     for (const std::string& text : messages)
-        texts.append(py::str(text));
+        texts.append(messageText(text));
     error.attr("messages") = texts;
     PyErr_SetObject(type, error.ptr());
     throw py::error_already_set();
 }
 
 [[noreturn]] void raiseErrno(int code, const std::string& file) {
-    py::object error = py::reinterpret_borrow<py::object>(fileErrorType)(code, std::strerror(code), file);
+    py::object error = py::reinterpret_borrow<py::object>(fileErrorType)(code, std::strerror(code), fileText(file));
     raise(fileErrorType, error, {std::strerror(code)});
 }
 
@@ -59,6 +66,19 @@ PyObject* newType(py::module_& module, const char* name, const char* doc, PyObje
 }
 
 } // namespace
+
+py::str messageText(const std::string& text) { return decoded(text, "backslashreplace"); }
+
+py::str fileText(const std::string& text) { return decoded(text, "surrogateescape"); }
+
+std::string textBytes(py::handle text) {
+    if (!PyUnicode_Check(text.ptr()))
+        throw py::type_error("expected a str");
+    PyObject* bytes = PyUnicode_AsEncodedString(text.ptr(), "utf-8", "surrogateescape");
+    if (!bytes)
+        throw py::error_already_set();
+    return py::reinterpret_steal<py::bytes>(bytes).cast<std::string>();
+}
 
 std::string pathText(py::handle path) {
     py::object text = py::reinterpret_steal<py::object>(PyOS_FSPath(path.ptr()));
@@ -114,7 +134,8 @@ void Reports::issue(Pending pending) const {
     for (const cmn::OpContext::Report& report : pending.reports) {
         if (report.severity == cmn::OpContext::Severity::Warning) {
             // A filter may turn the warning into an exception; that then propagates.
-            if (PyErr_WarnEx(warningType, report.text.c_str(), 1) != 0)
+            const std::string text = messageText(report.text).cast<std::string>();
+            if (PyErr_WarnEx(warningType, text.c_str(), 1) != 0)
                 throw py::error_already_set();
             continue;
         }
@@ -129,10 +150,11 @@ void Reports::issue(Pending pending) const {
         text += "; " + errors[i];
     if (code) {
         // OSError's own form: errno, the library's text, the file.
-        raise(fileErrorType, py::reinterpret_borrow<py::object>(fileErrorType)(code, text, path_), errors);
+        raise(fileErrorType,
+              py::reinterpret_borrow<py::object>(fileErrorType)(code, messageText(text), fileText(path_)), errors);
     }
-    py::object error = py::reinterpret_borrow<py::object>(formatErrorType)(text);
-    error.attr("filename") = py::str(path_);
+    py::object error = py::reinterpret_borrow<py::object>(formatErrorType)(messageText(text));
+    error.attr("filename") = fileText(path_);
     raise(formatErrorType, error, errors);
 }
 

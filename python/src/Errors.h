@@ -27,10 +27,20 @@ namespace msg {
 using namespace mftool::msg;
 constexpr const char* ProteinQualities = "a protein sequence carries no qualities";
 constexpr const char* QualityValues = "qualities must be a one-dimensional sequence of integers 0..255";
+constexpr const char* IteratorOfAnotherProcess =
+    "this iterator was made in another process (before os.fork()): open the file again in this one";
 } // namespace msg
 
 /// The text of a path argument: str, bytes or os.PathLike (file-system encoding). TypeError else.
 std::string pathText(py::handle path);
+/// A library text as a Python str: UTF-8, with any byte that is not escaped as \xNN (a message
+/// may quote a file's bytes).
+py::str messageText(const std::string& text);
+/// Bytes the library read (a name, a description) as a Python str the way Python decodes file
+/// names: UTF-8, other bytes as lone surrogates, so that textBytes() gives them back unchanged.
+py::str fileText(const std::string& text);
+/// The bytes of a str made by fileText (or any str: UTF-8, surrogates back to their bytes).
+std::string textBytes(py::handle text);
 
 /// A path argument, converted by pathText(); help() shows its Python types.
 struct PathArg {

@@ -25,6 +25,7 @@
 #include <boost/shared_ptr.hpp>
 
 #include <strings.h>
+#include <unistd.h>
 
 #include <deque>
 #include <mutex>
@@ -97,10 +98,16 @@ ModelPtr open(const PathArg& pathArg, const OptionalText& typeArg, const Optiona
     return model;
 }
 
-void save(const ModelPtr& model, const PathArg& pathArg, const OptionalText& format) {
+void save(const ModelPtr& model, const PathArg& pathArg, OptionalText format) {
     if (!model)
         throw py::type_error("save() needs a model");
-    const std::string& path = pathArg.text;
+    std::string path = pathArg.text;
+    // FORMAT@@FILE names the format as open() takes it; a format given apart comes first.
+    const cmn::QualifiedPath qualified(path);
+    if (qualified.qualified && !format) {
+        format = qualified.format;
+        path = qualified.file;
+    }
     requireOutputFolder(path);
     Reports reports(path);
     bool saved = false;
@@ -159,7 +166,15 @@ public:
 
     /// The next model (a new reference), or null at the end. The reports of the model's reading
     /// are issued as it is handed out; the reports that ended the file come after the last model.
+    ~ModelIterator() {
+        // In a child of os.fork() the reader's state is a copy (its read-ahead thread is not
+        // there, its file offset is the parent's): it is let go without being destroyed.
+        if (::getpid() != owner_)
+            new boost::shared_ptr<Velm::ModelIter>(std::move(iterator_));
+    }
+
     PyObject* next() {
+        requireOwner();
         ModelPtr model;
         SequencePtr sequence;
         Reports::Pending due;
@@ -187,6 +202,7 @@ public:
     }
 
     void close() {
+        requireOwner();
         {
             Lock lock(mutex_);
             ahead_.clear();
@@ -203,6 +219,7 @@ public:
     }
 
     bool closed() {
+        requireOwner();
         Lock lock(mutex_);
         return ahead_.empty() && !iterator_;
     }
@@ -271,6 +288,14 @@ private:
         }
     }
 
+    // The parent and a forked child would share the file's offset and read each other's records:
+    // the child's first use is refused, before anything is read (or a lock taken that a thread
+    // of the parent may have held at the fork).
+    void requireOwner() const {
+        if (::getpid() != owner_)
+            throw std::runtime_error(msg::IteratorOfAnotherProcess);
+    }
+
     bool hasErrorSince(std::size_t index) const {
         const auto& reports = reports_.ctx.reports();
         for (; index < reports.size(); ++index)
@@ -284,6 +309,7 @@ private:
     boost::shared_ptr<Velm::ModelIter> iterator_;
     std::deque<Ahead> ahead_;
     std::mutex mutex_;
+    const pid_t owner_ = ::getpid();
     bool records_ = false;
     py::object atEnd_;
 };
@@ -440,7 +466,17 @@ SequencePtr makeSequence(const std::string& name, const std::string& residues, c
     return sequence;
 }
 
-std::string sequenceRepr(const Velm::Sequence& s) {
+// A text property of bytes read from a file: decoded and encoded as Python does file names.
+template <class Object, const std::string& (Object::*Get)() const>
+py::str textOf(const Object& object) {
+    return fileText((object.*Get)());
+}
+
+std::string sequenceReprBytes(const Velm::Sequence& s);
+
+py::str sequenceRepr(const Velm::Sequence& s) { return messageText(sequenceReprBytes(s)); }
+
+std::string sequenceReprBytes(const Velm::Sequence& s) {
     return "<modelfactory.Sequence '" + s.name() + "' " + std::to_string(s.length()) + " " +
            Velm::Sequence::moleculeTypeName(s.moleculeType()) + ">";
 }
@@ -581,13 +617,15 @@ Args:
 
 Raises:
     ValueError: an unknown molecule name, qualities for a protein, or the wrong number of them.)")
-        .def_property("name", &Velm::Sequence::name,
-                      py::overload_cast<const std::string&>(&Velm::Sequence::setName), "The sequence name (str).")
-        .def_property("accession", &Velm::Sequence::accession, &Velm::Sequence::setAccession,
+        .def_property("name", &textOf<Velm::Sequence, &Velm::Sequence::name>,
+                      [](Velm::Sequence& s, py::handle text) { s.setName(textBytes(text)); },
+                      "The sequence name (str; bytes that are not UTF-8 as os.fsdecode gives them).")
+        .def_property("accession", &textOf<Velm::Sequence, &Velm::Sequence::accession>,
+                      [](Velm::Sequence& s, py::handle text) { s.setAccession(textBytes(text)); },
                       "The accession (str), with its version when the file gives one; \"\" when none.")
-        .def_property("description", &Velm::Sequence::description,
-                      py::overload_cast<const std::string&>(&Velm::Sequence::setDescription),
-                      "The definition or title line (str).")
+        .def_property("description", &textOf<Velm::Sequence, &Velm::Sequence::description>,
+                      [](Velm::Sequence& s, py::handle text) { s.setDescription(textBytes(text)); },
+                      "The definition or title line (str; bytes that are not UTF-8 as os.fsdecode gives them).")
         .def_property("residues", py::overload_cast<>(&Velm::Sequence::residues, py::const_),
                       py::overload_cast<const std::string&>(&Velm::Sequence::setResidues),
                       "The residues (str), one letter each.")
@@ -631,7 +669,8 @@ Args:
     py::class_<Velm::Model, ModelPtr>(m, "Model", "The root of every model the library opens.")
         .def_property_readonly("class_name", &Velm::Model::getType,
                                "The model class name (\"SeqModel\", \"AlignModel\", ...).")
-        .def_property("url", &Velm::Model::url, &Velm::Model::setURL,
+        .def_property("url", &textOf<Velm::Model, &Velm::Model::url>,
+                      [](Velm::Model& m, py::handle text) { m.setURL(textBytes(text)); },
                       "Where the model was read from or last saved to (str).")
         .def_property("encoding", &Velm::Model::encoding, &Velm::Model::setEncoding,
                       "The reader that filled the model (str), such as \"SAL\".")
@@ -640,7 +679,7 @@ Args:
                                "The model's (key, value) properties, in order (a copy).")
         .def("empty", &Velm::Model::empty, "True when nothing was loaded.")
         .def("__repr__", [](const Velm::Model& model) {
-            return std::string("<modelfactory.") + model.getType() + " '" + model.url() + "'>";
+            return messageText(std::string("<modelfactory.") + model.getType() + " '" + model.url() + "'>");
         });
 
     py::class_<Velm::BioModel, Velm::Model, boost::shared_ptr<Velm::BioModel>>(m, "BioModel", R"(A model that

@@ -55,7 +55,7 @@ protected:
                 continue;
             }
             if (line.size < 2)
-                src_.fail(std::string(msg::kBadLine) + line.str());
+                src_.fail(std::string(msg::kBadLine) + cmn::inputExcerpt(std::string_view(line.data, line.size)));
             if (line[0] == 'F' && line[1] == 'T') {
                 // The bulk of an annotated entry: straight to the feature table.
                 featureParser.addLine(line.data, line.size, src_);
@@ -82,7 +82,7 @@ protected:
             } else if (code == "DE") {
                 description += (description.empty() ? "" : " ") + value;
             } else if (code == "  ") {
-                src_.fail(std::string(msg::kBadLine) + line.str());
+                src_.fail(std::string(msg::kBadLine) + cmn::inputExcerpt(std::string_view(line.data, line.size)));
             } else if (code == lastCode && !annotations.empty() && annotations.back().first == code) {
                 annotations.back().second += "\n" + value;
             } else {

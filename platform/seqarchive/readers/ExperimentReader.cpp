@@ -44,7 +44,7 @@ protected:
             if (line.blank())
                 continue;
             if (!tagLine(line))
-                src_.fail(std::string(msg::kBadLine) + line.str());
+                src_.fail(std::string(msg::kBadLine) + cmn::inputExcerpt(std::string_view(line.data, line.size)));
             const std::string value = text::from(line, 5);
             if (line.startsWith("ID")) {
                 if (!id.empty())
@@ -97,7 +97,7 @@ private:
                 errno = 0;
                 const long v = std::strtol(p, &end, 10);
                 if (end == p || errno == ERANGE || (*end != ',' && *end != '\0'))
-                    src_.fail(msg::kBadConfidence + word);
+                    src_.fail(msg::kBadConfidence + cmn::inputExcerpt(word));
                 best = std::max(best, v);
                 if (*end == '\0')
                     break;

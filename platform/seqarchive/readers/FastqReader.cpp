@@ -13,7 +13,11 @@
 
 #include <contracts/SeqArchive.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <string_view>
+#include <cstdint>
 #include <cstdio>
 
 namespace Ovik {
@@ -35,6 +39,21 @@ std::string describe(unsigned char c) {
     else
         std::snprintf(text, sizeof text, "0x%02X", c);
     return text;
+}
+
+// A '+' line repeats its title. Kept whole for that check, a title of gigabytes would cost twice
+// its size: past this many bytes only its length and a 64-bit hash (FNV-1a) are kept.
+constexpr std::size_t kKeptTitle = 1u << 16;
+
+constexpr std::uint64_t kHashStart = 14695981039346656037ull;
+
+// Goes on from `hash` over `n` more bytes: a text hashed in pieces hashes as a whole.
+std::uint64_t hashOf(std::uint64_t hash, const char* data, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+        hash ^= static_cast<unsigned char>(data[i]);
+        hash *= 1099511628211ull;
+    }
+    return hash;
 }
 
 class FastqReader : public ArchiveReader {
@@ -88,46 +107,50 @@ private:
         }
     }
 
+    // Lines are taken in pieces: a read, a title or a '+' line of gigabytes is never held whole
+    // in the line buffer as well as in the entry.
     boost::shared_ptr<Velm::NASequence> readRecord() {
-        Line line;
-        src_.next(line);
+        Line piece;
+        bool ended = false;
+        src_.nextPiece(piece, ended);
         const unsigned long start = src_.lineNumber();
-        if (line[0] != '@')
+        if (piece.size == 0 || piece[0] != '@')
             src_.fail(msg::kExpectedFastq);
-        title_.assign(line.data + 1, line.size - 1);
+        title_.assign(piece.data + 1, piece.size - 1);
+        while (!ended && src_.nextPiece(piece, ended))
+            title_.append(piece.data, piece.size);
+        // Text never holds NUL (a short title is checked with its block as every line is).
+        if (title_.size() > kKeptTitle && std::memchr(title_.data(), '\0', title_.size()))
+            src_.failAt(start, msg::kBinaryContent);
+        titleSize_ = title_.size();
         // Reads are nucleotides: the class that keeps confidences, whatever the letters.
         boost::shared_ptr<Velm::NASequence> seq = boost::static_pointer_cast<Velm::NASequence>(
             makeSequence(Velm::Sequence::MoleculeType::DNA));
-        setTitle(*seq, title_.data(), title_.data() + title_.size());
+        if (titleSize_ <= kKeptTitle) {
+            setTitle(*seq, title_.data(), title_.data() + title_.size());
+        } else {
+            titleHash_ = hashOf(kHashStart, title_.data(), title_.size());
+            takeTitle(*seq, title_); // the title's own bytes become the name or description
+        }
 
         scratch_.clear();
         // The bases so far, or the sample guessType() would look at, are all A, C, G, T or N.
         bool plain = true;
         for (;;) {
-            if (!src_.next(line))
+            if (!src_.nextPiece(piece, ended))
                 src_.fail(msg::kFastqCut + std::to_string(start));
-            if (line.size > 0 && line[0] == '+')
+            if (piece.size > 0 && piece[0] == '+')
                 break;
-            if (line.size > 0 && line[0] == '@')
+            if (piece.size > 0 && piece[0] == '@')
                 src_.fail(msg::kFastqNoPlus + std::to_string(start));
-            if (plain && scratch_.size() < text::kGuessSample) {
-                // The usual line: nothing to check further, nothing to count later.
-                if (text::plainBases(line.data, line.size)) {
-                    scratch_.append(line.data, line.size);
-                    continue;
-                }
-                plain = false;
+            for (;;) {
+                addBases(piece, plain);
+                if (ended)
+                    break;
+                src_.nextPiece(piece, ended);
             }
-            unsigned char odd = 0;
-            for (std::size_t i = 0; i < line.size; ++i)
-                odd |= static_cast<unsigned char>(static_cast<unsigned char>(line[i]) <= ' ');
-            if (odd)
-                src_.fail(msg::kFastqSequenceChar + describe(firstOdd(line)));
-            scratch_.append(line.data, line.size);
         }
-        if (line.size > 1 && (line.size - 1 != title_.size() ||
-                              title_.compare(0, title_.size(), line.data + 1, line.size - 1) != 0))
-            src_.fail(msg::kFastqPlusName + std::string(line.data + 1, line.size - 1));
+        checkPlusLine(piece, ended);
 
         readQualities(seq->confidences(), start);
         const Velm::Sequence::MoleculeType type =
@@ -138,55 +161,111 @@ private:
         return seq;
     }
 
+    void addBases(const Line& piece, bool& plain) {
+        if (plain && scratch_.size() < text::kGuessSample) {
+            // The usual line: nothing to check further, nothing to count later.
+            if (text::plainBases(piece.data, piece.size)) {
+                scratch_.append(piece.data, piece.size);
+                return;
+            }
+            plain = false;
+        }
+        unsigned char odd = 0;
+        for (std::size_t i = 0; i < piece.size; ++i) {
+            const unsigned char c = static_cast<unsigned char>(piece[i]);
+            odd |= static_cast<unsigned char>(c <= ' ' || c > 127);
+        }
+        if (odd)
+            src_.fail(msg::kFastqSequenceChar + describe(firstOdd(piece)));
+        scratch_.append(piece.data, piece.size);
+    }
+
+    // The '+' line (its first piece given) repeats the title or is bare.
+    void checkPlusLine(Line piece, bool ended) {
+        const std::string first(piece.data + 1, std::min<std::size_t>(piece.size - 1, 2 * cmn::kExcerptBytes));
+        std::size_t size = 0;
+        bool same = true;
+        std::uint64_t hash = kHashStart;
+        const char* data = piece.data + 1;
+        std::size_t n = piece.size - 1;
+        for (;;) {
+            if (titleSize_ <= kKeptTitle)
+                same = same && size + n <= title_.size() && std::memcmp(title_.data() + size, data, n) == 0;
+            else
+                hash = hashOf(hash, data, n);
+            size += n;
+            if (ended || !src_.nextPiece(piece, ended))
+                break;
+            data = piece.data;
+            n = piece.size;
+        }
+        if (size > 0 && (size != titleSize_ || (titleSize_ <= kKeptTitle ? !same : hash != titleHash_)))
+            src_.fail(msg::kFastqPlusName + cmn::inputExcerpt(first, size));
+    }
+
     void readQualities(std::vector<unsigned char>& out, unsigned long start) {
         const std::size_t need = scratch_.size();
         out.resize(need);
-        Line line;
+        Line piece;
         if (need == 0) {
             // An empty read may still have its (empty) quality line.
-            if (src_.next(line) && !line.blank())
+            if (src_.next(piece) && !piece.blank())
                 src_.unget();
             return;
         }
         const unsigned long first = src_.lineNumber() + 1;
         std::size_t got = 0, lines = 0;
+        bool ended = true;
         while (got < need) {
-            if (!src_.next(line))
+            if (!src_.nextPiece(piece, ended))
                 src_.fail(msg::kFastqCut + std::to_string(start) + " (" +
                                        std::to_string(got) + " of " + std::to_string(need) +
                                        " qualities)");
-            if (got + line.size > need) {
-                // A line after the first that overflows is most likely the next record's title.
-                const std::size_t have = lines == 0 ? line.size : got;
-                src_.failAt(first, msg::kFastqLength + std::to_string(have) + " qualities for " +
-                                       std::to_string(need) + " bases");
-            }
-            const unsigned char* u = reinterpret_cast<const unsigned char*>(line.data);
-            unsigned char* q = out.data() + got;
-            unsigned char bad = 0;
-            if (offset_ != 0) {
-                bad = subtractOffset(u, q, line.size, offset_);
-            } else {
-                for (std::size_t i = 0; i < line.size; ++i) {
-                    const unsigned char v = table_[u[i]];
-                    bad |= static_cast<unsigned char>(v == kInvalid);
-                    q[i] = v;
+            std::size_t lineSize = 0;
+            for (;;) {
+                lineSize += piece.size;
+                if (got + piece.size > need) {
+                    // A line after the first that overflows is most likely the next record's title.
+                    if (lines == 0)
+                        while (!ended && src_.nextPiece(piece, ended))
+                            lineSize += piece.size;
+                    const std::size_t have = lines == 0 ? lineSize : got;
+                    src_.failAt(first, msg::kFastqLength + std::to_string(have) + " qualities for " +
+                                           std::to_string(need) + " bases");
                 }
+                convertQualities(piece, out.data() + got);
+                got += piece.size;
+                if (ended)
+                    break;
+                src_.nextPiece(piece, ended);
             }
-            if (sampled_ < kSampleRecords && encoding_ == Encoding::Phred33) {
-                unsigned char low = 0xFF, high = 0;
-                for (std::size_t i = 0; i < line.size; ++i) {
-                    low = u[i] < low ? u[i] : low;
-                    high = u[i] > high ? u[i] : high;
-                }
-                lowest_ = low < lowest_ ? low : lowest_;
-                highest_ = high > highest_ ? high : highest_;
-            }
-            if (bad)
-                badQuality(line);
-            got += line.size;
             ++lines;
         }
+    }
+
+    void convertQualities(const Line& line, unsigned char* q) {
+        const unsigned char* u = reinterpret_cast<const unsigned char*>(line.data);
+        unsigned char bad = 0;
+        if (offset_ != 0) {
+            bad = subtractOffset(u, q, line.size, offset_);
+        } else {
+            for (std::size_t i = 0; i < line.size; ++i) {
+                const unsigned char v = table_[u[i]];
+                bad |= static_cast<unsigned char>(v == kInvalid);
+                q[i] = v;
+            }
+        }
+        if (sampled_ < kSampleRecords && encoding_ == Encoding::Phred33) {
+            unsigned char low = 0xFF, high = 0;
+            for (std::size_t i = 0; i < line.size; ++i) {
+                low = u[i] < low ? u[i] : low;
+                high = u[i] > high ? u[i] : high;
+            }
+            lowest_ = low < lowest_ ? low : lowest_;
+            highest_ = high > highest_ ? high : highest_;
+        }
+        if (bad)
+            badQuality(line);
     }
 
     [[noreturn]] void badQuality(const Line& line) const {
@@ -220,7 +299,7 @@ private:
 
     static unsigned char firstOdd(const Line& line) {
         for (std::size_t i = 0; i < line.size; ++i)
-            if (static_cast<unsigned char>(line[i]) <= ' ')
+            if (static_cast<unsigned char>(line[i]) <= ' ' || static_cast<unsigned char>(line[i]) > 127)
                 return static_cast<unsigned char>(line[i]);
         return 0;
     }
@@ -232,7 +311,9 @@ private:
     unsigned char highest_ = 0;
     std::size_t sampled_ = 0;
     bool warned_ = false;
-    std::string title_;
+    std::string title_;          // of the record being read, when kKeptTitle bytes or fewer
+    std::size_t titleSize_ = 0;
+    std::uint64_t titleHash_ = 0; // of a longer title
 };
 
 } // namespace

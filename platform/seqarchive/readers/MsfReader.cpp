@@ -97,7 +97,7 @@ private:
                         ruler = false;
                 if (ruler)
                     continue;
-                src_.fail(msg::kUnknownMsfRow + first);
+                src_.fail(msg::kUnknownMsfRow + cmn::inputExcerpt(first));
             }
             text::appendResidues(rows_[it->second].residues, line.data + i, line.size - i);
         }

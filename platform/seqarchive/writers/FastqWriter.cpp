@@ -7,6 +7,7 @@
 
 #include <contracts/SeqArchive.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Ovik {
@@ -40,26 +41,42 @@ protected:
         const std::string& residues = seq.residues();
         if (confidences.empty() && !residues.empty() && defaultQuality_ < 0)
             throw SeqArchiveError(std::string(msg::kCannotWrite) + target() + ": " +
-                                  msg::kNoQualities + "'" + seq.name() + "'" + msg::kNoDefaultQuality);
+                                  msg::kNoQualities + "'" + cmn::inputExcerpt(seq.name()) + "'" + msg::kNoDefaultQuality);
         if (!confidences.empty() && confidences.size() != residues.size())
             throw SeqArchiveError(std::string(msg::kCannotWrite) + target() + ": " +
-                                  msg::kQualityCount + "'" + seq.name() + "' (" +
+                                  msg::kQualityCount + "'" + cmn::inputExcerpt(seq.name()) + "' (" +
                                   std::to_string(confidences.size()) + " for " +
                                   std::to_string(residues.size()) + ")");
         std::string& out = entry_;
         out.clear();
         appendTitle(out, '@', seq, index);
-        out += residues;
-        out += "\n+\n";
-        const std::size_t start = out.size();
-        out.resize(start + residues.size());
-        char* q = &out[start];
-        if (confidences.empty()) {
-            const int score = defaultQuality_ > 255 ? 255 : defaultQuality_;
-            std::fill(q, q + residues.size(), chars_[score]);
+        // A record of ordinary size is one write; a huge one goes out in pieces, never copied whole.
+        constexpr std::size_t kPiece = 1u << 20;
+        const bool whole = residues.size() <= kPiece;
+        if (whole) {
+            out += residues;
         } else {
-            for (std::size_t i = 0; i < confidences.size(); ++i)
-                q[i] = chars_[confidences[i]];
+            out_.write(out);
+            out_.write(residues);
+            out.clear();
+        }
+        out += "\n+\n";
+        const int score = defaultQuality_ > 255 ? 255 : defaultQuality_;
+        for (std::size_t pos = 0; pos < residues.size();) {
+            const std::size_t n = std::min(kPiece, residues.size() - pos);
+            const std::size_t start = out.size();
+            out.resize(start + n);
+            char* q = &out[start];
+            if (confidences.empty())
+                std::fill(q, q + n, chars_[score]);
+            else
+                for (std::size_t i = 0; i < n; ++i)
+                    q[i] = chars_[confidences[pos + i]];
+            pos += n;
+            if (pos < residues.size()) {
+                out_.write(out);
+                out.clear();
+            }
         }
         out += '\n';
         out_.write(out);

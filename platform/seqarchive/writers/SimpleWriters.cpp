@@ -288,11 +288,39 @@ private:
 void ArchiveWriter::appendTitle(std::string& out, char marker, const Velm::Sequence& seq,
                                 std::size_t index) {
     out += marker;
-    out += text::tokenName(seq.name(), index + 1);
+    // Short names go through the shared rule; a huge one is put in place as that rule would
+    // have it (trimmed, blanks as '_'), without a copy of its own.
+    const std::string& name = seq.name();
+    if (name.size() <= 4096) {
+        out += text::tokenName(name, index + 1);
+    } else {
+        const std::size_t at = out.size();
+        out += name;
+        std::size_t b = at, e = out.size();
+        auto blank = [](unsigned char c) { return c <= ' ' || c == 0x7F; };
+        while (b < e && blank(static_cast<unsigned char>(out[b])))
+            ++b;
+        while (e > b && blank(static_cast<unsigned char>(out[e - 1])))
+            --e;
+        out.erase(e);
+        out.erase(at, b - at);
+        for (std::size_t i = at; i < out.size(); ++i)
+            if (blank(static_cast<unsigned char>(out[i])))
+                out[i] = '_';
+        if (out.size() == at)
+            out += "seq" + std::to_string(index + 1);
+    }
     if (!seq.description().empty()) {
         out += ' ';
-        // The title is one line, whatever the description holds.
-        out += cmn::oneLineText(seq.description());
+        // The title is one line, whatever the description holds: control characters become
+        // spaces, in place.
+        const std::size_t at = out.size();
+        out += seq.description();
+        for (std::size_t i = at; i < out.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(out[i]);
+            if (c < 0x20 || c == 0x7F)
+                out[i] = ' ';
+        }
     }
     out += '\n';
 }

@@ -350,3 +350,92 @@ TEST(FastqThirdParty, EveryBrokenSampleFailsWithItsLineAfterTheGoodRecords) {
 }
 
 } // namespace
+
+namespace {
+
+// Lines far longer than the reader's buffer are read in pieces: a piece may end between a CR and
+// its LF, a '+' line is compared piece by piece, and the title's split is the same as for a short
+// one.
+TEST(Fastq, RecordsOfHugeLinesReadAsShortOnes) {
+    const std::size_t n = 700000; // several buffers
+    std::string bases, qualities;
+    for (std::size_t i = 0; i < n; ++i) {
+        bases += "ACGT"[i % 4];
+        qualities += static_cast<char>('!' + i % 40);
+    }
+    const std::string name(n, 'n'), description(n / 2, 'd');
+    for (const char* eol : {"\n", "\r\n"}) {
+        const std::string title = "  " + name + " \t" + description + " ";
+        const std::string e = eol;
+        const std::string text = "@" + title + e + bases + e + "+" + title + e + qualities + e +
+                                 "@s" + e + "AC" + e + "+" + e + "II" + e;
+        const Sequences got = readText(text);
+        ASSERT_EQ(got.size(), 2u);
+        EXPECT_EQ(got[0]->name(), name);
+        EXPECT_EQ(got[0]->description(), description);
+        EXPECT_EQ(got[0]->residues(), bases);
+        const Confidences& q = confidencesOf(got[0]);
+        ASSERT_EQ(q.size(), n);
+        for (std::size_t i = 0; i < n; ++i)
+            ASSERT_EQ(q[i], i % 40) << i;
+        EXPECT_EQ(got[1]->name(), "s");
+        EXPECT_EQ(confidencesOf(got[1]), Confidences({40, 40}));
+    }
+    // A description larger than the name keeps the title's bytes just as well.
+    const std::string longDescription = "@r " + std::string(n, 'x') + "\nA\n+\nI\n";
+    EXPECT_EQ(readText(longDescription)[0]->description(), std::string(n, 'x'));
+    EXPECT_EQ(readText(longDescription)[0]->name(), "r");
+}
+
+TEST(Fastq, HugeLinesAreRefusedWithTheirLineAndAShortQuote) {
+    const std::size_t n = 500000;
+    const std::string title(n, 't');
+    struct Case {
+        std::string text, message;
+    };
+    std::string otherPlus = title;
+    otherPlus[n - 1] = 'u'; // differs only in its last byte
+    const Case cases[] = {
+        {"@" + title + "\nACGT\n+" + otherPlus + "\nIIII\n", "in.fq:3: the '+' line names another record"},
+        {"@" + title + "\nACGT\n+" + title + "x\nIIII\n", "(500001 bytes)"},
+        {"@r\n" + std::string(n, 'A') + " \n+\n" + std::string(n + 1, 'I') + "\n", "in.fq:2:"},
+        {"@r\n" + std::string(n, 'A') + "\n+\n" + std::string(n + 3, 'I') + "\n", "500003 qualities for 500000 bases"},
+        {"@r\nACGT\n+\n" + std::string(n, 'I') + "\n", "in.fq:4:"},
+    };
+    for (const Case& c : cases) {
+        try {
+            readText(c.text);
+            ADD_FAILURE() << "accepted: " << c.message;
+        } catch (const Ovik::SeqArchiveError& e) {
+            const std::string what = e.what();
+            EXPECT_NE(what.find(c.message), std::string::npos) << what.substr(0, 300);
+            EXPECT_LT(what.size(), 400u) << what.substr(0, 300);
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// A byte above 127 is no residue (a UTF-8 letter, a Latin-1 sign): refused as a space in a read is.
+TEST(ArchiveResidues, BytesAbove127AreRefused) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"FASTQ", "@s\nAC\xb6GT\n+\nIIIII\n"},
+        {"FASTA", ">s\nACGT\nAC\xb6GT\n"},
+        {"FASTA", ">s\n" + std::string(5000, 'A') + "\xc3\xa9\n"},
+        {"EMBL", "ID   s; SV 1; linear; DNA; STD; UNC; 5 BP.\nXX\nSQ   Sequence 5 BP;\n     ac\xb6gt                                                      5\n//\n"},
+    };
+    for (const auto& c : cases) {
+        try {
+            const Sequences got = readText(c.second, c.first);
+            ADD_FAILURE() << c.first << " accepted: " << (got.empty() ? "" : got[0]->residues());
+        } catch (const Ovik::SeqArchiveError& e) {
+            const std::string what = e.what();
+            EXPECT_TRUE(what.find("0xB6") != std::string::npos || what.find("0xC3") != std::string::npos)
+                << c.first << ": " << what;
+        }
+    }
+}
+
+} // namespace

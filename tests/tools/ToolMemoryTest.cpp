@@ -1,0 +1,117 @@
+// What one huge record costs the tool: its peak resident size, as the kernel counts it for the
+// finished process (not a timing: a bound on memory, with room for the sanitizers' own).
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+struct Peak {
+    int status = -1;
+    long maxRssKiB = 0;
+    std::string err;
+};
+
+// Runs the tool with `args`, standard output to /dev/null, and returns its peak resident size.
+Peak runMeasured(const std::vector<std::string>& args, const std::string& errPath) {
+    std::vector<std::string> argv{MF_TOOL_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> pointers;
+    for (std::string& arg : argv)
+        pointers.push_back(&arg[0]);
+    pointers.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = -1;
+    const int started = posix_spawn(&pid, MF_TOOL_PATH, &actions, nullptr, pointers.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (started != 0)
+        throw std::runtime_error("cannot start the tool");
+    int wstatus = 0;
+    struct rusage usage = {};
+    while (wait4(pid, &wstatus, 0, &usage) < 0)
+        if (errno != EINTR)
+            throw std::runtime_error("wait4 failed");
+    Peak peak;
+    peak.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    peak.maxRssKiB = usage.ru_maxrss;
+    peak.err = mftest::readFile(errPath);
+    return peak;
+}
+
+// A file of `size` bytes of `c` between `head` and `tail`, written a block at a time.
+std::string writeRecord(const std::string& path, const std::string& head, std::size_t size, char c,
+                        const std::string& tail) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        throw std::runtime_error("cannot write " + path);
+    const std::string block(1 << 20, c);
+    std::fwrite(head.data(), 1, head.size(), f);
+    for (std::size_t done = 0; done < size; done += block.size())
+        std::fwrite(block.data(), 1, std::min(block.size(), size - done), f);
+    std::fwrite(tail.data(), 1, tail.size(), f);
+    if (std::fclose(f) != 0)
+        throw std::runtime_error("cannot write " + path);
+    return path;
+}
+
+constexpr std::size_t kLine = std::size_t(192) << 20;
+
+TEST(ToolMemory, ARefusedHugePlusLineIsNeverHeldWhole) {
+    mftest::TempDir dir;
+    const std::string in = writeRecord(dir.file("plus.fq"), "@r\nACGT\n+", kLine, 'p', "\nIIII\n");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"iterate", in}, std::vector<std::string>{"convert", in, dir.file("out.fa")}}) {
+        const Peak peak = runMeasured(args, dir.file("err"));
+        EXPECT_EQ(peak.status, 1) << args[0] << '\n' << peak.err.substr(0, 300);
+        EXPECT_NE(peak.err.find("names another record"), std::string::npos) << peak.err.substr(0, 300);
+        EXPECT_LT(peak.err.size(), 400u) << args[0];
+        // Far below the line's own size: it went by in pieces.
+        EXPECT_LT(peak.maxRssKiB, long(kLine >> 10) / 2) << args[0];
+    }
+}
+
+TEST(ToolMemory, AHugeReadCostsAboutItsSizeOnce) {
+    mftest::TempDir dir;
+    // One read of kLine bases and as many qualities: 2 kLine of text, 2 kLine in the model.
+    const std::string in = dir.file("read.fq");
+    {
+        std::FILE* f = std::fopen(in.c_str(), "wb");
+        ASSERT_TRUE(f);
+        const std::string bases(1 << 20, 'A'), qualities(1 << 20, 'I');
+        std::fputs("@r\n", f);
+        for (std::size_t done = 0; done < kLine; done += bases.size())
+            std::fwrite(bases.data(), 1, bases.size(), f);
+        std::fputs("\n+\n", f);
+        for (std::size_t done = 0; done < kLine; done += qualities.size())
+            std::fwrite(qualities.data(), 1, qualities.size(), f);
+        std::fputs("\n", f);
+        ASSERT_EQ(std::fclose(f), 0);
+    }
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"iterate", in}, std::vector<std::string>{"convert", in, dir.file("out.fq")}}) {
+        const Peak peak = runMeasured(args, dir.file("err"));
+        EXPECT_EQ(peak.status, 0) << args[0] << '\n' << peak.err.substr(0, 300);
+        // At most 1.5 times the record's 2 kLine, and a constant.
+        EXPECT_LT(peak.maxRssKiB, long(3 * kLine >> 10) + (160 << 10)) << args[0];
+    }
+}
+
+} // namespace
