@@ -133,13 +133,7 @@ int runOpen(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         opened.model.reset();
     }
     if (json) {
-        writer.endArray();
-        writer.field("count", paths.size());
-        writer.field("failed", failed);
-        writer.field("ok", failed == 0);
-        ctx.writeJson(writer);
-        writer.endObject();
-        writer.finish();
+        finishManyFilesJson(writer, paths.size(), failed, ctx);
     }
     return failed == 0 ? ExitOk : ExitFailed;
 }

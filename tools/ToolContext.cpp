@@ -42,4 +42,14 @@ void ToolContext::writeJson(JsonWriter& json) const {
     json.endArray();
 }
 
+void finishManyFilesJson(JsonWriter& json, std::size_t count, std::size_t failed, const ToolContext& ctx) {
+    json.endArray();
+    json.field("count", count);
+    json.field("failed", failed);
+    json.field("ok", failed == 0);
+    ctx.writeJson(json);
+    json.endObject();
+    json.finish();
+}
+
 } // namespace mftool

@@ -3,6 +3,7 @@
 
 #include <contracts/Common.h>
 
+#include <cstddef>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -35,6 +36,10 @@ private:
     std::ostream& err_;
     std::vector<std::pair<std::string, std::string>> shownAs_;
 };
+
+/// Ends the document of a command given many files: closes its "results" array, adds "count",
+/// "failed", "ok" and the command's own messages, and finishes the document.
+void finishManyFilesJson(JsonWriter& json, std::size_t count, std::size_t failed, const ToolContext& ctx);
 
 } // namespace mftool
 

@@ -197,6 +197,8 @@ its text; a text that does not parse raises LocationError, here and on reading.)
             [](const Velm::Feature& f, const py::object& sequence) -> py::object {
                 if (py::isinstance<py::str>(sequence))
                     return py::str(Velm::FeatureLocation::parse(f.location).extract(sequence.cast<std::string>()));
+                if (!py::isinstance<Velm::Sequence>(sequence))
+                    throw py::type_error("extract() takes the feature's entry: a modelfactory.Sequence or a str");
                 return py::cast(Velm::featureEntry(f, sequence.cast<const Velm::Sequence&>()));
             },
             py::arg("sequence"),

@@ -108,6 +108,8 @@ def test_extract_gives_a_named_sequence_or_residues() -> None:
     assert part.description == 'CDS E1:complement(4..9) /gene="abc" /note="say ""hi"""'
     assert cds.extract(entry.residues) == "GGGTTT"
     assert mf.Feature("misc_feature", "1..3").extract(entry).name == "E1:1..3"
+    with pytest.raises(TypeError):
+        cds.extract(42)  # type: ignore[call-overload]
 
 
 def test_sample_cds_translations_equal_their_translation_qualifier(testdata: pathlib.Path) -> None:

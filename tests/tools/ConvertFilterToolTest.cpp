@@ -10,15 +10,11 @@
 #include <vector>
 
 namespace {
+using mftest::describe;
 
 using mftest::runTool;
 using mftest::runToolWithInput;
 using mftest::ToolRun;
-
-std::string describe(const ToolRun& run) {
-    return "status " + std::to_string(run.status) + "\n--- stdout ---\n" + run.out.substr(0, 2000) +
-           "\n--- stderr ---\n" + run.err;
-}
 
 struct Entry {
     std::string header;

@@ -13,17 +13,13 @@
 #include <vector>
 
 namespace {
+using mftest::describe;
 
 using mftest::JsonValue;
 using mftest::runTool;
 using mftest::ToolRun;
 
 std::string sample(const std::string& name) { return mftest::testdataFile("sequences/" + name); }
-
-std::string describe(const ToolRun& run) {
-    return "status " + std::to_string(run.status) + "\n--- stdout ---\n" + run.out.substr(0, 2000) +
-           "\n--- stderr ---\n" + run.err;
-}
 
 struct FastaEntry {
     std::string header; // without '>'

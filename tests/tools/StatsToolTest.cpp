@@ -14,23 +14,13 @@
 #include <zlib.h>
 
 namespace {
+using mftest::describe;
+using mftest::linesOf;
 
 using mftest::parseJson;
 using mftest::runTool;
 using mftest::runToolWithInput;
 using mftest::ToolRun;
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-std::string describe(const ToolRun& run) {
-    return "status " + std::to_string(run.status) + "\nstdout:\n" + run.out + "\nstderr:\n" + run.err;
-}
 
 const char* const kFasta = ">a\nACGTN-\n>b\nGGCC\n>c\nA\n>d\nACGTACGTAC\n>e\nAAA\n";
 const char* const kFastq = "@r1\nACGT\n+\nII#5\n@r2\nAC\n+\n5?\n";

@@ -19,6 +19,9 @@
 #include <vector>
 
 namespace {
+using mftest::describe;
+using mftest::linesOf;
+using mftest::wordsOf;
 
 using mftest::JsonValue;
 using mftest::runTool;
@@ -26,26 +29,6 @@ using mftest::ToolRun;
 namespace tmsg = mftool::msg;
 
 std::string fixture(const std::string& name) { return mftest::fixturesDir() + "/tools/" + name; }
-
-std::string describe(const ToolRun& run) {
-    return "status " + std::to_string(run.status) + "\n--- stdout ---\n" + run.out + "\n--- stderr ---\n" + run.err;
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-std::vector<std::string> wordsOf(const std::string& line) {
-    std::vector<std::string> words;
-    std::istringstream in(line);
-    for (std::string word; in >> word;)
-        words.push_back(word);
-    return words;
-}
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 

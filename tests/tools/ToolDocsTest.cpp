@@ -13,17 +13,10 @@
 #include <vector>
 
 namespace {
+using mftest::linesOf;
 
 using mftest::runTool;
 using mftest::ToolRun;
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 

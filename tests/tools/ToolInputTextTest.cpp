@@ -9,15 +9,11 @@
 #include <vector>
 
 namespace {
+using mftest::describe;
 
 using mftest::runTool;
 using mftest::runToolWithInput;
 using mftest::ToolRun;
-
-std::string describe(const ToolRun& run) {
-    return "status " + std::to_string(run.status) + "\n--- stdout ---\n" + run.out.substr(0, 1000) +
-           "\n--- stderr ---\n" + run.err.substr(0, 1000);
-}
 
 constexpr std::size_t kHuge = 4u << 20;
 

@@ -19,15 +19,12 @@
 #include <vector>
 
 namespace {
+using mftest::describe;
 
 using mftest::runTool;
 using mftest::ToolRun;
 
 const char* const kOld = "the old target\n";
-
-std::string describe(const ToolRun& run) {
-    return "status " + std::to_string(run.status) + "\n--- stdout ---\n" + run.out + "\n--- stderr ---\n" + run.err;
-}
 
 bool hasHiddenFile(const std::string& folder) {
     for (const std::string& name : mftest::filesIn(folder))

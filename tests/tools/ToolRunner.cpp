@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <unistd.h>
+#include <sstream>
 #include <stdexcept>
 
 extern char** environ;
@@ -110,6 +111,28 @@ pid_t startTool(const std::vector<std::string>& args) {
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     return pid;
+}
+
+std::string describe(const ToolRun& run) {
+    constexpr std::size_t kShown = 4000;
+    return "status " + std::to_string(run.status) + "\n--- stdout ---\n" + run.out.substr(0, kShown) +
+           "\n--- stderr ---\n" + run.err.substr(0, kShown);
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> wordsOf(const std::string& line) {
+    std::vector<std::string> words;
+    std::istringstream in(line);
+    for (std::string word; in >> word;)
+        words.push_back(word);
+    return words;
 }
 
 } // namespace mftest

@@ -28,6 +28,13 @@ pid_t startTool(const std::vector<std::string>& args);
 /// would.
 ToolRun runToolWithInput(const std::vector<std::string>& args, const std::string& input);
 
+/// A run's status and output streams, for a failed assertion's message (long streams cut short).
+std::string describe(const ToolRun& run);
+/// The lines of `text`, without their line ends.
+std::vector<std::string> linesOf(const std::string& text);
+/// The blank-separated words of `line`.
+std::vector<std::string> wordsOf(const std::string& line);
+
 } // namespace mftest
 
 #endif
