@@ -19,9 +19,7 @@ using mftest::runToolWithInput;
 using mftest::ToolRun;
 namespace tmsg = mftool::msg;
 
-std::string describe(const ToolRun& run) {
-    return "status " + std::to_string(run.status) + "\nstdout:\n" + run.out + "\nstderr:\n" + run.err;
-}
+using mftest::describe;
 
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
