@@ -125,8 +125,10 @@ private:
 };
 
 OutputBuffer& outputBuffer() {
-    static OutputBuffer buffer;
-    return buffer;
+    // Never destroyed: std::cout keeps it as its buffer until the very end of the process, when
+    // the streams' own clean-up flushes it after every static object has gone.
+    static OutputBuffer* const buffer = new OutputBuffer;
+    return *buffer;
 }
 
 // The tool's temporary files and folders, for removeTemporaryFolders. A signal handler reads
