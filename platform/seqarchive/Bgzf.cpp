@@ -41,6 +41,21 @@ std::size_t blockSize(const unsigned char* p, std::size_t size) {
 
 } // namespace
 
+std::size_t readAt(int fd, char* into, std::size_t size, std::uint64_t at, const std::string& path) {
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::pread(fd, into + got, size - got, static_cast<off_t>(at + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw SeqArchiveError(path + ": " + std::strerror(errno));
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    return got;
+}
+
 Kind kindOf(const unsigned char* head, std::size_t size) {
     if (size >= 2 && head[0] == 0x1f && head[1] == 0x8b)
         return blockSize(head, size) ? Kind::Bgzf : Kind::OtherCompression;
@@ -71,18 +86,7 @@ bool BlockReader::fill(std::uint64_t at, std::size_t size) {
     if (at >= bufferAt_ && at + size <= bufferAt_ + buffer_.size())
         return true;
     buffer_.resize(std::max(size, kReadAhead));
-    std::size_t got = 0;
-    while (got < buffer_.size()) {
-        const ssize_t n = ::pread(fd_, &buffer_[got], buffer_.size() - got,
-                                  static_cast<off_t>(at + got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw SeqArchiveError(path_ + ": " + std::strerror(errno));
-        if (n == 0)
-            break;
-        got += static_cast<std::size_t>(n);
-    }
+    const std::size_t got = readAt(fd_, &buffer_[0], buffer_.size(), at, path_);
     buffer_.resize(got);
     bufferAt_ = at;
     return got >= size;

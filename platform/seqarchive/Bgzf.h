@@ -17,6 +17,10 @@ enum class Kind { Plain, Bgzf, OtherCompression };
 /// Judges a file by its first bytes (`size` of them, at most 18 are looked at).
 Kind kindOf(const unsigned char* head, std::size_t size);
 
+/// Reads up to `size` bytes at offset `at` of `fd` into `into`, as many as the file holds there;
+/// the number read. Throws SeqArchiveError naming `path` when reading fails.
+std::size_t readAt(int fd, char* into, std::size_t size, std::uint64_t at, const std::string& path);
+
 /// Reads the file's blocks front to back, or one block at a given offset.
 class BlockReader {
 public:

@@ -99,18 +99,7 @@ std::string IndexedSeqArchive::readContent(std::uint64_t offset, std::size_t siz
     std::string out;
     if (!file_->blocks) {
         out.resize(size);
-        std::size_t got = 0;
-        while (got < size) {
-            const ssize_t n = ::pread(file_->fd, &out[got], size - got, static_cast<off_t>(offset + got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                throw SeqArchiveError(path_ + ": " + std::strerror(errno));
-            if (n == 0)
-                break;
-            got += static_cast<std::size_t>(n);
-        }
-        out.resize(got);
+        out.resize(bgzf::readAt(file_->fd, &out[0], size, offset, path_));
         return out;
     }
     // The block that holds `offset`, then the ones after it.
