@@ -101,12 +101,12 @@ PyType_Slot slots[] = {
                     "sequence() gives the full Sequence. Records are made by records() only.")},
     {0, nullptr}};
 
-PyType_Spec spec = {"modelfactory._core.Record", sizeof(RecordObject), 0, Py_TPFLAGS_DEFAULT, slots};
+PyType_Spec recordTypeShape = {"modelfactory._core.Record", sizeof(RecordObject), 0, Py_TPFLAGS_DEFAULT, slots};
 
 } // namespace
 
 void registerRecord(py::module_& module) {
-    PyObject* type = PyType_FromSpec(&spec);
+    PyObject* type = PyType_FromSpec(&recordTypeShape);
     if (!type)
         throw py::error_already_set();
     recordType = reinterpret_cast<PyTypeObject*>(type);

@@ -13,7 +13,7 @@ def main() -> int:
     blocks = re.findall(r"```python\n(.*?)```", readme.read_text(encoding="utf-8"), re.S)
     assert blocks, "the README has no Python example"
     with tempfile.TemporaryDirectory(prefix="modelfactory-mypy-") as folder:
-        # The README's blocks read as one session: later ones use what earlier ones made.
+        # The README's blocks read as one script: later ones use what earlier ones made.
         example = pathlib.Path(folder) / "readme_examples.py"
         example.write_text("\n".join(blocks), encoding="utf-8")
         files = [str(example)]

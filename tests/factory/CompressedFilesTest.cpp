@@ -21,15 +21,7 @@ const char* const kMsf =
     " Name: s1  Len: 6  Check: 0  Weight: 1.00\n Name: s2  Len: 6  Check: 0  Weight: 1.00\n\n//\n\n"
     "s1  ACGT-A\ns2  ACGTTA\n";
 
-class CompressedFiles : public mftest::ExtendedFactoryTest {
-protected:
-    std::string packed(const std::string& name, const std::string& content) {
-        int error = 0;
-        EXPECT_TRUE(cmn::replaceFileContentsByName(dir_.file(name), content, error)) << name;
-        return dir_.file(name);
-    }
-    mftest::TempDir dir_;
-};
+class CompressedFiles : public mftest::ExtendedFactoryTest, protected mftest::SampleFiles {};
 
 TEST_F(CompressedFiles, DetectionAnswersWhatTheDecompressedContentHolds) {
     const struct {

@@ -16,16 +16,8 @@ using Access = Ovik::ModelFactoryTestAccess;
 const char* const kFasta = ">one\nACGTACGTAC\n>two\nGGTTAACC\n";
 const char* const kReads = "@r1 first\nACGT\n+\n!+5I\n@r2\nGGA\n+\nIII\n";
 
-class DefaultSources : public mftest::FactoryTest {
+class DefaultSources : public mftest::FactoryTest, protected mftest::SampleFiles {
 protected:
-    std::string write(const std::string& name, const std::string& text) {
-        return mftest::writeFile(dir_.file(name), text);
-    }
-    std::string packed(const std::string& name, const std::string& content) {
-        int error = 0;
-        EXPECT_TRUE(cmn::replaceFileContentsByName(dir_.file(name), content, error)) << name;
-        return dir_.file(name);
-    }
     std::vector<std::string> namesOf(const boost::shared_ptr<Velm::ModelIter>& it) {
         std::vector<std::string> names;
         while (boost::shared_ptr<Velm::Model> one = it->next())
@@ -33,7 +25,6 @@ protected:
                 names.push_back(sequence->name());
         return names;
     }
-    mftest::TempDir dir_;
     cmn::OpContext ctx_;
 };
 

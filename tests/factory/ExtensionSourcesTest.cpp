@@ -14,18 +14,7 @@ namespace {
 
 const char* const kReads = "@r1 first\nACGT\n+\n!+5I\n@r2\nGGA\n+\nIII\n";
 
-class ExtensionSources : public mftest::ExtendedFactoryTest {
-protected:
-    std::string write(const std::string& name, const std::string& text) {
-        return mftest::writeFile(dir_.file(name), text);
-    }
-    std::string packed(const std::string& name, const std::string& content) {
-        int error = 0;
-        EXPECT_TRUE(cmn::replaceFileContentsByName(dir_.file(name), content, error)) << name;
-        return dir_.file(name);
-    }
-    mftest::TempDir dir_;
-};
+class ExtensionSources : public mftest::ExtendedFactoryTest, protected mftest::SampleFiles {};
 
 TEST_F(ExtensionSources, APartialCompressedReadThrowsUnderEveryName) {
     std::string fasta;

@@ -1,6 +1,9 @@
 #ifndef MODELFACTORY_TESTS_FACTORY_FACTORYTESTACCESS_H
 #define MODELFACTORY_TESTS_FACTORY_FACTORYTESTACCESS_H
 
+#include "TestSupport.h"
+
+#include <contracts/Compression.h>
 #include <factory/Extensions.h>
 #include <factory/ModelFactory.h>
 
@@ -85,6 +88,21 @@ protected:
         FactoryTest::SetUp();
         Ovik::addExtensionSources(factory());
     }
+};
+
+/// A test's own folder of sample files, written plain or compressed as their names say.
+class SampleFiles {
+protected:
+    std::string write(const std::string& name, const std::string& text) {
+        return mftest::writeFile(dir_.file(name), text);
+    }
+    /// `content` compressed by the name's extension (.gz, .bz2, .xz, .zst).
+    std::string packed(const std::string& name, const std::string& content) {
+        int error = 0;
+        EXPECT_TRUE(cmn::replaceFileContentsByName(dir_.file(name), content, error)) << name;
+        return dir_.file(name);
+    }
+    mftest::TempDir dir_;
 };
 
 } // namespace mftest
