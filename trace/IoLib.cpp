@@ -84,9 +84,6 @@ const Api& functions() {
 
 } // namespace
 
-void require() { functions(); }
-bool loaded() { return ready.load(std::memory_order_acquire); }
-
 mFILE* mfcreate(char* data, int size) { return functions().mfcreate(data, size); }
 int mfdestroy(mFILE* file) { return functions().mfdestroy(file); }
 void* mfsteal(mFILE* file, size_t* size) { return functions().mfsteal(file, size); }

@@ -23,11 +23,6 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-/// Loads the library now if it is not loaded yet; throws Unavailable when it cannot be.
-void require();
-/// Whether the library has been loaded (by an earlier call of any function here).
-bool loaded();
-
 mFILE* mfcreate(char* data, int size);
 int mfdestroy(mFILE* file);
 void* mfsteal(mFILE* file, size_t* size);
