@@ -244,6 +244,18 @@ void LineSource::unget() {
     --lineNo_;
 }
 
+bool LineSource::peekFirst(char& c) {
+    if (pushedBack_) {
+        c = last_.size > 0 ? last_.data[0] : '\n';
+        return true;
+    }
+    while (pos_ == end_)
+        if (!refill())
+            return false;
+    c = buf_.get()[pos_];
+    return true;
+}
+
 bool LineSource::skipBlank() {
     if (pushedBack_) {
         if (!last_.blank())
