@@ -34,9 +34,17 @@ namespace {
 
 using detail::ioLibMutex;
 
-/// Longest content the decoder's in-memory files can hold (their size is an int); a compressed
-/// file is inflated no further.
+/// Longest content the decoder's in-memory files can hold (their size is an int).
 constexpr std::size_t maxTraceFileBytes = static_cast<std::size_t>(INT_MAX);
+/// Longest content a compressed chromatogram is inflated to. A plain file costs its own size; a
+/// compressed one would cost up to a thousand times its size (zeros deflate that well), so it
+/// stops here, far above any instrument's file (the largest are a few MiB).
+constexpr std::size_t maxInflatedTraceBytes = std::size_t(64) << 20;
+
+/// How far the content of `file` is read: compressed content no further than it would cost.
+std::size_t contentLimit(const detail::TraceFileBytes& file) {
+    return file.isCompressed() ? maxInflatedTraceBytes : maxTraceFileBytes;
+}
 
 struct MFileDestroy {
     void operator()(mFILE* file) const { iolib::mfdestroy(file); }
@@ -386,7 +394,7 @@ ReadPtr readLinkedTrace(const ExperimentLines& lines, const std::string& path, i
             return ReadPtr();
     }
     std::size_t size = 0;
-    detail::MallocBuffer bytes = linked.readAll(prefix, maxTraceFileBytes, size);
+    detail::MallocBuffer bytes = linked.readAll(prefix, contentLimit(linked), size);
     return decodeChromatogram(std::move(bytes), size, linked.bufferCapacity(), code, sections);
 }
 
@@ -476,7 +484,7 @@ ReadPtr decodeExperiment(const std::string& path, std::string_view bytes, int se
 ReadPtr decode(const char* path, detail::TraceFileBytes& file, const std::string& prefix, int code,
                int sections) {
     std::size_t size = 0;
-    detail::MallocBuffer bytes = file.readAll(prefix, maxTraceFileBytes, size);
+    detail::MallocBuffer bytes = file.readAll(prefix, contentLimit(file), size);
     if (!bytes)
         return ReadPtr();
     ReadPtr read;

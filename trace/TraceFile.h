@@ -14,8 +14,8 @@ namespace Ovik {
 /// Only the file at the path given is read (an experiment file's trace is taken from beside it),
 /// each file once, and decoded from memory: no search-path variables, compressed variants, network
 /// or helper programs. A gzip-compressed file (known by its first bytes, whatever its name) is
-/// inflated in memory and taken for the chromatogram inside, within the size limit of a plain
-/// file. Safe to call from several threads; the calls into the decoder are serialised inside.
+/// inflated in memory and taken for the chromatogram inside, up to 64 MiB of content (more is
+/// refused: no chromatogram is that large, while a little compressed padding would cost gigabytes). Safe to call from several threads; the calls into the decoder are serialised inside.
 class MF_API TraceFile {
 public:
     /// Chromatogram kinds; the values are the trace-type codes of the decoder.
