@@ -15,14 +15,16 @@ public:
     using ArchiveReader::ArchiveReader;
 
 protected:
+    // The header is taken in pieces, never whole in the line buffer: a title of gigabytes costs
+    // about its own size once.
     bool hasMore() override {
-        // Blank and comment lines are skipped; the header that follows is left where it is.
-        Line line;
-        char first = 0;
         while (src_.skipBlank()) {
-            if (!src_.peekFirst(first) || first != ';')
+            if (src_.peekLineStart() != ';')
                 return true;
-            src_.next(line);
+            Line piece;
+            bool ended = false;
+            while (src_.nextPiece(piece, ended) && !ended) {
+            }
         }
         return false;
     }
@@ -110,20 +112,35 @@ private:
                 return false;
             text = src_.buffered();
         }
-        return !entry.residues.empty() && entry.residues[0] != '>' && entry.residues[0] != ';' &&
+        // A long header is checked for NUL bytes by readLines(), as the line buffer never is.
+        constexpr std::size_t kShortTitle = 1u << 14;
+        return entry.title.size() < kShortTitle && !entry.residues.empty() && entry.residues[0] != '>' &&
+               entry.residues[0] != ';' &&
                text::plainBases(entry.residues.data(), entry.residues.size());
     }
 
-    // Any entry, line by line.
+    // Any entry, piece by piece and line by line.
     boost::shared_ptr<Velm::Sequence> readLines() {
-        Line line;
-        src_.next(line);
-        if (line[0] != '>')
+        Line piece;
+        bool ended = false;
+        src_.nextPiece(piece, ended);
+        const unsigned long start = src_.lineNumber();
+        if (piece.size == 0 || piece[0] != '>')
             src_.fail(msg::kExpectedFasta);
         // The header is stored straight into the entry, made of the class the previous entry
         // needed: files hold one kind of molecule, and a wrong guess only costs a copy.
         boost::shared_ptr<Velm::Sequence> seq = makeSequence(lastType_);
-        setTitle(*seq, line.data + 1, line.data + line.size);
+        if (ended) {
+            setTitle(*seq, piece.data + 1, piece.data + piece.size);
+        } else {
+            std::string title(piece.data + 1, piece.size - 1);
+            src_.appendRestOfLine(title, ended);
+            // Text never holds NUL (a short line is checked with its block as every line is).
+            if (std::memchr(title.data(), '\0', title.size()))
+                src_.failAt(start, msg::kBinaryContent);
+            takeTitle(*seq, title); // the title's own bytes become the name or description
+        }
+        Line line;
 
         // Gathered in the scratch buffer, which keeps its room from entry to entry, and copied
         // out at their size (into the reused entry's own buffer when entries are recycled).
@@ -131,11 +148,13 @@ private:
         residues.clear();
         // The residues so far, or the sample guessType() would look at, are all A, C, G, T, N.
         bool plainBases = true;
-        char first = 0;
-        // Up to the next header, which is left where it is.
-        while (src_.peekFirst(first) && first != '>') {
+        // The next header is only looked at here, not read: it is taken in pieces as this one.
+        while (src_.skipBlank()) {
+            const char first = src_.peekLineStart();
+            if (first == '>')
+                break;
             src_.next(line);
-            if (line.size > 0 && line[0] == ';')
+            if (first == ';')
                 continue;
             if (plainBases && residues.size() < text::kGuessSample)
                 plainBases = text::appendNonSpaceBases(residues, line.data, line.size);
@@ -151,7 +170,6 @@ private:
         return seq;
     }
 
-private:
     Velm::Sequence::MoleculeType lastType_ = Velm::Sequence::MoleculeType::DNA;
 };
 
