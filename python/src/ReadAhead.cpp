@@ -32,11 +32,9 @@ std::unique_lock<std::mutex> lockHoldingGil(std::mutex& mutex) {
 } // namespace
 
 ReadAhead::ReadAhead(boost::shared_ptr<Velm::ModelIter> iterator, Reports& reports, bool records)
-    : reports_(reports), records_(records), iterator_(std::move(iterator)) {
+    : reports_(reports), records_(records), iterator_(std::move(iterator)), threaded_(usableCores() > 1) {
     if (!iterator_)
         ended_ = true;
-    else if (usableCores() > 1)
-        thread_ = std::thread([this] { run(); });
 }
 
 ReadAhead::~ReadAhead() { stop(); }
@@ -52,15 +50,15 @@ void ReadAhead::stop() {
         thread_.join();
     iterator_.reset();
     current_.reset();
-    ready_.reset();
-    spare_.reset();
+    ready_.clear();
+    spare_.clear();
 }
 
 bool ReadAhead::exhausted() {
     if (current_ && current_->next < current_->items.size())
         return false;
     std::lock_guard<std::mutex> lock(lock_);
-    return ended_ && !ready_;
+    return ended_ && ready_.empty();
 }
 
 bool ReadAhead::hasErrorSince(std::size_t index) const {
@@ -133,16 +131,21 @@ void ReadAhead::run() {
         std::unique_ptr<Batch> batch;
         {
             std::unique_lock<std::mutex> lock(lock_);
-            changed_.wait(lock, [&] { return stopping_ || !ready_; });
+            changed_.wait(lock, [&] { return stopping_ || ready_.size() < kBatchesAhead; });
             if (stopping_)
                 return;
-            batch = spare_ ? std::move(spare_) : std::unique_ptr<Batch>(new Batch);
+            if (spare_.empty()) {
+                batch.reset(new Batch);
+            } else {
+                batch = std::move(spare_.back());
+                spare_.pop_back();
+            }
         }
         fill(*batch);
         const bool last = batch->last;
         {
             std::lock_guard<std::mutex> lock(lock_);
-            ready_ = std::move(batch);
+            ready_.push_back(std::move(batch));
             ended_ = ended_ || last;
         }
         changed_.notify_all();
@@ -163,19 +166,24 @@ bool ReadAhead::advance() {
     if (!thread_.joinable()) {
         if (ended_)
             return false;
-        if (!current_)
-            current_.reset(new Batch);
-        fill(*current_);
-        ended_ = current_->last;
-        return true;
+        // The first batch is read here: a file that fits in one never starts the thread.
+        if (!current_ || !threaded_) {
+            if (!current_)
+                current_.reset(new Batch);
+            fill(*current_);
+            ended_ = current_->last;
+            return true;
+        }
+        thread_ = std::thread([this] { run(); });
     }
     std::unique_lock<std::mutex> lock(lock_);
     if (current_)
-        spare_ = std::move(current_);
-    changed_.wait(lock, [&] { return ready_ || ended_; });
-    if (!ready_)
+        spare_.push_back(std::move(current_));
+    changed_.wait(lock, [&] { return !ready_.empty() || ended_; });
+    if (ready_.empty())
         return false;
-    current_ = std::move(ready_);
+    current_ = std::move(ready_.front());
+    ready_.pop_front();
     lock.unlock();
     changed_.notify_all(); // the thread may read the next batch
     return true;

@@ -3,16 +3,18 @@
 
 // What iterate() and records() read from: the library's iterator, read a batch at a time with the
 // GIL released. When the process may use two cores or more, a thread of its own reads the next
-// batch while Python works through the current one, so that a loop over short reads pays for
+// batches while Python works through the current one (from the second batch on), so that a loop over short reads pays for
 // its Python objects and hardly for the parsing; on one core the caller reads each batch itself.
 // A batch is small (kBatchModels models or kBatchResidues residues, whichever comes first), and
-// at most two are held, so memory stays constant.
+// at most kBatchesAhead are read ahead, so memory stays constant; reading several ahead lets each
+// side go on while the other waits for a core.
 #include "Errors.h"
 #include "Objects.h"
 #include "Records.h"
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -66,6 +68,7 @@ private:
 
     static constexpr std::size_t kBatchModels = 256;
     static constexpr std::size_t kBatchResidues = 1 << 20;
+    static constexpr std::size_t kBatchesAhead = 4;
 
     Reports& reports_;
     const bool records_;
@@ -76,13 +79,14 @@ private:
     // Hand-over between the thread and the caller.
     std::mutex lock_;
     std::condition_variable changed_;
-    std::unique_ptr<Batch> ready_; // read, not yet taken by the caller
-    std::unique_ptr<Batch> spare_; // handed out, for the thread to fill again
+    std::deque<std::unique_ptr<Batch>> ready_;  // read, not yet taken by the caller
+    std::vector<std::unique_ptr<Batch>> spare_; // handed out, for the thread to fill again
     bool ended_ = false;           // the last batch was read
     std::atomic<bool> stopping_{false};
     // The caller's.
     std::unique_ptr<Batch> current_;
     std::size_t reportsTaken_ = 0;
+    const bool threaded_; // the batches after the first are read by thread_
     std::thread thread_;
 };
 
