@@ -53,11 +53,18 @@ public:
     /// input. A line is taken either whole (next()) or in pieces to its end; a line given back by
     /// unget() comes as one piece.
     bool nextPiece(Line& piece, bool& ended);
+    /// Appends the rest of the line whose first piece nextPiece() gave (`ended` as it said) to
+    /// `text`. A line of any length costs about its own size once: past a few MiB its pieces are
+    /// gathered apart and joined at the exact size, each freed as it is copied, so that neither
+    /// the string's doubling nor the line buffer holds a second copy.
+    void appendRestOfLine(std::string& text, bool ended);
     /// Makes the next call of next() return the last line again (one level).
     void unget();
     /// Skips blank lines; true when a non-blank line follows (it is not consumed, nor read
     /// whole: only as far as its first character).
     bool skipBlank();
+    /// After skipBlank() returned true: the first byte of the line that follows (not consumed).
+    char peekLineStart() const;
     /// The number (1-based) of the line last returned.
     unsigned long lineNumber() const { return lineNo_; }
     const std::string& path() const { return path_; }

@@ -15,26 +15,41 @@ public:
     using ArchiveReader::ArchiveReader;
 
 protected:
+    // The header is taken in pieces, never whole in the line buffer: a title of gigabytes costs
+    // about its own size once.
     bool hasMore() override {
-        Line line;
-        while (src_.next(line)) {
-            if (!line.blank() && line[0] != ';') {
-                src_.unget();
+        while (src_.skipBlank()) {
+            if (src_.peekLineStart() != ';')
                 return true;
+            Line piece;
+            bool ended = false;
+            while (src_.nextPiece(piece, ended) && !ended) {
             }
         }
         return false;
     }
 
     boost::shared_ptr<Velm::Sequence> readEntry() override {
-        Line line;
-        src_.next(line);
-        if (line[0] != '>')
+        Line piece;
+        bool ended = false;
+        src_.nextPiece(piece, ended);
+        const unsigned long start = src_.lineNumber();
+        if (piece.size == 0 || piece[0] != '>')
             src_.fail(msg::kExpectedFasta);
         // The header is stored straight into the entry, made of the class the previous entry
         // needed: files hold one kind of molecule, and a wrong guess only costs a copy.
         boost::shared_ptr<Velm::Sequence> seq = makeSequence(lastType_);
-        setTitle(*seq, line.data + 1, line.data + line.size);
+        if (ended) {
+            setTitle(*seq, piece.data + 1, piece.data + piece.size);
+        } else {
+            std::string title(piece.data + 1, piece.size - 1);
+            src_.appendRestOfLine(title, ended);
+            // Text never holds NUL (a short line is checked with its block as every line is).
+            if (std::memchr(title.data(), '\0', title.size()))
+                src_.failAt(start, msg::kBinaryContent);
+            takeTitle(*seq, title); // the title's own bytes become the name or description
+        }
+        Line line;
 
         // Gathered in the scratch buffer, which keeps its room from entry to entry, and copied
         // out at their size (into the reused entry's own buffer when entries are recycled).
@@ -42,12 +57,13 @@ protected:
         residues.clear();
         // The residues so far, or the sample guessType() would look at, are all A, C, G, T, N.
         bool plainBases = true;
-        while (src_.next(line)) {
-            if (line.size > 0 && line[0] == '>') {
-                src_.unget();
+        // The next header is only looked at here, not read: it is taken in pieces as this one.
+        while (src_.skipBlank()) {
+            const char first = src_.peekLineStart();
+            if (first == '>')
                 break;
-            }
-            if (line.size > 0 && line[0] == ';')
+            src_.next(line);
+            if (first == ';')
                 continue;
             if (plainBases && residues.size() < text::kGuessSample)
                 plainBases = text::appendNonSpaceBases(residues, line.data, line.size);

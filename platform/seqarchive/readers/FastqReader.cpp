@@ -117,8 +117,7 @@ private:
         if (piece.size == 0 || piece[0] != '@')
             src_.fail(msg::kExpectedFastq);
         title_.assign(piece.data + 1, piece.size - 1);
-        while (!ended && src_.nextPiece(piece, ended))
-            title_.append(piece.data, piece.size);
+        src_.appendRestOfLine(title_, ended);
         // Text never holds NUL (a short title is checked with its block as every line is).
         if (title_.size() > kKeptTitle && std::memchr(title_.data(), '\0', title_.size()))
             src_.failAt(start, msg::kBinaryContent);
