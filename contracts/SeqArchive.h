@@ -244,6 +244,9 @@ public:
                         cmn::OpContext* ctx);
     ~SALArchiveModelIter() override;
     boost::shared_ptr<Velm::Model> next() override;
+    /// The encoding each model gets from then on ("SAL" unless set): a format source that
+    /// reads through this iterator names its own.
+    void setEncoding(const std::string& encoding);
 
     /// Splits a format-qualified path: returns the file part and sets `format` to the first format
     /// name ("" when the path is not format-qualified). Further leading names the archive layer
