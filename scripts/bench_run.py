@@ -11,6 +11,7 @@ whole-process wall times, except:
   * chromatograms and getType: the loop alone, for both sides (the file list is made beforehand);
     these short runs get at least 7 rounds.
 Ratios are speed ratios, ours / peer: above 1 means this library is faster.
+MF_BENCH_ONLY (parts of workload names, separated by "|") runs only the workloads it names.
 """
 import os
 import statistics
@@ -23,6 +24,7 @@ BUILD = os.path.abspath(sys.argv[1])
 DATA = os.path.abspath(sys.argv[2])
 OUT = sys.argv[3] if len(sys.argv) > 3 else None
 REPS = int(os.environ.get("MF_BENCH_REPS", "3"))
+ONLY = [w for w in os.environ.get("MF_BENCH_ONLY", "").split("|") if w]
 INTERLEAVED_REPS = max(REPS, 7)
 DRIVER = os.path.join(BUILD, "bench", "mf_bench_driver")
 TOOL = os.path.join(BUILD, "tools", "modelfactory")
@@ -192,6 +194,8 @@ def index_rows():
     """The .fai index of a 1 GB FASTA: building it, then 1,000 random 1 kb regions read through it,
     each side with its own index file in place (the two files are byte for byte the same)."""
     import random
+    if not wanted("index of a 1 GB FASTA, built"):
+        return
     ours_copy, theirs_copy = out("genome-ours.fa"), out("genome-samtools.fa")
     for copy in (ours_copy, theirs_copy):
         if not os.path.exists(copy):
@@ -221,6 +225,8 @@ def nul_out():
 
 
 def mb(path):
+    if ONLY and not os.path.exists(path):
+        return 0.0  # a workload left out (MF_BENCH_ONLY) may name a file that was never made
     return os.path.getsize(path) / 1e6
 
 
@@ -252,6 +258,8 @@ def measure(workload, programs, reps=None):
     """Runs the programs of one workload in turns, one run each a round, for `reps` rounds
     (MF_BENCH_REPS), and adds a row per program with its median time and peak memory. Taking
     turns keeps the machine's drift from falling between the two sides of a ratio."""
+    if not wanted(workload):
+        return
     log(workload)
     results = [[] for _ in programs]
     for _ in range(reps or REPS):
@@ -273,12 +281,18 @@ def measure(workload, programs, reps=None):
             add(workload, program.tool, program.size_mb / seconds, "MB/s", peak, note)
 
 
+def wanted(workload):
+    return not ONLY or any(part in workload for part in ONLY)
+
+
 def out(name):
     return os.path.join(SCRATCH, name)
 
 
 def main():
     for tool in (DRIVER, TOOL, INFLATE):
+        if ONLY and tool != TOOL:
+            continue  # a chosen workload that needs it fails when it runs
         if not os.access(tool, os.X_OK):
             sys.exit("bench_run: %s is missing; build it first" % tool)
     started = time.time()
@@ -362,7 +376,8 @@ def main():
                     Program("io_lib read_reading (floor)", [DRIVER, "iolib", folder])]
         if sub == "ABI":
             programs.append(Program("Biopython SeqIO abi", py(BIO_ABI % folder)))
-        measure("%d %s chromatograms" % (len(os.listdir(folder)), sub), programs, INTERLEAVED_REPS)
+        count = len(os.listdir(folder)) if os.path.isdir(folder) or not ONLY else 0
+        measure("%d %s chromatograms" % (count, sub), programs, INTERLEAVED_REPS)
 
     measure("getType, 10,000 mixed files", [
         Program("ours (ModelFactory::getType)", [DRIVER, "gettype", MIXED]),
@@ -386,6 +401,11 @@ def main():
             Program("seqkit seq -j 1", ["seqkit", "seq", "-j", "1", path], size, nul),
             Program("seqkit stats -j 1", ["seqkit", "stats", "-j", "1", path], size, nul)])
 
+    # FASTQ to FASTQ, each side writing a file (seqtk through its standard output).
+    measure("convert reads.fq out.fq", [
+        Program("ours (modelfactory convert)", [TOOL, "convert", FASTQ, out("ours.fq")], mb(FASTQ), nul),
+        Program("seqtk seq", ["seqtk", "seq", FASTQ], mb(FASTQ), out("seqtk.fq"))])
+
     # The same figures on both sides: every column of seqkit's -a (quartiles, N50, GC, qualities).
     for name, path in (("stats --all, 1M reads (FASTQ)", FASTQ), ("stats --all, 1M reads (FASTA)", READS),
                        ("stats --all, 200 MB FASTA (long)", LONG)):
@@ -396,7 +416,7 @@ def main():
 
     index_rows()
 
-    if os.path.isdir(os.path.join(BUILD, "python", "modelfactory")):
+    if os.path.isdir(os.path.join(BUILD, "python", "modelfactory")) and wanted("Python:"):
         python_rows()
         read_rows()
 
@@ -416,9 +436,10 @@ TARGETS = {
     "2,000 chromatograms (ABI+SCF+ZTR)": [("io_lib read_reading (floor)", 1 / 1.10)],
     "Python: iterate 200 MB FASTA (long)": [("Biopython SeqIO.parse", 3.0)],
     "Python: iterate 1M FASTQ reads": [("Biopython SeqIO.parse", 3.0)],
-    "iterate, 1M reads (FASTA)": [("seqtk seq", 1.0)],
-    "iterate, 1M reads (FASTQ)": [("seqtk seq", 1.0)],
+    "iterate, 1M reads (FASTA)": [("seqtk seq", 1.0), ("seqkit stats -j 1", 1.0)],
+    "iterate, 1M reads (FASTQ)": [("seqtk seq", 1.0), ("seqkit stats -j 1", 1.0)],
     "iterate, 1M reads (FASTQ, gzip)": [("seqtk seq", 2.0)],
+    "convert reads.fq out.fq": [("seqtk seq", 1.0)],
     "stats --all, 1M reads (FASTQ)": [("seqkit stats -a -T -j 1", 1.0)],
     "stats --all, 1M reads (FASTA)": [("seqkit stats -a -T -j 1", 1.0)],
     "stats --all, 200 MB FASTA (long)": [("seqkit stats -a -T -j 1", 1.0)],
