@@ -166,4 +166,33 @@ TEST(ToolMemory, AHugeTitleCostsAboutItsSizeOnce) {
     }
 }
 
+// A model of many short reads loaded whole, and its report: each read costs its sequence, its
+// text and its qualities, nothing the report would add of its own (a block of rarely used
+// fields, a second copy of the name).
+TEST(ToolMemory, AModelOfShortReadsCostsItsReadsAlone) {
+    mftest::TempDir dir;
+    const std::string in = dir.file("reads.fq");
+    constexpr std::size_t kReads = 200000;
+    {
+        std::FILE* f = std::fopen(in.c_str(), "wb");
+        ASSERT_TRUE(f);
+        const std::string bases(89, 'A'), qualities(89, 'F');
+        char name[32];
+        for (std::size_t i = 0; i < kReads; ++i) {
+            std::snprintf(name, sizeof name, "@read%07zu/1\n", i);
+            std::fputs(name, f);
+            std::fputs((bases + "\n+\n" + qualities + "\n").c_str(), f);
+        }
+        ASSERT_EQ(std::fclose(f), 0);
+    }
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    const long perRead = 1500; // the sanitizers' own room around every allocation
+#else
+    const long perRead = 470;
+#endif
+    const Peak peak = runMeasured({"open", in}, dir.file("err"));
+    EXPECT_EQ(peak.status, 0) << peak.err.substr(0, 300);
+    EXPECT_LT(peak.maxRssKiB, (long(kReads) * perRead >> 10) + (12 << 10));
+}
+
 } // namespace
