@@ -58,8 +58,31 @@ public:
     /// gathered apart and joined at the exact size, each freed as it is copied, so that neither
     /// the string's doubling nor the line buffer holds a second copy.
     void appendRestOfLine(std::string& text, bool ended);
-    /// Makes the next call of next() return the last line again (one level).
+    /// Makes the next call of next() return the last line again (one level). Not after consume().
     void unget();
+
+    // For readers that parse a whole short record where it lies in the buffer, with no line
+    // copied: they look at buffered(), take what they parsed with consume(), and leave anything
+    // unusual (a record longer than the buffer holds, a wrapped one, a fault) to next().
+
+    /// What the buffer holds from the start of the next line on, without reading; empty after
+    /// unget() or part way through a line taken in pieces. Valid until the next call that reads.
+    std::string_view buffered() const {
+        if (pushedBack_ || inLine_)
+            return std::string_view();
+        return std::string_view(buf_.get() + pos_, end_ - pos_);
+    }
+    /// Reads more input after what buffered() holds (which moves to the front of the buffer, so
+    /// that views taken before are void); false at the end of the input.
+    bool readMore() { return !pushedBack_ && !inLine_ && refill(); }
+    /// Takes the first `size` bytes of buffered(), `lines` whole lines, as read: lineNumber()
+    /// counts them.
+    void consume(std::size_t size, unsigned long lines) {
+        pos_ += size;
+        scanned_ = 0;
+        lineNo_ += lines;
+        last_ = Line();
+    }
     /// Skips blank lines; true when a non-blank line follows (it is not consumed, nor read
     /// whole: only as far as its first character).
     bool skipBlank();
