@@ -313,7 +313,7 @@ void ArchiveWriter::appendTitle(std::string& out, char marker, const Velm::Seque
     const std::string& name = seq.name();
     auto blank = [](unsigned char c) { return c <= ' ' || c == 0x7F; };
     // The usual name is one token already: it goes as it is.
-    const bool token = !name.empty() && std::none_of(name.begin(), name.end(), [&](char c) {
+    const bool token = !name.empty() && name.size() <= 4096 && std::none_of(name.begin(), name.end(), [&](char c) {
         return blank(static_cast<unsigned char>(c));
     });
     if (token) {
