@@ -7,6 +7,7 @@
 // is an archive format that does not hold an alignment as such; otherwise the factory's save()
 // writes it, choosing the writer by the output's extension or by --to.
 #include "Commands.h"
+#include "CompressionLevel.h"
 #include "InputFiles.h"
 #include "EntryFilter.h"
 #include "Json.h"
@@ -315,6 +316,9 @@ int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     }
     output.defaultQuality = defaultQualityOf(args);
     output.compression = outputCompression(args.get("compress"), output.path, to);
+    // Every compressed writer the conversion opens on this thread takes the level.
+    const cmn::CompressionLevelScope level(compressionLevelOf(
+        args, output.standard() ? output.compression : cmn::compressionOfName(output.path)));
     output.lineWidth = lineWidthOf(args);
     EntryFilter filter = EntryFilter::fromArguments(args);
     output.filter = &filter;
@@ -402,10 +406,12 @@ const Command kConvertCommand = {
      "conversion succeeds.\n"
      "IN - reads standard input (its format judged from its first bytes unless --from names\n"
      "it); OUT - writes standard output, in the format --to names, compressed when --compress\n"
-     "names how (a file is compressed as its name ends: .gz, .bz2, .xz, .zst). Standard input\n"
+     "names how (a file is compressed as its name ends: .gz, .bz2, .xz, .zst; gzip output is\n"
+     "BGZF, which every gzip reader reads and 'index' can seek in). Standard input\n"
      "that is not a sequence archive is copied to a temporary file, up to 256 MiB. FASTQ output needs the\n"
      "qualities of every sequence (reads, chromatogram calls) or --default-quality.\n",
      {{"compress", "NAME", "compress standard output (OUT -): gz, bz2, xz or zst"},
+      kCompressLevelOption,
       {"type", "CLASS", "open IN as this model class instead of detecting it"},
       {"from", "NAME", "read IN in this format"},
       {"to", "NAME", "write OUT in this format instead of the one its extension names"},
