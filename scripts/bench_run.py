@@ -29,6 +29,7 @@ INTERLEAVED_REPS = max(REPS, 7)
 DRIVER = os.path.join(BUILD, "bench", "mf_bench_driver")
 TOOL = os.path.join(BUILD, "tools", "modelfactory")
 INFLATE = os.path.join(BUILD, "bench", "mf_bench_inflate")
+DEFLATE = os.path.join(BUILD, "bench", "mf_bench_deflate")
 PY = "/usr/bin/python3"  # the interpreter python3-biopython is installed for
 SCRATCH = tempfile.mkdtemp(prefix="mf-bench-", dir="/dev/shm" if os.path.isdir("/dev/shm") else None)
 
@@ -265,6 +266,8 @@ def measure(workload, programs, reps=None):
             note = "%.2fx residues" % float(pairs[program.note_key])
         if program.output:
             note = "%.1f MB out" % (os.path.getsize(program.output) / 1e6)
+        elif program.note_key == "bytes" and "bytes" in pairs:
+            note = "%.1f MB out" % (int(pairs["bytes"]) / 1e6)
         if program.count is not None:
             add(workload, program.tool, program.count / seconds, "regions/s", peak, note)
         elif program.size_mb is None:
@@ -278,7 +281,7 @@ def out(name):
 
 
 def main():
-    for tool in (DRIVER, TOOL, INFLATE):
+    for tool in (DRIVER, TOOL, INFLATE, DEFLATE):
         if not os.access(tool, os.X_OK):
             sys.exit("bench_run: %s is missing; build it first" % tool)
     started = time.time()
@@ -380,6 +383,17 @@ def main():
             Program("seqtk seq", ["seqtk", "seq", path], size, nul),
             Program("seqkit seq -j 1", ["seqkit", "seq", "-j", "1", path], size, nul),
             Program("seqkit stats -j 1", ["seqkit", "stats", "-j", "1", path], size, nul)])
+
+    # The deflaters gzip output could use, one thread on BGZF-sized blocks, at the levels whose
+    # output sizes meet: the speed at a given size chose libdeflate, and the sizes its level 2.
+    measure("deflating reads.fq in 64 KiB blocks, library alone (one thread)", [
+        Program("ours: libdeflate %s%s" % (level, " (default)" if level == "2" else ""),
+                [DEFLATE, "libdeflate", level, FASTQ], mb(FASTQ), note_key="bytes")
+        for level in ("2", "1", "3", "6")] + [
+        Program("ISA-L igzip %s" % level, [DEFLATE, "isal", level, FASTQ], mb(FASTQ), note_key="bytes")
+        for level in ("1", "2", "3")] + [
+        Program("zlib %s" % level, [DEFLATE, "zlib", level, FASTQ], mb(FASTQ), note_key="bytes")
+        for level in ("1", "2", "5", "6")])
 
     # gzip output: ours is BGZF deflated on every core; seqkit's and pigz's writers for scale.
     packed = {name: out(name + ".fq.gz") for name in ("ours", "seqkit1", "seqkit2", "pigz")}
