@@ -16,6 +16,7 @@
 // Each prints one line of key=value pairs; "seconds" is the time of the loop alone (the file list
 // is gathered before the clock starts).
 #include <contracts/SeqArchive.h>
+#include <factory/Extensions.h>
 #include <factory/ModelFactory.h>
 #include <trace/TraceFile.h>
 
@@ -85,6 +86,9 @@ int readArchive(const char* path) {
 int loadWhole(const char* path) {
     const double before = residentBytes();
     auto start = Clock::now();
+    // With the sources the tool and the Python module add (FASTQ among them), as they load.
+    static const bool extended = (Ovik::addExtensionSources(Ovik::GetModelFactory()), true);
+    (void)extended;
     boost::shared_ptr<Velm::Model> model = Ovik::GetModelFactory().open(path, nullptr);
     const double seconds = secondsSince(start);
     auto* bio = dynamic_cast<Velm::BioModel*>(model.get());
@@ -92,13 +96,21 @@ int loadWhole(const char* path) {
         std::fprintf(stderr, "load: nothing read from %s\n", path);
         return 1;
     }
-    std::size_t residues = 0;
-    for (const auto& seq : bio->sequences())
+    // What the model holds of its own: residues, and the qualities of reads that have them.
+    std::size_t residues = 0, qualities = 0;
+    for (const auto& seq : bio->sequences()) {
         residues += seq->length();
+        if (const auto* na = dynamic_cast<const Velm::NASequence*>(seq.get()))
+            qualities += na->confidences().size();
+    }
     const double after = residentBytes();
-    std::printf("seconds=%.6f entries=%zu residues=%zu model_bytes=%.0f ratio=%.4f\n", seconds,
-                bio->sequences().size(), residues, after - before,
-                residues ? (after - before) / static_cast<double>(residues) : 0.0);
+    const double grown = after - before;
+    std::printf("seconds=%.6f entries=%zu residues=%zu qualities=%zu model_bytes=%.0f ratio=%.4f "
+                "text_ratio=%.4f per_entry=%.1f\n",
+                seconds, bio->sequences().size(), residues, qualities, grown,
+                residues ? grown / static_cast<double>(residues) : 0.0,
+                residues + qualities ? grown / static_cast<double>(residues + qualities) : 0.0,
+                bio->sequences().empty() ? 0.0 : grown / static_cast<double>(bio->sequences().size()));
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include <contracts/Compression.h>
 #include <contracts/DataModel.h>
 #include <contracts/Export.h>
+#include <contracts/RecordView.h>
 #include <contracts/Sequence.h>
 
 #include <boost/shared_ptr.hpp>
@@ -176,6 +177,7 @@ public:
 
 protected:
     friend boost::shared_ptr<Velm::Sequence> createSequence(ISeqArchive& archive);
+    friend bool nextRecordView(ISeqArchive& archive, RecordView& view);
     friend void saveSequence(Velm::Sequence& sequence, OSeqArchive& archive);
     friend class SALArchiveModelIter; // has the reader reuse the entries it drops
 
@@ -217,6 +219,10 @@ private:
 /// Reads the next entry. Throws SeqArchiveError ("path:line: reason") on malformed or truncated
 /// input, and when called at the end of the archive.
 MF_API boost::shared_ptr<Velm::Sequence> createSequence(ISeqArchive& archive);
+/// Reads the next entry as views (see RecordView), which the next call on the archive voids;
+/// false at the end of the archive. Throws as createSequence() does, with the same messages; a
+/// failure is latched in the same way. Views and createSequence() may take turns.
+MF_API bool nextRecordView(ISeqArchive& archive, RecordView& view);
 /// Appends one entry in the archive's format. Throws SeqArchiveError on a write error or when the
 /// archive is closed.
 MF_API void saveSequence(Velm::Sequence& sequence, OSeqArchive& archive);

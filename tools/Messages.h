@@ -68,6 +68,26 @@ constexpr const char* RegionPastEnd = "region starts past the end of its entry: 
 constexpr const char* RegionClipped = "region runs past the end of its entry; clipped '";
 constexpr const char* GetJsonWithTo = "--json and --to cannot be used together";
 constexpr const char* NotAWritableFormat = "not a format that can be written: '";
+// convert of many inputs: "2 of 300 inputs were not converted"
+// "unexpected argument 'c.fa': more than one IN ..."
+constexpr const char* ManyInputsNeedAnOutput =
+    ": more than one IN needs --output-dir DIR (a file for each) or --output OUT (one file for all)";
+constexpr const char* OutputDirNeedsFolder = "--output-dir needs a folder";
+constexpr const char* OutputDirNeedsFormat = "--output-dir needs --to NAME: the format every output is written in";
+constexpr const char* NoExtensionForFormat = "--output-dir: no file-name extension is known for the format '";
+constexpr const char* OutputAndOutputDir = "--output and --output-dir cannot be used together";
+constexpr const char* OutputNeedsValue = "--output needs a file name (or - for standard output)";
+constexpr const char* OutputWithOut = "with --output every argument is an input: give OUT as --output only";
+constexpr const char* OutputNeedsSequenceFormat =
+    "--output writes the sequences of every input to one file, in a sequence format (FASTA, FASTQ, GenBank, EMBL, ...), not '";
+constexpr const char* StandardInputAmongMany = "standard input (-) cannot be one of many inputs: give files";
+constexpr const char* CannotWriteInto = "cannot write into ";
+constexpr const char* OutputAlreadyWritten = "not converted: its output ";
+constexpr const char* IsWrittenFrom = " is written from ";
+constexpr const char* SameStemHint = " (inputs of the same name go to the same file)";
+constexpr const char* OutputIsAnInput = "not converted: its output would replace an input: ";
+constexpr const char* InputsNotConverted = " inputs were not converted";
+constexpr const char* LeftAsItWas = ": left as it was";
 constexpr const char* NoNamesGiven = "no names given: name entries or regions, or give --names-from FILE";
 constexpr const char* NotSequenceInput = "standard input does not hold sequence entries: ";
 constexpr const char* NotSeekable = " is compressed, but not with BGZF, and cannot be indexed: reading it front to back (recompress it with bgzip to read it by seeking)";

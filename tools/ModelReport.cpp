@@ -16,6 +16,10 @@ namespace mftool {
 
 namespace {
 
+// Through the const overload: the other makes the block of rarely used fields for every sequence
+// it is asked of (a hundred bytes a read for a report).
+const std::vector<Velm::Feature>& featuresOf(const Velm::Sequence& sequence) { return sequence.features(); }
+
 const char* moleculeOf(const Velm::Sequence& sequence) {
     return Velm::Sequence::moleculeTypeName(sequence.moleculeType());
 }
@@ -71,16 +75,14 @@ void printModel(std::ostream& out, const Velm::Model& model, bool allResidues) {
     if (sequences.empty())
         return;
 
-    // Column widths from the content, so names of any length line up. Names are shown escaped.
-    std::vector<std::string> names;
-    names.reserve(sequences.size());
+    // Column widths from the content, so names of any length line up. Names are shown escaped,
+    // each made again where it is printed: a model of millions of reads gets no second name each.
     std::size_t indexWidth = std::to_string(sequences.size()).size();
     std::size_t nameWidth = 4, lengthWidth = 6, featureWidth = 8;
     for (const auto& sequence : sequences) {
-        names.push_back(printable(sequence->name()));
-        nameWidth = std::max(nameWidth, names.back().size());
+        nameWidth = std::max(nameWidth, printable(sequence->name()).size());
         lengthWidth = std::max(lengthWidth, std::to_string(shownLength(*sequence)).size());
-        featureWidth = std::max(featureWidth, std::to_string(sequence->features().size()).size());
+        featureWidth = std::max(featureWidth, std::to_string(featuresOf(*sequence).size()).size());
     }
     nameWidth = std::min<std::size_t>(nameWidth, 40);
     out << '\n'
@@ -92,9 +94,9 @@ void printModel(std::ostream& out, const Velm::Model& model, bool allResidues) {
     std::size_t index = 0;
     for (const auto& sequence : sequences) {
         out << "  " << std::setw(static_cast<int>(indexWidth)) << index + 1 << "  " << std::left
-            << std::setw(static_cast<int>(nameWidth)) << names[index] << "  " << std::right
+            << std::setw(static_cast<int>(nameWidth)) << printable(sequence->name()) << "  " << std::right
             << std::setw(static_cast<int>(lengthWidth)) << shownLength(*sequence) << "  "
-            << std::setw(static_cast<int>(featureWidth)) << sequence->features().size() << "  ";
+            << std::setw(static_cast<int>(featureWidth)) << featuresOf(*sequence).size() << "  ";
         if (allResidues)
             out << moleculeOf(*sequence) << '\n';
         else
@@ -108,7 +110,7 @@ void printModel(std::ostream& out, const Velm::Model& model, bool allResidues) {
         return;
     index = 0;
     for (const auto& sequence : sequences) {
-        out << "\n  " << index + 1 << ' ' << names[index] << " (" << sequence->length() << ")\n";
+        out << "\n  " << index + 1 << ' ' << printable(sequence->name()) << " (" << sequence->length() << ")\n";
         ++index;
         printResidues(out, sequence->residues());
     }
@@ -156,9 +158,9 @@ void writeModelJson(JsonWriter& json, const Velm::Model& model, bool allResidues
         const bool absent = sequence->residuesAbsent();
         json.field("length", shownLength(*sequence));
         json.field("molecule", moleculeOf(*sequence));
-        json.field("featureCount", sequence->features().size());
+        json.field("featureCount", featuresOf(*sequence).size());
         json.key("features").beginArray();
-        for (const Velm::Feature& feature : sequence->features()) {
+        for (const Velm::Feature& feature : featuresOf(*sequence)) {
             json.beginObject();
             json.field("key", feature.key);
             json.field("location", feature.location);

@@ -63,8 +63,9 @@ bool traceOne(const std::string& path, const Arguments& args, ToolContext& ctx, 
     } else {
         // Plain sequence text (PLN) is listed among the chromatogram formats, yet has no samples.
         const bool plainFormat = isFormatWithoutSamples(format);
+        // The record shows no comments: the decoder is spared them.
         if (!plainFormat)
-            trace = Ovik::TraceFile().read(file.c_str(), &ctx);
+            trace = Ovik::TraceFile().read(file.c_str(), &ctx, Ovik::TraceFile::Calls | Ovik::TraceFile::Samples);
         if (!trace && (plainFormat || Ovik::holdsTextWithoutSamples(file.c_str())))
             ctx.error(msg::PlainTextHasNoSamples + path + msg::ReadItWithOpen + file + "'");
         else if (!trace)

@@ -23,6 +23,7 @@ struct Api {
     decltype(&::fdetermine_trace_type) fdetermine_trace_type = nullptr;
     decltype(&::trace_type_str2int) trace_type_str2int = nullptr;
     decltype(&::mfread_reading) mfread_reading = nullptr;
+    decltype(&::read_sections) read_sections = nullptr;
     decltype(&::read_deallocate) read_deallocate = nullptr;
     decltype(&::mfread_ztr) mfread_ztr = nullptr;
     decltype(&::uncompress_ztr) uncompress_ztr = nullptr;
@@ -61,6 +62,7 @@ void load() {
                      take(library, "fdetermine_trace_type", loaded.fdetermine_trace_type) &&
                      take(library, "trace_type_str2int", loaded.trace_type_str2int) &&
                      take(library, "mfread_reading", loaded.mfread_reading) &&
+                     take(library, "read_sections", loaded.read_sections) &&
                      take(library, "read_deallocate", loaded.read_deallocate) &&
                      take(library, "mfread_ztr", loaded.mfread_ztr) &&
                      take(library, "uncompress_ztr", loaded.uncompress_ztr) &&
@@ -90,6 +92,7 @@ void* mfsteal(mFILE* file, size_t* size) { return functions().mfsteal(file, size
 int fdetermine_trace_type(mFILE* file) { return functions().fdetermine_trace_type(file); }
 int trace_type_str2int(char* name) { return functions().trace_type_str2int(name); }
 Read* mfread_reading(mFILE* file, char* name, int format) { return functions().mfread_reading(file, name, format); }
+int read_sections(int sections) { return functions().read_sections(sections); }
 void read_deallocate(Read* read) { functions().read_deallocate(read); }
 ztr_t* mfread_ztr(mFILE* file) { return functions().mfread_ztr(file); }
 int uncompress_ztr(ztr_t* ztr) { return functions().uncompress_ztr(ztr); }

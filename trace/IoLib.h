@@ -29,6 +29,9 @@ void* mfsteal(mFILE* file, size_t* size);
 int fdetermine_trace_type(mFILE* file);
 int trace_type_str2int(char* name);
 Read* mfread_reading(mFILE* file, char* name, int format);
+/// The sections (READ_BASES, READ_SAMPLES, READ_COMMENTS) the readers decode from now on; 0 only
+/// asks. A process-wide setting of the decoder: change it only under ioLibMutex().
+int read_sections(int sections);
 void read_deallocate(Read* read);
 ztr_t* mfread_ztr(mFILE* file);
 int uncompress_ztr(ztr_t* ztr);

@@ -47,8 +47,12 @@ inline std::vector<std::uint16_t> takeChannel(unsigned short*& samples, unsigned
 /// or experiment file, which are sequence text, not chromatograms); otherwise whether the result is
 /// non-empty. A binary chromatogram with calls but no samples (what short-read instruments write)
 /// is kept: its calls and confidences are the data, and they would otherwise be lost.
+///
+/// Without `withSamples` the checks are the same (they are about the file, whose sample count the
+/// decoder gives even when it skips the samples) but no sample is kept: the record holds calls
+/// only, its maximum and base positions 0.
 template <class DecodedRead>
-bool fillTraceData(DecodedRead& read, Velm::TraceData& data) {
+bool fillTraceData(DecodedRead& read, Velm::TraceData& data, bool withSamples = true) {
     const bool textRecord = read.format == 4 || read.format == 5; // pln, exp
     if (read.NBases < 2 || read.NPoints == 1 || read.NPoints < 0 || (read.NPoints == 0 && textRecord))
         return false;
@@ -59,10 +63,11 @@ bool fillTraceData(DecodedRead& read, Velm::TraceData& data) {
     if (read.ident)
         data.setIdent(read.ident);
     data.setFormat(traceFormatName(read.format));
-    data.maxTraceVal = static_cast<std::int32_t>(static_cast<std::uint16_t>(read.maxTraceVal));
+    data.maxTraceVal =
+        withSamples ? static_cast<std::int32_t>(static_cast<std::uint16_t>(read.maxTraceVal)) : 0;
     data.leftCutoff = read.leftCutoff;
     data.rightCutoff = read.rightCutoff;
-    const unsigned points = static_cast<unsigned>(read.NPoints);
+    const unsigned points = withSamples ? static_cast<unsigned>(read.NPoints) : 0u;
     const unsigned bases = static_cast<unsigned>(read.NBases);
     std::vector<std::uint16_t> a = takeChannel(read.traceA, points);
     std::vector<std::uint16_t> c = takeChannel(read.traceC, points);

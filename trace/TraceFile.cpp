@@ -34,9 +34,17 @@ namespace {
 
 using detail::ioLibMutex;
 
-/// Longest content the decoder's in-memory files can hold (their size is an int); a compressed
-/// file is inflated no further.
+/// Longest content the decoder's in-memory files can hold (their size is an int).
 constexpr std::size_t maxTraceFileBytes = static_cast<std::size_t>(INT_MAX);
+/// Longest content a compressed chromatogram is inflated to. A plain file costs its own size; a
+/// compressed one would cost up to a thousand times its size (zeros deflate that well), so it
+/// stops here, far above any instrument's file (the largest are a few MiB).
+constexpr std::size_t maxInflatedTraceBytes = std::size_t(64) << 20;
+
+/// How far the content of `file` is read: compressed content no further than it would cost.
+std::size_t contentLimit(const detail::TraceFileBytes& file) {
+    return file.isCompressed() ? maxInflatedTraceBytes : maxTraceFileBytes;
+}
 
 struct MFileDestroy {
     void operator()(mFILE* file) const { iolib::mfdestroy(file); }
@@ -275,11 +283,28 @@ private:
     std::size_t capacity_;
 };
 
+/// The decoder decodes only `sections` (TraceFile::Part bits) while it lives, and what it decoded
+/// before afterwards, on every way out. Lock held, the decoder loaded.
+class DecoderSections {
+public:
+    explicit DecoderSections(int sections) : before_(iolib::read_sections(0)) {
+        if (sections != before_)
+            iolib::read_sections(sections);
+    }
+    ~DecoderSections() { iolib::read_sections(before_); }
+    DecoderSections(const DecoderSections&) = delete;
+    DecoderSections& operator=(const DecoderSections&) = delete;
+
+private:
+    int before_;
+};
+
 /// Decodes a chromatogram of kind `code` (never an experiment file) from `bytes`, its whole
-/// content of `size` bytes in a buffer of `capacity` bytes from detail::takeBuffer. The decoder
-/// is told the kind and gets no file name: it reads nothing but these bytes. Null when the layout
-/// does not fit or decoding fails.
-ReadPtr decodeChromatogram(detail::MallocBuffer bytes, std::size_t size, std::size_t capacity, int code) {
+/// content of `size` bytes in a buffer of `capacity` bytes from detail::takeBuffer, as far as
+/// `sections` ask. The decoder is told the kind and gets no file name: it reads nothing but these
+/// bytes. Null when the layout does not fit or decoding fails.
+ReadPtr decodeChromatogram(detail::MallocBuffer bytes, std::size_t size, std::size_t capacity, int code,
+                           int sections) {
     if (!bytes || !layoutFits(code, bytes.get(), size))
         return ReadPtr();
     std::lock_guard<std::mutex> lock(ioLibMutex());
@@ -290,6 +315,7 @@ ReadPtr decodeChromatogram(detail::MallocBuffer bytes, std::size_t size, std::si
         return ReadPtr();
     }
     SpareBufferReturn spareReturn(memory, data, capacity);
+    const DecoderSections decoded(sections);
     if (isZtrCode(code)) {
         // Checked and converted from the one uncompressed copy: decoding it a second time
         // would double the cost of every ZTR read.
@@ -340,7 +366,7 @@ bool parseExperiment(std::string_view bytes, ExperimentLines& lines) {
 /// beside the experiment file (or at an absolute link), checked as a file of its own would be, and
 /// decoded from memory. Null when the link leads to no usable chromatogram or the file's declared
 /// trace type ("LT") names another kind.
-ReadPtr readLinkedTrace(const ExperimentLines& lines, const std::string& path) {
+ReadPtr readLinkedTrace(const ExperimentLines& lines, const std::string& path, int sections) {
     const std::string& link = lines.link.text;
     if (!lines.link.present || link.empty())
         return ReadPtr();
@@ -368,8 +394,8 @@ ReadPtr readLinkedTrace(const ExperimentLines& lines, const std::string& path) {
             return ReadPtr();
     }
     std::size_t size = 0;
-    detail::MallocBuffer bytes = linked.readAll(prefix, maxTraceFileBytes, size);
-    return decodeChromatogram(std::move(bytes), size, linked.bufferCapacity(), code);
+    detail::MallocBuffer bytes = linked.readAll(prefix, contentLimit(linked), size);
+    return decodeChromatogram(std::move(bytes), size, linked.bufferCapacity(), code, sections);
 }
 
 /// A clip point as the decoder reads it (atoi).
@@ -442,29 +468,31 @@ bool applyExperiment(const ExperimentLines& lines, Read& read) {
 
 /// An experiment file held in `bytes`: its linked trace decoded from that file's own bytes, with
 /// the experiment file's lines laid over it. The decoder never opens a file by name here.
-ReadPtr decodeExperiment(const std::string& path, std::string_view bytes) {
+ReadPtr decodeExperiment(const std::string& path, std::string_view bytes, int sections) {
     ExperimentLines lines;
     if (!parseExperiment(bytes, lines))
         return ReadPtr();
-    ReadPtr read = readLinkedTrace(lines, path);
+    ReadPtr read = readLinkedTrace(lines, path, sections);
     if (!read || !applyExperiment(lines, *read))
         return ReadPtr();
     return read;
 }
 
 /// Decodes the whole file (already known by its first bytes to be a chromatogram of kind `code`)
-/// from memory; the record is named by `path`. Null when it cannot be read or decoded.
-ReadPtr decode(const char* path, detail::TraceFileBytes& file, const std::string& prefix, int code) {
+/// from memory, as far as `sections` ask; the record is named by `path`. Null when it cannot be
+/// read or decoded.
+ReadPtr decode(const char* path, detail::TraceFileBytes& file, const std::string& prefix, int code,
+               int sections) {
     std::size_t size = 0;
-    detail::MallocBuffer bytes = file.readAll(prefix, maxTraceFileBytes, size);
+    detail::MallocBuffer bytes = file.readAll(prefix, contentLimit(file), size);
     if (!bytes)
         return ReadPtr();
     ReadPtr read;
     if (code == TT_EXP) {
-        read = decodeExperiment(path, std::string_view(bytes.get(), size));
+        read = decodeExperiment(path, std::string_view(bytes.get(), size), sections);
         detail::keepBuffer(std::move(bytes), file.bufferCapacity());
     } else {
-        read = decodeChromatogram(std::move(bytes), size, file.bufferCapacity(), code);
+        read = decodeChromatogram(std::move(bytes), size, file.bufferCapacity(), code, sections);
     }
     if (!read)
         return read;
@@ -553,7 +581,15 @@ Velm::FormatList TraceFile::getSupportedFormats() {
     return formats;
 }
 
-boost::shared_ptr<Velm::TraceData> TraceFile::read(const char* path, cmn::OpContext* /*ctx*/) {
+boost::shared_ptr<Velm::TraceData> TraceFile::read(const char* path, cmn::OpContext* ctx) {
+    return read(path, ctx, AllParts);
+}
+
+boost::shared_ptr<Velm::TraceData> TraceFile::read(const char* path, cmn::OpContext* /*ctx*/, unsigned parts) {
+    // The calls are what makes a record; the decoder's section bits are these parts' values.
+    const int sections = static_cast<int>((parts & AllParts) | Calls);
+    static_assert(Calls == READ_BASES && Samples == READ_SAMPLES && Comments == READ_COMMENTS,
+                  "the parts are the decoder's section bits");
     boost::shared_ptr<Velm::TraceData> result;
     detail::TraceFileBytes file(path);
     if (!file.isOpen())
@@ -563,11 +599,16 @@ boost::shared_ptr<Velm::TraceData> TraceFile::read(const char* path, cmn::OpCont
     const int code = classifyFile(file, prefix);
     if (code == TT_UNK)
         return result;
-    ReadPtr record = decode(path, file, prefix, code);
+    ReadPtr record = decode(path, file, prefix, code, sections);
     if (!record || record->format <= 0)
         return result;
+    if (!(sections & Comments)) {
+        // Formats decoded whole keep their comments: what was not asked for is not given.
+        std::free(record->info);
+        record->info = nullptr;
+    }
     boost::shared_ptr<Velm::TraceData> data(new Velm::TraceData());
-    if (detail::fillTraceData(*record, *data))
+    if (detail::fillTraceData(*record, *data, (sections & Samples) != 0))
         result = data;
     return result;
 }

@@ -14,8 +14,8 @@ namespace Ovik {
 /// Only the file at the path given is read (an experiment file's trace is taken from beside it),
 /// each file once, and decoded from memory: no search-path variables, compressed variants, network
 /// or helper programs. A gzip-compressed file (known by its first bytes, whatever its name) is
-/// inflated in memory and taken for the chromatogram inside, within the size limit of a plain
-/// file. Safe to call from several threads; the calls into the decoder are serialised inside.
+/// inflated in memory and taken for the chromatogram inside, up to 64 MiB of content (more is
+/// refused: no chromatogram is that large, while a little compressed padding would cost gigabytes). Safe to call from several threads; the calls into the decoder are serialised inside.
 class MF_API TraceFile {
 public:
     /// Chromatogram kinds; the values are the trace-type codes of the decoder.
@@ -50,6 +50,17 @@ public:
     /// (fewer than 2 sample points or bases included). Files whose first bytes carry no
     /// chromatogram signature are refused without being read in full. Reports nothing through `ctx`.
     boost::shared_ptr<Velm::TraceData> read(const char* path, cmn::OpContext* ctx);
+
+    /// What a chromatogram holds, in the parts read(path, ctx, parts) can leave out; the values
+    /// are the decoder's own section bits.
+    enum Part { Calls = 1, Samples = 2, Comments = 4, AllParts = Calls | Samples | Comments };
+    /// As read(path, ctx), decoding only `parts` (the calls, with their confidences, clip points,
+    /// names and format, always): without Samples the record holds no samples (hasSamples() is
+    /// false, numPoints() 0, the base positions and maxTraceVal 0); without Comments no info (a
+    /// sequence made from it has no description). Leaving out what a caller does not use saves
+    /// most of the decoding of ABI and SCF files; other kinds are decoded whole and the parts
+    /// not asked for dropped. Which files read, and which do not, is the same as for read().
+    boost::shared_ptr<Velm::TraceData> read(const char* path, cmn::OpContext* ctx, unsigned parts);
 };
 
 /// True when the file holds text that carries a sequence but no samples: what the decoder calls

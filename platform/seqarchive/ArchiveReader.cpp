@@ -65,6 +65,42 @@ boost::shared_ptr<Velm::Sequence> ArchiveReader::read() {
     }
 }
 
+bool ArchiveReader::readView(RecordView& view) {
+    if (!error_.empty())
+        throw SeqArchiveError(error_);
+    // The entry the last view showed is let go first, so that it can be reused for this one.
+    held_.reset();
+    recycling_ = true;
+    try {
+        if (!ready_ && !hasMore())
+            return false;
+        ready_ = false;
+        readEntryView(view);
+        return true;
+    } catch (const SeqArchiveError& e) {
+        error_ = e.what();
+        throw;
+    }
+}
+
+void ArchiveReader::readEntryView(RecordView& view) { viewEntry(readEntry(), view); }
+
+void ArchiveReader::viewEntry(boost::shared_ptr<Velm::Sequence> entry, RecordView& view) {
+    held_ = std::move(entry);
+    const Velm::Sequence& seq = *held_;
+    view.name = seq.name();
+    view.description = seq.description();
+    view.accession = seq.accession();
+    view.residues = seq.residues();
+    const auto* na = dynamic_cast<const Velm::NASequence*>(&seq);
+    view.hasQualities = na && na->hasConfidences();
+    view.qualities = view.hasQualities ? std::string_view(reinterpret_cast<const char*>(na->confidences().data()),
+                                                          na->confidences().size())
+                                       : std::string_view();
+    view.moleculeType = seq.moleculeType();
+    view.sequence = &seq;
+}
+
 void ArchiveReader::warn(const std::string& text) const {
     if (ctx_)
         ctx_->warning(text);
@@ -117,6 +153,14 @@ boost::shared_ptr<Velm::Sequence> ArchiveReader::makeAnnotatedEntry(
 
 void ArchiveReader::setTitle(Velm::Sequence& seq, const char* p, const char* end) {
     // No copy of the title on the way: each part goes straight into the entry.
+    std::string_view name, description;
+    splitTitle(p, end, name, description);
+    seq.setName(name.data(), name.size());
+    seq.setDescription(description.data(), description.size());
+}
+
+void ArchiveReader::splitTitle(const char* p, const char* end, std::string_view& name,
+                               std::string_view& description) {
     while (p < end && (*p == ' ' || *p == '\t'))
         ++p;
     // Names rarely hold a tab: two byte searches beat a loop over both characters.
@@ -130,8 +174,8 @@ void ArchiveReader::setTitle(Velm::Sequence& seq, const char* p, const char* end
         ++desc;
     while (end > desc && (end[-1] == ' ' || end[-1] == '\t'))
         --end;
-    seq.setName(p, static_cast<std::size_t>(nameEnd - p));
-    seq.setDescription(desc, static_cast<std::size_t>(end - desc));
+    name = std::string_view(p, static_cast<std::size_t>(nameEnd - p));
+    description = std::string_view(desc, static_cast<std::size_t>(end - desc));
 }
 
 void ArchiveReader::takeTitle(Velm::Sequence& seq, std::string& title) {

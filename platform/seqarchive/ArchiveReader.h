@@ -6,6 +6,7 @@
 #include "Recycler.h"
 
 #include <contracts/Common.h>
+#include <contracts/RecordView.h>
 #include <contracts/Sequence.h>
 
 #include <boost/shared_ptr.hpp>
@@ -26,6 +27,8 @@ public:
 
     bool atEnd();
     boost::shared_ptr<Velm::Sequence> read();
+    /// The next entry as views (RecordView); false at the end. Fails as read() does.
+    bool readView(RecordView& view);
     void setContext(cmn::OpContext* ctx) { ctx_ = ctx; }
     /// For callers that drop each entry before reading the next (iteration): nucleotide entries
     /// reuse the object of the entry last dropped, buffers included. Entries that are kept cost
@@ -37,6 +40,11 @@ protected:
     virtual bool hasMore() { return src_.skipBlank(); }
     /// Reads one entry; called only when hasMore() is true.
     virtual boost::shared_ptr<Velm::Sequence> readEntry() = 0;
+    /// Reads one entry as views; called only when hasMore() is true. By default the entry is
+    /// read whole and held until the next read.
+    virtual void readEntryView(RecordView& view);
+    /// Sets `view` to the entry read (held), made by readEntry().
+    void viewEntry(boost::shared_ptr<Velm::Sequence> entry, RecordView& view);
     void warn(const std::string& text) const;
     /// A new sequence of the given molecule type with its source set to the path (when recycling,
     /// possibly the object of an entry dropped since, emptied).
@@ -48,6 +56,9 @@ protected:
     /// Sets the name (up to the first space or tab) and the description (the rest), both trimmed,
     /// from a title line's text after its marker ('>' or '@').
     static void setTitle(Velm::Sequence& seq, const char* begin, const char* end);
+    /// The split setTitle makes, as views into the title.
+    static void splitTitle(const char* begin, const char* end, std::string_view& name,
+                           std::string_view& description);
     /// As setTitle, for a title of any size: its own buffer becomes the larger of the name and
     /// the description (the smaller is copied), so the entry costs the title's size once and a
     /// half at most. `title` is left empty.
@@ -82,6 +93,7 @@ private:
     boost::shared_ptr<const std::string> path_; // shared by every entry read
     mutable Recycler<Velm::NASequence> spareEntries_;
     bool recycling_ = false;
+    boost::shared_ptr<Velm::Sequence> held_; // the entry the last view shows
     bool ready_ = false; // hasMore() said yes and no entry was read since (atEnd() then read())
     std::string error_;
 };

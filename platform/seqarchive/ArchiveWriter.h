@@ -54,8 +54,9 @@ protected:
     virtual void writeEntry(const Velm::Sequence& seq, std::size_t index) = 0;
     /// Appends `marker`, the name as one token ("seq<index + 1>" when it has none), the
     /// description on the same line and the line end.
-    static void appendTitle(std::string& out, char marker, const Velm::Sequence& seq,
-                            std::size_t index);
+    /// A title of over 64 KiB goes out through the file in pieces as it is made: what `out`
+    /// held before is written first, and `out` is left with the title's last piece.
+    void appendTitle(std::string& out, char marker, const Velm::Sequence& seq, std::size_t index);
     virtual void finish() {}
     virtual AbsentResidues absentResidues() const { return AbsentResidues::WriteEmpty; }
     void warn(const std::string& text) const {
@@ -70,6 +71,9 @@ protected:
     cmn::OpContext* ctx_ = nullptr;
 
 private:
+    /// Appends `size` bytes of `data`, each through `map`, writing `out` to the file between pieces.
+    template <typename Map>
+    void appendMapped(std::string& out, const char* data, std::size_t size, Map map);
     /// Throws SeqArchiveError for a format that refuses the entry; warns for one that writes it empty.
     void checkAbsentResidues(const Velm::Sequence& seq, std::size_t index) const;
 

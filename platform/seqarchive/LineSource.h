@@ -53,11 +53,41 @@ public:
     /// input. A line is taken either whole (next()) or in pieces to its end; a line given back by
     /// unget() comes as one piece.
     bool nextPiece(Line& piece, bool& ended);
-    /// Makes the next call of next() return the last line again (one level).
+    /// Appends the rest of the line whose first piece nextPiece() gave (`ended` as it said) to
+    /// `text`. A line of any length costs about its own size once: past a few MiB its pieces are
+    /// gathered apart and joined at the exact size, each freed as it is copied, so that neither
+    /// the string's doubling nor the line buffer holds a second copy.
+    void appendRestOfLine(std::string& text, bool ended);
+    /// Makes the next call of next() return the last line again (one level). Not after consume().
     void unget();
+
+    // For readers that parse a whole short record where it lies in the buffer, with no line
+    // copied: they look at buffered(), take what they parsed with consume(), and leave anything
+    // unusual (a record longer than the buffer holds, a wrapped one, a fault) to next().
+
+    /// What the buffer holds from the start of the next line on, without reading; empty after
+    /// unget() or part way through a line taken in pieces. Valid until the next call that reads.
+    std::string_view buffered() const {
+        if (pushedBack_ || inLine_)
+            return std::string_view();
+        return std::string_view(buf_.get() + pos_, end_ - pos_);
+    }
+    /// Reads more input after what buffered() holds (which moves to the front of the buffer, so
+    /// that views taken before are void); false at the end of the input.
+    bool readMore() { return !pushedBack_ && !inLine_ && refill(); }
+    /// Takes the first `size` bytes of buffered(), `lines` whole lines, as read: lineNumber()
+    /// counts them.
+    void consume(std::size_t size, unsigned long lines) {
+        pos_ += size;
+        scanned_ = 0;
+        lineNo_ += lines;
+        last_ = Line();
+    }
     /// Skips blank lines; true when a non-blank line follows (it is not consumed, nor read
     /// whole: only as far as its first character).
     bool skipBlank();
+    /// After skipBlank() returned true: the first byte of the line that follows (not consumed).
+    char peekLineStart() const;
     /// The number (1-based) of the line last returned.
     unsigned long lineNumber() const { return lineNo_; }
     const std::string& path() const { return path_; }

@@ -336,6 +336,16 @@ boost::shared_ptr<Velm::Sequence> createSequence(ISeqArchive& archive) {
     return archive.reader_->read();
 }
 
+bool nextRecordView(ISeqArchive& archive, RecordView& view) {
+    if (!archive.reader_) {
+        if (archive.writer_)
+            throw SeqArchiveError(std::string(msg::kWriteOnlyArchive) + archive.path());
+        throw SeqArchiveError(std::string(msg::kClosedArchive) + archive.path());
+    }
+    archive.reader_->setContext(archive.ctx_);
+    return archive.reader_->readView(view);
+}
+
 void saveSequence(Velm::Sequence& sequence, OSeqArchive& archive) {
     if (!archive.writer_)
         throw SeqArchiveError(std::string(msg::kReadOnlyArchive) + archive.path());

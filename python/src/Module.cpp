@@ -8,6 +8,7 @@
 #include "Errors.h"
 #include "Index.h"
 #include "Objects.h"
+#include "ReadAhead.h"
 #include "Records.h"
 #include "Streams.h"
 
@@ -26,10 +27,11 @@
 #include <boost/make_shared.hpp>
 #include <boost/shared_ptr.hpp>
 
+#include <pthread.h>
 #include <strings.h>
 #include <unistd.h>
 
-#include <deque>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <typeinfo>
@@ -143,89 +145,91 @@ void save(const ModelPtr& model, const PathArg& pathArg, OptionalText format, st
 }
 
 // ---------------------------------------------------------------------------------------------
-// Iteration: the file open only while the iterator is. Models are read a batch at a time with the
-// GIL released once, and handed out from there; a batch is small (kBatchModels models, or
-// kBatchResidues residues, whichever comes first), so memory stays constant.
+// Iteration: the file open only while the iterator is, read ahead a batch at a time (ReadAhead).
+
+// This process's id, kept up to date across fork() (asking the kernel at every next() is a
+// system call a record).
+pid_t currentProcess = 0;
+bool watchingForks = false;
+
+void forkedChild() { currentProcess = ::getpid(); }
+
+// Called once, as the module is loaded.
+void watchForks() {
+    currentProcess = ::getpid();
+    watchingForks = ::pthread_atfork(nullptr, nullptr, &forkedChild) == 0;
+}
+
+pid_t processId() { return watchingForks ? currentProcess : ::getpid(); }
 
 class ModelIterator {
 public:
     /// Models of the file at `path`; with `records`, its sequences one by one instead.
-    ModelIterator(std::string path, const OptionalText& format, bool records = false)
-        : reports_(std::move(path)), records_(records) {
+    ModelIterator(std::string path, const OptionalText& format, bool records = false) : reports_(std::move(path)) {
         const std::string& file = reports_.path();
         requireInput(file);
+        boost::shared_ptr<Velm::ModelIter> iterator;
         {
             py::gil_scoped_release release;
-            iterator_ = reports_.guard([&] {
+            iterator = reports_.guard([&] {
                 return factory().iterate(file.c_str(), "", &reports_.ctx, format.value_or(""));
             });
         }
-        if (!iterator_ && !reports_.ctx.hasErrors())
+        if (!iterator && !reports_.ctx.hasErrors())
             reports_.ctx.error(msg::NoModels + file);
         reports_.deliver();
+        reader_.reset(new ReadAhead(std::move(iterator), reports_, records));
     }
 
     /// Models (or sequences) read from descriptor `fd`, which the iterator owns from here on;
     /// `name` stands for the path. `atEnd` (when not None) is called once, before the end or an
     /// error is reported: it raises what went wrong on the side that feeds the descriptor.
     ModelIterator(int fd, std::string name, const OptionalText& format, bool records, py::object atEnd)
-        : reports_(std::move(name)), records_(records), atEnd_(atEnd.is_none() ? py::object() : std::move(atEnd)) {
+        : reports_(std::move(name)), atEnd_(atEnd.is_none() ? py::object() : std::move(atEnd)) {
+        boost::shared_ptr<Velm::ModelIter> iterator;
         {
             py::gil_scoped_release release;
-            iterator_ = reports_.guard(
+            iterator = reports_.guard(
                 [&] { return streamIterator(fd, reports_.path(), format.value_or(""), &reports_.ctx); });
         }
-        if (!iterator_) {
+        if (!iterator) {
             finish();
             if (!reports_.ctx.hasErrors())
                 reports_.ctx.error(msg::NoModels + reports_.path());
         }
         reports_.deliver();
+        reader_.reset(new ReadAhead(std::move(iterator), reports_, records));
+    }
+
+    ~ModelIterator() {
+        // In a child of os.fork() the reader's state is a copy (its read-ahead threads are not
+        // there, its file offset is the parent's): it is let go without being destroyed.
+        if (processId() != owner_)
+            (void)reader_.release();
     }
 
     /// The next model (a new reference), or null at the end. The reports of the model's reading
     /// are issued as it is handed out; the reports that ended the file come after the last model.
-    ~ModelIterator() {
-        // In a child of os.fork() the reader's state is a copy (its read-ahead thread is not
-        // there, its file offset is the parent's): it is let go without being destroyed.
-        if (::getpid() != owner_)
-            new boost::shared_ptr<Velm::ModelIter>(std::move(iterator_));
-    }
-
     PyObject* next() {
         requireOwner();
-        ModelPtr model;
-        SequencePtr sequence;
+        py::object item;
         Reports::Pending due;
         {
             Lock lock(mutex_);
-            if (ahead_.empty() && iterator_) {
-                py::gil_scoped_release release;
-                readAhead();
-            }
-            if (!ahead_.empty()) {
-                model = std::move(ahead_.front().model);
-                sequence = std::move(ahead_.front().sequence);
-                due = reports_.take(ahead_.front().reportsBefore);
-                ahead_.pop_front();
-            } else {
-                due = reports_.take(reports_.ctx.reports().size());
-            }
+            item = reader_->next(due);
         }
-        if (!model && !sequence)
+        if (!item)
             finish();
         reports_.issue(std::move(due));
-        if (sequence)
-            return newRecord(std::move(sequence));
-        return model ? toPython(model).release().ptr() : nullptr;
+        return item.release().ptr();
     }
 
     void close() {
         requireOwner();
         {
             Lock lock(mutex_);
-            ahead_.clear();
-            iterator_.reset();
+            py::gil_scoped_release release;
+            reader_->stop();
         }
         // The feeding side is told nothing more is read; what it failed at before is no news now.
         if (atEnd_) {
@@ -240,19 +244,10 @@ public:
     bool closed() {
         requireOwner();
         Lock lock(mutex_);
-        return ahead_.empty() && !iterator_;
+        return reader_->exhausted();
     }
 
 private:
-    static constexpr std::size_t kBatchModels = 64;
-    static constexpr std::size_t kBatchResidues = 1 << 20;
-
-    struct Ahead {
-        ModelPtr model;
-        SequencePtr sequence;      // in records mode: one of the model's sequences, the model unset
-        std::size_t reportsBefore; // the context's report count once the model was read
-    };
-
     // Calls the feeding side's check once (GIL held); it raises when feeding failed.
     void finish() {
         if (atEnd_) {
@@ -261,7 +256,7 @@ private:
         }
     }
 
-    // Holds the mutex, letting other threads run while it waits (a thread reading ahead holds it
+    // Holds the mutex, letting other threads run while it waits (a thread in next() may hold it
     // with the GIL released).
     class Lock {
     public:
@@ -276,60 +271,19 @@ private:
         std::unique_lock<std::mutex> lock_;
     };
 
-    // Reads up to a batch of models, GIL released and the mutex held. A model that comes with an
-    // error is dropped and ends the iteration, as the error is raised in its place.
-    void readAhead() {
-        std::size_t residues = 0;
-        while (iterator_ && ahead_.size() < kBatchModels && residues < kBatchResidues) {
-            const std::size_t before = reports_.ctx.reports().size();
-            ModelPtr model = reports_.guard([&] { return iterator_->next(); });
-            if (!model || hasErrorSince(before)) {
-                iterator_.reset();
-                break;
-            }
-            residues += model->calcSize();
-            if (!records_) {
-                ahead_.push_back({std::move(model), SequencePtr(), reports_.ctx.reports().size()});
-                continue;
-            }
-            // Archives give sequence models: no cast across the libraries for them.
-            const auto* bio = typeid(*model) == typeid(Velm::SeqModel)
-                                  ? static_cast<const Velm::BioModel*>(static_cast<const Velm::SeqModel*>(model.get()))
-                                  : dynamic_cast<const Velm::BioModel*>(model.get());
-            if (!bio) {
-                reports_.ctx.error(std::string("records() reads sequences; the file holds a ") + model->getType() +
-                                   ", which iterate() reads: " + reports_.path());
-                iterator_.reset();
-                break;
-            }
-            for (const SequencePtr& s : bio->sequences())
-                ahead_.push_back({ModelPtr(), s, reports_.ctx.reports().size()});
-        }
-    }
-
     // The parent and a forked child would share the file's offset and read each other's records:
     // the child's first use is refused, before anything is read (or a lock taken that a thread
     // of the parent may have held at the fork).
     void requireOwner() const {
-        if (::getpid() != owner_)
+        if (processId() != owner_)
             throw std::runtime_error(msg::IteratorOfAnotherProcess);
     }
 
-    bool hasErrorSince(std::size_t index) const {
-        const auto& reports = reports_.ctx.reports();
-        for (; index < reports.size(); ++index)
-            if (reports[index].severity == cmn::OpContext::Severity::Error)
-                return true;
-        return false;
-    }
-
-    // Declared first so that it outlives the iterator, which reports into it.
+    // Declared first so that it outlives the reader, which reports into it.
     Reports reports_;
-    boost::shared_ptr<Velm::ModelIter> iterator_;
-    std::deque<Ahead> ahead_;
-    std::mutex mutex_;
-    const pid_t owner_ = ::getpid();
-    bool records_ = false;
+    std::unique_ptr<ReadAhead> reader_;
+    std::mutex mutex_; // one caller of the reader at a time
+    const pid_t owner_ = processId();
     py::object atEnd_;
 };
 
@@ -744,6 +698,7 @@ models being handed out are in memory. close() (or leaving a `with` block) relea
 Raises:
     FileError: the file does not exist or cannot be read.
     FormatError: the file holds nothing the library iterates.)");
+    watchForks();
     registerRecord(m);
     bindIterator<RecordIterator>(m, "RecordIterator", R"(The sequences of a file, one at a time, as
 records() hands them out (as Record objects). close() (or leaving a `with` block) releases the file

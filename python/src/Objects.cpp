@@ -107,16 +107,21 @@ py::object qualitiesArray(const Velm::Sequence& sequence) {
     if (!na || !na->hasConfidences()) // an empty read's qualities are an empty array
         return py::none();
     const auto& values = na->confidences();
+    return qualitiesArray(values.data(), values.size());
+}
+
+py::object qualitiesArray(const unsigned char* values, std::size_t size) {
     // numpy's own constructor, with no shape vectors around it; the array owns its copy, so later
     // changes to the sequence never reach an array handed out before.
     auto& api = py::detail::npy_api::get();
-    const Py_intptr_t size = static_cast<Py_intptr_t>(values.size());
+    const Py_intptr_t count = static_cast<Py_intptr_t>(size);
     PyObject* array = api.PyArray_NewFromDescr_(api.PyArray_Type_,
                                                 api.PyArray_DescrFromType_(py::detail::npy_api::NPY_UBYTE_),
-                                                1, &size, nullptr, nullptr, 0, nullptr);
+                                                1, &count, nullptr, nullptr, 0, nullptr);
     if (!array)
         throw py::error_already_set();
-    std::memcpy(py::detail::array_proxy(array)->data, values.data(), values.size());
+    if (size)
+        std::memcpy(py::detail::array_proxy(array)->data, values, size);
     return py::reinterpret_steal<py::object>(array);
 }
 

@@ -12,6 +12,7 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include <cstddef>
 #include <new>
 #include <stdexcept>
 
@@ -33,6 +34,8 @@ py::object toPython(const SequencePtr& sequence);
 /// The qualities of a sequence as a new numpy uint8 array (one allocation and one copy), or None
 /// when it carries none.
 py::object qualitiesArray(const Velm::Sequence& sequence);
+/// `size` qualities as a new numpy uint8 array.
+py::object qualitiesArray(const unsigned char* values, std::size_t size);
 /// Sets them from any one-dimensional sequence of integers 0..255 (one per residue), or drops
 /// them (None). ValueError for a protein, or a wrong count.
 void setQualities(Velm::Sequence& sequence, const py::object& values);

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -72,6 +73,27 @@ std::string writeRecord(const std::string& path, const std::string& head, std::s
     return path;
 }
 
+// Whether two files hold the same bytes, compared a block at a time: this process stays small,
+// since a child started from it counts the parent's peak in its own.
+bool sameBytes(const std::string& a, const std::string& b) {
+    std::FILE* fa = std::fopen(a.c_str(), "rb");
+    std::FILE* fb = std::fopen(b.c_str(), "rb");
+    bool same = fa && fb;
+    std::vector<char> ba(1 << 16), bb(1 << 16);
+    while (same) {
+        const std::size_t na = std::fread(ba.data(), 1, ba.size(), fa);
+        const std::size_t nb = std::fread(bb.data(), 1, bb.size(), fb);
+        same = na == nb && std::equal(ba.begin(), ba.begin() + long(na), bb.begin());
+        if (na == 0)
+            break;
+    }
+    if (fa)
+        std::fclose(fa);
+    if (fb)
+        std::fclose(fb);
+    return same;
+}
+
 constexpr std::size_t kLine = std::size_t(192) << 20;
 
 TEST(ToolMemory, ARefusedHugePlusLineIsNeverHeldWhole) {
@@ -112,6 +134,65 @@ TEST(ToolMemory, AHugeReadCostsAboutItsSizeOnce) {
         // At most 1.5 times the record's 2 kLine, and a constant.
         EXPECT_LT(peak.maxRssKiB, long(3 * kLine >> 10) + (160 << 10)) << args[0];
     }
+}
+
+// A title line of kLine bytes, in each reader that takes titles: it is gathered once at its size,
+// never held in the line buffer as well, nor copied whole again by the writer; written back in
+// its own format it comes out byte for byte.
+TEST(ToolMemory, AHugeTitleCostsAboutItsSizeOnce) {
+    mftest::TempDir dir;
+    struct Case {
+        const char* file;
+        const char* head;
+        const char* tail;
+    };
+    const Case cases[] = {
+        {"name.fq", "@", "\nACGT\n+\nIIII\n"},              // all of it the name
+        {"described.fq", "@r ", "\nACGT\n+\nIIII\n"},       // all but the name the description
+        {"described.fa", ">r ", "\nACGT\n>next\nAC\n"},     // a record follows
+    };
+    for (const Case& c : cases) {
+        const std::string in = writeRecord(dir.file(c.file), c.head, kLine, 't', c.tail);
+        const std::string same = dir.file(std::string("same.") + (c.file + std::string(c.file).size() - 2));
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"iterate", in}, std::vector<std::string>{"convert", in, same},
+              std::vector<std::string>{"convert", in, dir.file("out.fa")}}) {
+            const Peak peak = runMeasured(args, dir.file("err"));
+            EXPECT_EQ(peak.status, 0) << c.file << ' ' << args[0] << '\n' << peak.err.substr(0, 300);
+            // Once its size, a constant, and room for the sanitizers; twice its size is too much.
+            EXPECT_LT(peak.maxRssKiB, long(5 * kLine / 4 >> 10) + (100 << 10)) << c.file << ' ' << args.back();
+        }
+        EXPECT_TRUE(sameBytes(same, in)) << c.file;
+    }
+}
+
+// A model of many short reads loaded whole, and its report: each read costs its sequence, its
+// text and its qualities, nothing the report would add of its own (a block of rarely used
+// fields, a second copy of the name).
+TEST(ToolMemory, AModelOfShortReadsCostsItsReadsAlone) {
+    mftest::TempDir dir;
+    const std::string in = dir.file("reads.fq");
+    constexpr std::size_t kReads = 200000;
+    {
+        std::FILE* f = std::fopen(in.c_str(), "wb");
+        ASSERT_TRUE(f);
+        const std::string bases(89, 'A'), qualities(89, 'F');
+        char name[32];
+        for (std::size_t i = 0; i < kReads; ++i) {
+            std::snprintf(name, sizeof name, "@read%07zu/1\n", i);
+            std::fputs(name, f);
+            std::fputs((bases + "\n+\n" + qualities + "\n").c_str(), f);
+        }
+        ASSERT_EQ(std::fclose(f), 0);
+    }
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    const long perRead = 1500; // the sanitizers' own room around every allocation
+#else
+    const long perRead = 470;
+#endif
+    const Peak peak = runMeasured({"open", in}, dir.file("err"));
+    EXPECT_EQ(peak.status, 0) << peak.err.substr(0, 300);
+    EXPECT_LT(peak.maxRssKiB, (long(kReads) * perRead >> 10) + (12 << 10));
 }
 
 } // namespace

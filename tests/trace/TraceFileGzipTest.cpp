@@ -66,6 +66,16 @@ TEST(TraceFileGzip, DamagedStreamsAreRefusedAndInflationStopsAtTheLimit) {
     const std::string padded = mftest::writeFile(dir.file("padded.gz"), packed + std::string(512, '\0'));
     EXPECT_TRUE(TraceFile().read(padded.c_str(), nullptr));
 
+    // Inflated no further than 64 MiB: a chromatogram with padding behind it opens below that and
+    // is refused above it, without inflating the rest.
+    const std::string scf = mftest::readFile(dir.file("plain.scf"));
+    for (const std::size_t total : {std::size_t(63) << 20, std::size_t(65) << 20}) {
+        std::string content = scf;
+        content.resize(total, '\0');
+        const std::string path = mftest::writeFile(dir.file("padded.scf.gz"), mftest::gzipped(content));
+        EXPECT_EQ(total < (std::size_t(64) << 20), bool(TraceFile().read(path.c_str(), nullptr))) << total;
+    }
+
     const std::string content(50000, 'A');
     const std::string big = mftest::writeFile(dir.file("big.gz"), mftest::gzipped(content, 2));
     for (const std::size_t limit : {content.size() - 1, content.size()}) {

@@ -15,26 +15,132 @@ public:
     using ArchiveReader::ArchiveReader;
 
 protected:
+    // The header is taken in pieces, never whole in the line buffer: a title of gigabytes costs
+    // about its own size once.
     bool hasMore() override {
-        Line line;
-        while (src_.next(line)) {
-            if (!line.blank() && line[0] != ';') {
-                src_.unget();
+        while (src_.skipBlank()) {
+            if (src_.peekLineStart() != ';')
                 return true;
+            Line piece;
+            bool ended = false;
+            while (src_.nextPiece(piece, ended) && !ended) {
             }
         }
         return false;
     }
 
     boost::shared_ptr<Velm::Sequence> readEntry() override {
-        Line line;
-        src_.next(line);
-        if (line[0] != '>')
+        Short entry;
+        if (findShort(entry)) {
+            // Plain bases: DNA, as guessType() judges them.
+            lastType_ = Velm::Sequence::MoleculeType::DNA;
+            boost::shared_ptr<Velm::Sequence> seq = makeSequence(lastType_);
+            setTitle(*seq, entry.title.data(), entry.title.data() + entry.title.size());
+            if (recycling())
+                seq->residues().assign(entry.residues.data(), entry.residues.size());
+            else
+                seq->setResidues(std::string(entry.residues));
+            src_.consume(entry.size, 2);
+            return seq;
+        }
+        return readLines();
+    }
+
+    void readEntryView(RecordView& view) override {
+        Short entry;
+        if (!findShort(entry)) {
+            viewEntry(readLines(), view);
+            return;
+        }
+        lastType_ = Velm::Sequence::MoleculeType::DNA;
+        splitTitle(entry.title.data(), entry.title.data() + entry.title.size(), view.name, view.description);
+        view.accession = std::string_view();
+        view.residues = entry.residues;
+        view.qualities = std::string_view();
+        view.hasQualities = false;
+        view.moleculeType = lastType_;
+        view.sequence = nullptr;
+        src_.consume(entry.size, 2);
+    }
+
+private:
+    // An entry of one header and one line of plain bases (A, C, G, T, N in either case), found
+    // whole in the line buffer and followed by the next header or the end of the input: the
+    // usual short read, parsed where it lies.
+    struct Short {
+        std::string_view title; // after the '>'
+        std::string_view residues;
+        std::size_t size = 0; // bytes of the two lines, line ends included
+    };
+
+    static bool lineAt(std::string_view text, std::size_t at, std::string_view& line, std::size_t& next) {
+        const void* nl = std::memchr(text.data() + at, '\n', text.size() - at);
+        if (!nl)
+            return false;
+        const std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(nl) - text.data());
+        std::size_t end = stop;
+        if (end > at && text[end - 1] == '\r')
+            --end;
+        line = text.substr(at, end - at);
+        next = stop + 1;
+        return true;
+    }
+
+    // False, with nothing taken, for every other entry: those go line by line (readLines).
+    bool findShort(Short& entry) {
+        // Entries up to this size are completed by one more read, which never grows the buffer.
+        constexpr std::size_t kShortEntry = 1u << 15;
+        std::string_view text = src_.buffered();
+        bool ended = false; // the input holds no more than `text`
+        for (int attempt = 0;; ++attempt) {
+            if (text.empty() || text[0] != '>')
+                return false;
+            std::size_t p = 0;
+            const bool whole = lineAt(text, 1, entry.title, p) && lineAt(text, p, entry.residues, p);
+            // What follows must be the next header, or nothing.
+            if (whole && (p < text.size() || ended)) {
+                if (p < text.size() && text[p] != '>')
+                    return false;
+                entry.size = p;
+                break;
+            }
+            if (attempt > 0 || text.size() >= kShortEntry)
+                return false;
+            // Reading more moves the buffered text, at the end of the input as well.
+            ended = !src_.readMore();
+            if (ended && !whole)
+                return false;
+            text = src_.buffered();
+        }
+        // A long header is checked for NUL bytes by readLines(), as the line buffer never is.
+        constexpr std::size_t kShortTitle = 1u << 14;
+        return entry.title.size() < kShortTitle && !entry.residues.empty() && entry.residues[0] != '>' &&
+               entry.residues[0] != ';' &&
+               text::plainBases(entry.residues.data(), entry.residues.size());
+    }
+
+    // Any entry, piece by piece and line by line.
+    boost::shared_ptr<Velm::Sequence> readLines() {
+        Line piece;
+        bool ended = false;
+        src_.nextPiece(piece, ended);
+        const unsigned long start = src_.lineNumber();
+        if (piece.size == 0 || piece[0] != '>')
             src_.fail(msg::kExpectedFasta);
         // The header is stored straight into the entry, made of the class the previous entry
         // needed: files hold one kind of molecule, and a wrong guess only costs a copy.
         boost::shared_ptr<Velm::Sequence> seq = makeSequence(lastType_);
-        setTitle(*seq, line.data + 1, line.data + line.size);
+        if (ended) {
+            setTitle(*seq, piece.data + 1, piece.data + piece.size);
+        } else {
+            std::string title(piece.data + 1, piece.size - 1);
+            src_.appendRestOfLine(title, ended);
+            // Text never holds NUL (a short line is checked with its block as every line is).
+            if (std::memchr(title.data(), '\0', title.size()))
+                src_.failAt(start, msg::kBinaryContent);
+            takeTitle(*seq, title); // the title's own bytes become the name or description
+        }
+        Line line;
 
         // Gathered in the scratch buffer, which keeps its room from entry to entry, and copied
         // out at their size (into the reused entry's own buffer when entries are recycled).
@@ -42,12 +148,13 @@ protected:
         residues.clear();
         // The residues so far, or the sample guessType() would look at, are all A, C, G, T, N.
         bool plainBases = true;
-        while (src_.next(line)) {
-            if (line.size > 0 && line[0] == '>') {
-                src_.unget();
+        // The next header is only looked at here, not read: it is taken in pieces as this one.
+        while (src_.skipBlank()) {
+            const char first = src_.peekLineStart();
+            if (first == '>')
                 break;
-            }
-            if (line.size > 0 && line[0] == ';')
+            src_.next(line);
+            if (first == ';')
                 continue;
             if (plainBases && residues.size() < text::kGuessSample)
                 plainBases = text::appendNonSpaceBases(residues, line.data, line.size);
@@ -63,7 +170,6 @@ protected:
         return seq;
     }
 
-private:
     Velm::Sequence::MoleculeType lastType_ = Velm::Sequence::MoleculeType::DNA;
 };
 

@@ -71,13 +71,145 @@ protected:
     }
 
     boost::shared_ptr<Velm::Sequence> readEntry() override {
-        boost::shared_ptr<Velm::Sequence> seq = readRecord();
+        boost::shared_ptr<Velm::Sequence> seq;
+        Short record;
+        if (findShort(record)) {
+            boost::shared_ptr<Velm::NASequence> na = boost::static_pointer_cast<Velm::NASequence>(
+                makeSequence(Velm::Sequence::MoleculeType::DNA));
+            std::vector<unsigned char>& confidences = na->confidences();
+            confidences.resize(record.residues.size());
+            if (takeShort(record, confidences.data())) {
+                setTitle(*na, record.title.data(), record.title.data() + record.title.size());
+                if (recycling())
+                    na->residues().assign(record.residues.data(), record.residues.size());
+                else
+                    na->setResidues(std::string(record.residues));
+                na->setMoleculeType(typeOf(record, na->residues()));
+                seq = std::move(na);
+            }
+        }
+        if (!seq)
+            seq = readRecord();
         if (sampled_ < kSampleRecords && ++sampled_ == kSampleRecords)
             endSample();
         return seq;
     }
 
+    void readEntryView(RecordView& view) override {
+        Short record;
+        if (findShort(record)) {
+            scores_.resize(record.residues.size());
+            if (takeShort(record, reinterpret_cast<unsigned char*>(&scores_[0]))) {
+                splitTitle(record.title.data(), record.title.data() + record.title.size(), view.name,
+                           view.description);
+                view.accession = std::string_view();
+                view.residues = record.residues;
+                view.qualities = scores_;
+                view.hasQualities = true;
+                if (record.plain) {
+                    view.moleculeType = Velm::Sequence::MoleculeType::DNA;
+                } else {
+                    guessed_.assign(record.residues.data(), record.residues.size());
+                    view.moleculeType = typeOf(record, guessed_);
+                }
+                view.sequence = nullptr;
+                if (sampled_ < kSampleRecords && ++sampled_ == kSampleRecords)
+                    endSample();
+                return;
+            }
+        }
+        // Anything else is read as an entry, with every check and message of the full reader.
+        viewEntry(readEntry(), view);
+    }
+
 private:
+    // A record of four lines found whole in the line buffer: title (after the '@'), bases on one
+    // line, a '+' line that is bare or repeats the title, and as many qualities on one line.
+    struct Short {
+        std::string_view title;
+        std::string_view residues;
+        std::string_view qualities;
+        std::size_t size = 0; // bytes the four lines take, line ends included
+        bool plain = false;   // the bases are all A, C, G, T or N
+    };
+
+    // A line of `text` from `at`: its end without the line end (and a CR before it), and where
+    // the next line starts; false when no line end follows in `text`.
+    static bool lineAt(std::string_view text, std::size_t at, std::string_view& line, std::size_t& next) {
+        const void* nl = std::memchr(text.data() + at, '\n', text.size() - at);
+        if (!nl)
+            return false;
+        const std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(nl) - text.data());
+        std::size_t end = stop;
+        if (end > at && text[end - 1] == '\r')
+            --end;
+        line = text.substr(at, end - at);
+        next = stop + 1;
+        return true;
+    }
+
+    // Finds the next record as a Short where the buffer holds it, reading more once when it is cut
+    // by the buffer's end; false (nothing taken) for any record the line-by-line reader must
+    // judge: a long or wrapped one, an empty read, one at the end of a file without its last line
+    // end, and every fault.
+    bool findShort(Short& r) {
+        // Records up to this size are completed by one more read, which never grows the buffer.
+        constexpr std::size_t kShortRecord = 1u << 15;
+        std::string_view text = src_.buffered();
+        std::string_view plus;
+        for (int attempt = 0;; ++attempt) {
+            if (text.empty() || text[0] != '@')
+                return false;
+            std::size_t p = 0;
+            if (lineAt(text, 1, r.title, p) && lineAt(text, p, r.residues, p) && lineAt(text, p, plus, p) &&
+                lineAt(text, p, r.qualities, p)) {
+                r.size = p;
+                break;
+            }
+            if (attempt > 0 || text.size() >= kShortRecord || !src_.readMore())
+                return false;
+            text = src_.buffered();
+        }
+        // A long title is checked for NUL bytes by the line-by-line reader.
+        if (r.title.size() > kKeptTitle)
+            return false;
+        const std::size_t n = r.residues.size();
+        if (n == 0 || r.residues[0] == '+' || r.residues[0] == '@' || plus.empty() || plus[0] != '+' ||
+            r.qualities.size() != n)
+            return false;
+        if (plus.size() > 1 && plus.substr(1) != r.title)
+            return false;
+        r.plain = text::plainBases(r.residues.data(), n);
+        if (!r.plain) {
+            unsigned char odd = 0;
+            for (const char ch : r.residues) {
+                const unsigned char c = static_cast<unsigned char>(ch);
+                odd |= static_cast<unsigned char>(c <= ' ' || c > 127);
+            }
+            if (odd)
+                return false;
+        }
+        return true;
+    }
+
+    // Converts the qualities of a record findShort() found into `scores` and takes its four lines;
+    // false, with nothing taken, when a quality is out of range (the line-by-line reader then
+    // reports it).
+    bool takeShort(const Short& r, unsigned char* scores) {
+        if (convertInto(r.qualities.data(), r.qualities.size(), scores))
+            return false;
+        src_.consume(r.size, 4);
+        return true;
+    }
+
+    // The molecule type of a record's bases, `residues`, as readRecord() judges it.
+    static Velm::Sequence::MoleculeType typeOf(const Short& r, const std::string& residues) {
+        if (r.plain)
+            return Velm::Sequence::MoleculeType::DNA;
+        const Velm::Sequence::MoleculeType type = text::guessType(residues);
+        return type == Velm::Sequence::MoleculeType::RNA ? type : Velm::Sequence::MoleculeType::DNA;
+    }
+
     // Phred+33 characters that all lie at or above '@' (where Phred+64 puts a score of 0), some
     // above 'J' (where no Phred+33 score of current instruments lies), look like an old file.
     void endSample() {
@@ -117,8 +249,7 @@ private:
         if (piece.size == 0 || piece[0] != '@')
             src_.fail(msg::kExpectedFastq);
         title_.assign(piece.data + 1, piece.size - 1);
-        while (!ended && src_.nextPiece(piece, ended))
-            title_.append(piece.data, piece.size);
+        src_.appendRestOfLine(title_, ended);
         // Text never holds NUL (a short title is checked with its block as every line is).
         if (title_.size() > kKeptTitle && std::memchr(title_.data(), '\0', title_.size()))
             src_.failAt(start, msg::kBinaryContent);
@@ -244,6 +375,13 @@ private:
     }
 
     void convertQualities(const Line& line, unsigned char* q) {
+        if (convertInto(line.data, line.size, q))
+            badQuality(line);
+    }
+
+    // The scores of `size` quality characters into `q`; non-zero when one is out of range.
+    unsigned char convertInto(const char* data, std::size_t size, unsigned char* q) {
+        const Line line{data, size};
         const unsigned char* u = reinterpret_cast<const unsigned char*>(line.data);
         unsigned char bad = 0;
         if (offset_ != 0) {
@@ -264,8 +402,7 @@ private:
             lowest_ = low < lowest_ ? low : lowest_;
             highest_ = high > highest_ ? high : highest_;
         }
-        if (bad)
-            badQuality(line);
+        return bad;
     }
 
     [[noreturn]] void badQuality(const Line& line) const {
@@ -314,6 +451,8 @@ private:
     std::string title_;          // of the record being read, when kKeptTitle bytes or fewer
     std::size_t titleSize_ = 0;
     std::uint64_t titleHash_ = 0; // of a longer title
+    std::string scores_;          // the qualities of the record last viewed
+    std::string guessed_;         // the bases of a viewed record whose type is guessed
 };
 
 } // namespace

@@ -285,42 +285,51 @@ private:
 
 } // namespace
 
+template <typename Map>
+void ArchiveWriter::appendMapped(std::string& out, const char* data, std::size_t size, Map map) {
+    // Past this the text goes out in pieces of this size: `out` never holds a huge title whole.
+    constexpr std::size_t kPiece = 1u << 16;
+    for (std::size_t at = 0; at < size;) {
+        const std::size_t n = std::min(kPiece, size - at);
+        const std::size_t start = out.size();
+        out.resize(start + n);
+        char* dest = &out[start];
+        for (std::size_t i = 0; i < n; ++i)
+            dest[i] = map(static_cast<unsigned char>(data[at + i]));
+        at += n;
+        if (at < size) {
+            out_.write(out);
+            out.clear();
+        }
+    }
+}
+
 void ArchiveWriter::appendTitle(std::string& out, char marker, const Velm::Sequence& seq,
                                 std::size_t index) {
     out += marker;
     // Short names go through the shared rule; a huge one is put in place as that rule would
-    // have it (trimmed, blanks as '_'), without a copy of its own.
+    // have it (trimmed, blanks as '_'), streamed in pieces rather than copied whole.
     const std::string& name = seq.name();
+    auto blank = [](unsigned char c) { return c <= ' ' || c == 0x7F; };
     if (name.size() <= 4096) {
         out += text::tokenName(name, index + 1);
     } else {
-        const std::size_t at = out.size();
-        out += name;
-        std::size_t b = at, e = out.size();
-        auto blank = [](unsigned char c) { return c <= ' ' || c == 0x7F; };
-        while (b < e && blank(static_cast<unsigned char>(out[b])))
+        std::size_t b = 0, e = name.size();
+        while (b < e && blank(static_cast<unsigned char>(name[b])))
             ++b;
-        while (e > b && blank(static_cast<unsigned char>(out[e - 1])))
+        while (e > b && blank(static_cast<unsigned char>(name[e - 1])))
             --e;
-        out.erase(e);
-        out.erase(at, b - at);
-        for (std::size_t i = at; i < out.size(); ++i)
-            if (blank(static_cast<unsigned char>(out[i])))
-                out[i] = '_';
-        if (out.size() == at)
+        if (b == e)
             out += "seq" + std::to_string(index + 1);
+        else
+            appendMapped(out, name.data() + b, e - b, [&](unsigned char c) { return blank(c) ? '_' : char(c); });
     }
-    if (!seq.description().empty()) {
+    const std::string& description = seq.description();
+    if (!description.empty()) {
         out += ' ';
-        // The title is one line, whatever the description holds: control characters become
-        // spaces, in place.
-        const std::size_t at = out.size();
-        out += seq.description();
-        for (std::size_t i = at; i < out.size(); ++i) {
-            const unsigned char c = static_cast<unsigned char>(out[i]);
-            if (c < 0x20 || c == 0x7F)
-                out[i] = ' ';
-        }
+        // The title is one line, whatever the description holds: control characters become spaces.
+        appendMapped(out, description.data(), description.size(),
+                     [](unsigned char c) { return c < 0x20 || c == 0x7F ? ' ' : char(c); });
     }
     out += '\n';
 }
