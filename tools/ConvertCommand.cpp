@@ -308,8 +308,9 @@ int defaultQualityOf(const Arguments& args) {
     return static_cast<int>(value);
 }
 
-// A chromatogram going to an archive format: only its calls, their confidences and its comments
-// (the description) are written, so its samples are not decoded. False, with nothing written, when
+// A chromatogram going to an archive format: only its calls, their confidences and the first
+// line of its comments (the description) are written, so neither its samples nor the rest of its
+// comments are decoded. False, with nothing written, when
 // the file is not read that way: an experiment file outside its own extension opens as a sequence
 // archive, and a failure is left to the whole reading, which says why.
 bool saveCalls(const Input& input, const Output& output, const char* format, Outcome& outcome,
@@ -317,7 +318,7 @@ bool saveCalls(const Input& input, const Output& output, const char* format, Out
     boost::shared_ptr<Velm::TraceData> trace;
     try {
         trace = Ovik::TraceFile().read(input.path.c_str(), nullptr,
-                                       Ovik::TraceFile::Calls | Ovik::TraceFile::Comments);
+                                       Ovik::TraceFile::Calls | Ovik::TraceFile::CommentTitle);
     } catch (const std::exception&) {
         return false;
     }
@@ -613,7 +614,7 @@ bool readSequences(const std::string& path, const Arguments& args, const std::st
     if (chromatogram && from.empty() && !args.has("type") && !cmn::QualifiedPath(path).qualified) {
         try {
             boost::shared_ptr<Velm::TraceData> trace = Ovik::TraceFile().read(
-                path.c_str(), nullptr, Ovik::TraceFile::Calls | Ovik::TraceFile::Comments);
+                path.c_str(), nullptr, Ovik::TraceFile::Calls | Ovik::TraceFile::CommentTitle);
             if (trace && trace->formatName() != "exp") {
                 sequences.push_back(Velm::NASequence::create(trace));
                 sequences.back()->setSource(path);

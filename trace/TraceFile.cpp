@@ -1,5 +1,6 @@
 #include "trace/TraceFile.h"
 
+#include "trace/AbiCommentTitle.h"
 #include "trace/IoLibLock.h"
 #include "trace/TraceConversion.h"
 #include "trace/TraceFileBytes.h"
@@ -479,14 +480,21 @@ ReadPtr decodeExperiment(const std::string& path, std::string_view bytes, int se
 }
 
 /// Decodes the whole file (already known by its first bytes to be a chromatogram of kind `code`)
-/// from memory, as far as `sections` ask; the record is named by `path`. Null when it cannot be
-/// read or decoded.
+/// from memory, as far as `sections` ask; the record is named by `path`. With `titleOnly` the
+/// comments are wanted for their first line alone, which for an ABI file is found without
+/// decoding them (see AbiCommentTitle.h): the record's info is then that line. Null when it
+/// cannot be read or decoded.
 ReadPtr decode(const char* path, detail::TraceFileBytes& file, const std::string& prefix, int code,
-               int sections) {
+               int sections, bool titleOnly) {
     std::size_t size = 0;
     detail::MallocBuffer bytes = file.readAll(prefix, contentLimit(file), size);
     if (!bytes)
         return ReadPtr();
+    std::string title;
+    const bool titled = titleOnly && code == TT_ABI &&
+                        detail::abiCommentTitle(reinterpret_cast<const unsigned char*>(bytes.get()), size, title);
+    if (titled)
+        sections &= ~TraceFile::Comments;
     ReadPtr read;
     if (code == TT_EXP) {
         read = decodeExperiment(path, std::string_view(bytes.get(), size), sections);
@@ -496,6 +504,14 @@ ReadPtr decode(const char* path, detail::TraceFileBytes& file, const std::string
     }
     if (!read)
         return read;
+    if (titled) {
+        char* info = static_cast<char*>(std::malloc(title.size() + 1));
+        if (!info)
+            return ReadPtr();
+        std::memcpy(info, title.c_str(), title.size() + 1);
+        std::free(read->info);
+        read->info = info;
+    }
     char* name = static_cast<char*>(std::malloc(std::strlen(path) + 1));
     if (!name)
         return ReadPtr();
@@ -587,7 +603,8 @@ boost::shared_ptr<Velm::TraceData> TraceFile::read(const char* path, cmn::OpCont
 
 boost::shared_ptr<Velm::TraceData> TraceFile::read(const char* path, cmn::OpContext* /*ctx*/, unsigned parts) {
     // The calls are what makes a record; the decoder's section bits are these parts' values.
-    const int sections = static_cast<int>((parts & AllParts) | Calls);
+    const bool titleOnly = (parts & CommentTitle) && !(parts & Comments);
+    const int sections = static_cast<int>((parts & AllParts) | Calls | (titleOnly ? Comments : 0));
     static_assert(Calls == READ_BASES && Samples == READ_SAMPLES && Comments == READ_COMMENTS,
                   "the parts are the decoder's section bits");
     boost::shared_ptr<Velm::TraceData> result;
@@ -599,13 +616,16 @@ boost::shared_ptr<Velm::TraceData> TraceFile::read(const char* path, cmn::OpCont
     const int code = classifyFile(file, prefix);
     if (code == TT_UNK)
         return result;
-    ReadPtr record = decode(path, file, prefix, code, sections);
+    ReadPtr record = decode(path, file, prefix, code, sections, titleOnly);
     if (!record || record->format <= 0)
         return result;
-    if (!(sections & Comments)) {
+    if (!(parts & (Comments | CommentTitle))) {
         // Formats decoded whole keep their comments: what was not asked for is not given.
         std::free(record->info);
         record->info = nullptr;
+    } else if (titleOnly && record->info) {
+        if (char* end = std::strchr(record->info, '\n'))
+            *end = '\0';
     }
     boost::shared_ptr<Velm::TraceData> data(new Velm::TraceData());
     if (detail::fillTraceData(*record, *data, (sections & Samples) != 0))

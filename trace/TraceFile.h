@@ -51,15 +51,18 @@ public:
     /// chromatogram signature are refused without being read in full. Reports nothing through `ctx`.
     boost::shared_ptr<Velm::TraceData> read(const char* path, cmn::OpContext* ctx);
 
-    /// What a chromatogram holds, in the parts read(path, ctx, parts) can leave out; the values
-    /// are the decoder's own section bits.
-    enum Part { Calls = 1, Samples = 2, Comments = 4, AllParts = Calls | Samples | Comments };
+    /// What a chromatogram holds, in the parts read(path, ctx, parts) can leave out; Calls,
+    /// Samples and Comments are the decoder's own section bits. CommentTitle, without Comments:
+    /// the first line of the comments alone, which is what a sequence's description is made of.
+    enum Part { Calls = 1, Samples = 2, Comments = 4, CommentTitle = 8, AllParts = Calls | Samples | Comments };
     /// As read(path, ctx), decoding only `parts` (the calls, with their confidences, clip points,
     /// names and format, always): without Samples the record holds no samples (hasSamples() is
     /// false, numPoints() 0, the base positions and maxTraceVal 0); without Comments no info (a
-    /// sequence made from it has no description). Leaving out what a caller does not use saves
-    /// most of the decoding of ABI and SCF files; other kinds are decoded whole and the parts
-    /// not asked for dropped. Which files read, and which do not, is the same as for read().
+    /// sequence made from it has no description), or with CommentTitle the first line of it.
+    /// Leaving out what a caller does not use saves most of the decoding of ABI and SCF files
+    /// (of an ABI file the first comment line is found without decoding the comments); other
+    /// kinds are decoded whole and the parts not asked for dropped. Which files read, and which
+    /// do not, is the same as for read().
     boost::shared_ptr<Velm::TraceData> read(const char* path, cmn::OpContext* ctx, unsigned parts);
 };
 

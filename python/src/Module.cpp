@@ -672,8 +672,18 @@ Args:
         .def("__getitem__", &sequenceSlice, py::arg("range"), "A list of the sequences in the slice.")
         .def("__contains__", &holds, py::arg("item"),
              "True when a sequence is called `item` (a str), or is `item` (a Sequence).")
-        .def("__iter__", [](const Velm::BioModel& b) { return py::iter(sequencesOf(b)); },
+        .def("__iter__", [](py::object self) { return ModelSequenceIterator{std::move(self), 0}; },
              "An iterator over the sequences.");
+    py::class_<ModelSequenceIterator>(m, "_ModelSequenceIterator", "An iterator over a model's sequences.")
+        .def("__iter__", [](py::object self) { return self; }, "The iterator itself.")
+        .def("__next__",
+             [](ModelSequenceIterator& it) {
+                 const auto& sequences = it.model.cast<const Velm::BioModel&>().sequences();
+                 if (it.next >= sequences.size())
+                     throw py::stop_iteration();
+                 return toPython(sequences[it.next++]);
+             },
+             "The next sequence; StopIteration after the last.");
 
     py::class_<Velm::SeqModel, Velm::BioModel, boost::shared_ptr<Velm::SeqModel>>(m, "SeqModel",
                                                                                   "One or more independent sequences.")

@@ -53,12 +53,15 @@ Py_ssize_t sequenceLength(PyObject* self) {
                     Py_ssize_t(-1));
 }
 
-// iter(model): over a tuple of the model's sequences, made at once (a model read from a sequence
-// archive holds one).
+// iter(model): over a tuple of the model's sequences, made at once, for the few a model read
+// from a sequence archive holds; a wrapper at a time for a model loaded whole.
 PyObject* modelSequences(PyObject* self) {
     return slotCall(
         [&]() -> PyObject* {
             const auto& list = cppObject<Velm::BioModel>(self).sequences();
+            constexpr std::size_t kTupleAtMost = 16;
+            if (list.size() > kTupleAtMost)
+                return py::cast(ModelSequenceIterator{py::reinterpret_borrow<py::object>(self), 0}).release().ptr();
             py::tuple items(list.size());
             for (std::size_t i = 0; i < list.size(); ++i)
                 PyTuple_SET_ITEM(items.ptr(), static_cast<Py_ssize_t>(i), toPython(list[i]).release().ptr());

@@ -28,6 +28,13 @@ using SequencePtr = boost::shared_ptr<Velm::Sequence>;
 /// The Python object of a model new to Python (one an iterator hands out), of its own class
 /// (SeqModel, AlignModel, ...); None for an empty pointer. The object shares the model.
 py::object toPython(const ModelPtr& model);
+
+/// A model's sequences, one wrapper at a time: a tuple of them all would hold a Python object per
+/// sequence for as long as a loop runs. A sequence appended meanwhile is reached too, as in a list.
+struct ModelSequenceIterator {
+    py::object model;
+    std::size_t next = 0;
+};
 /// The Python object of a sequence (None for an empty pointer); the object shares the sequence.
 py::object toPython(const SequencePtr& sequence);
 

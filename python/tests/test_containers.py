@@ -29,6 +29,24 @@ def test_models_find_sequences_by_name_index_and_slice(model: mf.SeqModel) -> No
     assert len(model) == 2
 
 
+@pytest.mark.parametrize("count", [0, 3, 16, 17, 1000])
+def test_iterating_a_model_gives_every_sequence_in_order(count: int) -> None:
+    # Small models and models loaded whole are iterated differently: both in order, to the end.
+    model = mf.SeqModel()
+    for i in range(count):
+        model.append(mf.Sequence("s%d" % i, "ACGT"))
+    assert [s.name for s in model] == ["s%d" % i for i in range(count)]
+    it = iter(model)
+    assert [s.name for s in it] == ["s%d" % i for i in range(count)]
+    assert list(it) == []  # an ended iterator stays ended
+    if count > 16:
+        # As with a list, what is appended during the loop is reached too.
+        seen = []
+        for s in model:
+            seen.append(s.name)
+            if len(seen) == count:
+                model.append(mf.Sequence("late", "A"))
+        assert seen[-1] == "late" and len(seen) == count + 1
 
 
 def test_sequence_slices(model: mf.SeqModel) -> None:
