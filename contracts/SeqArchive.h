@@ -227,6 +227,19 @@ MF_API bool nextRecordView(ISeqArchive& archive, RecordView& view);
 /// archive is closed.
 MF_API void saveSequence(Velm::Sequence& sequence, OSeqArchive& archive);
 
+/// An iterator whose entries may also be taken as views (RecordView) rather than as models: each
+/// call of either gives the next entry.
+class MF_API RecordViewSource {
+public:
+    virtual ~RecordViewSource() = default;
+    /// The next entry as views, valid until the next call; false at the end, and after a problem,
+    /// reported as next() reports it. `entry` shares the entry when the reader built one
+    /// (view.sequence set) and is emptied otherwise; `source` is set to the path the entries
+    /// have as their source (left alone when it already shares it).
+    virtual bool nextView(RecordView& view, boost::shared_ptr<Velm::Sequence>& entry,
+                          boost::shared_ptr<const std::string>& source) = 0;
+};
+
 /// Yields one sequence model per archive entry, lazily: the file is opened at the first next() and
 /// one entry is read per call. `path` may be format-qualified (FORMAT@@FILE; with several leading
 /// format names, as in SDN@@FASTA@@file, the first wins); otherwise `format`, when the archive layer
@@ -234,7 +247,7 @@ MF_API void saveSequence(Velm::Sequence& sequence, OSeqArchive& archive);
 /// "SAL". Problems are reported through `ctx` (errors) and end the iteration; `qualifier` is unused.
 /// A model, or entry, that the caller no longer holds (by shared pointer) may be emptied and reused
 /// for a later entry; weak pointers to it then stay valid and see the later entry.
-class MF_API SALArchiveModelIter : public Velm::ModelIter {
+class MF_API SALArchiveModelIter : public Velm::ModelIter, public RecordViewSource {
 public:
     SALArchiveModelIter(const char* path, const char* qualifier, cmn::OpContext* ctx,
                         std::string format);
@@ -244,6 +257,9 @@ public:
                         cmn::OpContext* ctx);
     ~SALArchiveModelIter() override;
     boost::shared_ptr<Velm::Model> next() override;
+    /// The next entry as views (see RecordViewSource); the entries' order is one with next()'s.
+    bool nextView(RecordView& view, boost::shared_ptr<Velm::Sequence>& entry,
+                  boost::shared_ptr<const std::string>& source) override;
 
     /// Splits a format-qualified path: returns the file part and sets `format` to the first format
     /// name ("" when the path is not format-qualified). Further leading names the archive layer
@@ -251,6 +267,9 @@ public:
     static std::string splitQualifiedPath(const std::string& path, std::string& format);
 
 private:
+    void open();
+    void fail(const SeqArchiveError& e);
+
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -29,6 +29,11 @@ public:
     boost::shared_ptr<Velm::Sequence> read();
     /// The next entry as views (RecordView); false at the end. Fails as read() does.
     bool readView(RecordView& view);
+    /// The entry the last view showed when it was read whole (view.sequence), else empty: a
+    /// caller may keep it.
+    const boost::shared_ptr<Velm::Sequence>& heldEntry() const { return held_; }
+    /// The path every entry has as its source, shared among them.
+    const boost::shared_ptr<const std::string>& sharedPath() const { return path_; }
     void setContext(cmn::OpContext* ctx) { ctx_ = ctx; }
     /// For callers that drop each entry before reading the next (iteration): nucleotide entries
     /// reuse the object of the entry last dropped, buffers included. Entries that are kept cost

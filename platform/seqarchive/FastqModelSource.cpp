@@ -105,7 +105,7 @@ bool namesFastq(const char* path, const char* format, cmn::OpContext* ctx) {
 }
 
 // One sequence model per read, through the archive layer's iterator, marked as FASTQ.
-class FastqModelIter : public Velm::ModelIter {
+class FastqModelIter : public Velm::ModelIter, public RecordViewSource {
 public:
     FastqModelIter(const char* path, const char* qualifier, cmn::OpContext* ctx)
         : entries_(path, qualifier, ctx, variantOf(path)) {}
@@ -115,6 +115,11 @@ public:
         if (model)
             model->setEncoding(kEncoding);
         return model;
+    }
+
+    bool nextView(RecordView& view, boost::shared_ptr<Velm::Sequence>& entry,
+                  boost::shared_ptr<const std::string>& source) override {
+        return entries_.nextView(view, entry, source);
     }
 
 private:

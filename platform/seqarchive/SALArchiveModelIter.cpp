@@ -79,21 +79,36 @@ SALArchiveModelIter::SALArchiveModelIter(std::unique_ptr<ISeqArchive> archive, c
 
 SALArchiveModelIter::~SALArchiveModelIter() = default;
 
+void SALArchiveModelIter::open() {
+    State& s = *state_;
+    if (s.opened)
+        return;
+    s.opened = true;
+    std::string format;
+    std::string file = splitQualifiedPath(s.path, format);
+    if (format.empty() && SALSource::supports(s.format.c_str()))
+        format = s.format;
+    s.archive.reset(new ISeqArchive(file, format, ""));
+    s.archive->setContext(s.ctx);
+    s.archive->reader_->recycleEntries();
+}
+
+void SALArchiveModelIter::fail(const SeqArchiveError& e) {
+    // Reading problems end the iteration; out-of-memory and the like reach the caller.
+    State& s = *state_;
+    s.done = true;
+    s.archive.reset();
+    s.models.release();
+    if (s.ctx)
+        s.ctx->error(e.what());
+}
+
 boost::shared_ptr<Velm::Model> SALArchiveModelIter::next() {
     State& s = *state_;
     if (s.done)
         return boost::shared_ptr<Velm::Model>();
     try {
-        if (!s.opened) {
-            s.opened = true;
-            std::string format;
-            std::string file = splitQualifiedPath(s.path, format);
-            if (format.empty() && SALSource::supports(s.format.c_str()))
-                format = s.format;
-            s.archive.reset(new ISeqArchive(file, format, ""));
-            s.archive->setContext(s.ctx);
-            s.archive->reader_->recycleEntries();
-        }
+        open();
         // The model the caller dropped lets its entry go first, so that it can be reused too.
         boost::shared_ptr<Velm::SeqModel> model = s.models.get();
         if (s.archive->atEnd()) {
@@ -109,13 +124,34 @@ boost::shared_ptr<Velm::Model> SALArchiveModelIter::next() {
             model->setEncoding(kEncoding);
         return model;
     } catch (const SeqArchiveError& e) {
-        // Reading problems end the iteration; out-of-memory and the like reach the caller.
-        s.done = true;
-        s.archive.reset();
-        s.models.release();
-        if (s.ctx)
-            s.ctx->error(e.what());
+        fail(e);
         return boost::shared_ptr<Velm::Model>();
+    }
+}
+
+bool SALArchiveModelIter::nextView(RecordView& view, boost::shared_ptr<Velm::Sequence>& entry,
+                                   boost::shared_ptr<const std::string>& source) {
+    State& s = *state_;
+    entry.reset();
+    if (s.done)
+        return false;
+    try {
+        open();
+        if (!nextRecordView(*s.archive, view)) {
+            s.done = true;
+            s.archive.reset();
+            s.models.release();
+            return false;
+        }
+        const ArchiveReader& reader = *s.archive->reader_;
+        if (view.sequence)
+            entry = reader.heldEntry();
+        if (source != reader.sharedPath())
+            source = reader.sharedPath();
+        return true;
+    } catch (const SeqArchiveError& e) {
+        fail(e);
+        return false;
     }
 }
 

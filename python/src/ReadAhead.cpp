@@ -1,5 +1,7 @@
 #include "ReadAhead.h"
 
+#include "Streams.h"
+
 #include <sched.h>
 
 #include <string>
@@ -35,6 +37,8 @@ ReadAhead::ReadAhead(boost::shared_ptr<Velm::ModelIter> iterator, Reports& repor
     : reports_(reports), records_(records), iterator_(std::move(iterator)), threaded_(usableCores() > 1) {
     if (!iterator_)
         ended_ = true;
+    else if (records_)
+        views_ = recordViews(iterator_.get());
 }
 
 ReadAhead::~ReadAhead() { stop(); }
@@ -49,6 +53,7 @@ void ReadAhead::stop() {
     if (thread_.joinable())
         thread_.join();
     iterator_.reset();
+    views_ = nullptr;
     current_.reset();
     ready_.clear();
     spare_.clear();
@@ -74,6 +79,10 @@ bool ReadAhead::hasErrorSince(std::size_t index) const {
 void ReadAhead::read(Batch& batch) {
     std::lock_guard<std::mutex> lock(reportsLock_);
     std::size_t residues = 0;
+    if (views_) {
+        readViews(batch);
+        return;
+    }
     while (iterator_ && !stopping_ && batch.items.size() < kBatchModels && residues < kBatchResidues) {
         const std::size_t before = reports_.ctx.reports().size();
         ModelPtr model = reports_.guard([&] { return iterator_->next(); });
@@ -108,6 +117,29 @@ void ReadAhead::read(Batch& batch) {
         batch.last = true;
 }
 
+// As read(), for records whose reader gives views: a record parsed where it lay is copied into
+// the batch, an entry read whole is copied when plain and shared otherwise.
+void ReadAhead::readViews(Batch& batch) {
+    std::size_t residues = 0;
+    Ovik::RecordView view;
+    SequencePtr entry;
+    while (iterator_ && !stopping_ && batch.items.size() < kBatchModels && residues < kBatchResidues) {
+        const std::size_t before = reports_.ctx.reports().size();
+        const bool read = reports_.guard([&] { return views_->nextView(view, entry, viewSource_); });
+        if (!read || hasErrorSince(before)) {
+            iterator_.reset();
+            views_ = nullptr;
+            break;
+        }
+        residues += view.residues.size();
+        std::size_t held = entry ? batch.text.add(*entry) : batch.text.add(view, viewSource_);
+        batch.items.push_back({ModelPtr(), held == RecordBatch::npos ? std::move(entry) : SequencePtr(), held,
+                               reports_.ctx.reports().size()});
+    }
+    if (!iterator_ || stopping_)
+        batch.last = true;
+}
+
 // As read(), from an emptied batch; what escapes the reports (running out of memory) ends the
 // reading after the items read before it.
 void ReadAhead::fill(Batch& batch) {
@@ -122,6 +154,7 @@ void ReadAhead::fill(Batch& batch) {
         batch.failure = std::current_exception();
         batch.last = true;
         iterator_.reset();
+        views_ = nullptr;
     }
 }
 
@@ -131,7 +164,8 @@ void ReadAhead::run() {
         std::unique_ptr<Batch> batch;
         {
             std::unique_lock<std::mutex> lock(lock_);
-            changed_.wait(lock, [&] { return stopping_ || ready_.size() < kBatchesAhead; });
+            if (ready_.size() >= kBatchesAhead)
+                changed_.wait(lock, [&] { return stopping_ || ready_.size() <= kBatchesLow; });
             if (stopping_)
                 return;
             if (spare_.empty()) {
@@ -184,8 +218,10 @@ bool ReadAhead::advance() {
         return false;
     current_ = std::move(ready_.front());
     ready_.pop_front();
+    const bool wanted = ready_.size() <= kBatchesLow;
     lock.unlock();
-    changed_.notify_all(); // the thread may read the next batch
+    if (wanted)
+        changed_.notify_all(); // the thread may read the next batches
     return true;
 }
 

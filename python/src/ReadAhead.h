@@ -12,6 +12,8 @@
 #include "Objects.h"
 #include "Records.h"
 
+#include <contracts/SeqArchive.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -63,17 +65,23 @@ private:
     void run();
     void fill(Batch& batch);
     void read(Batch& batch);
+    void readViews(Batch& batch);
     bool advance();
     bool hasErrorSince(std::size_t index) const;
 
-    static constexpr std::size_t kBatchModels = 256;
+    static constexpr std::size_t kBatchModels = 1024;
     static constexpr std::size_t kBatchResidues = 1 << 20;
     static constexpr std::size_t kBatchesAhead = 4;
+    // Once it has read kBatchesAhead, the thread waits until this many are left: it is woken once
+    // for a few batches rather than for each.
+    static constexpr std::size_t kBatchesLow = 1;
 
     Reports& reports_;
     const bool records_;
     // The reading side's: the library's iterator (empty once it ended).
     boost::shared_ptr<Velm::ModelIter> iterator_;
+    Ovik::RecordViewSource* views_ = nullptr; // records(): the iterator's, when it gives views
+    boost::shared_ptr<const std::string> viewSource_;
     // Held while the library reports into the context, and while the caller takes reports out.
     std::mutex reportsLock_;
     // Hand-over between the thread and the caller.

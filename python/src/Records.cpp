@@ -2,10 +2,15 @@
 
 #include <boost/make_shared.hpp>
 
+#include <structmember.h>
+
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 #include <typeinfo>
 #include <utility>
 
@@ -19,13 +24,19 @@ constexpr std::size_t kMaxCopiedBytes = 64 * 1024;
 
 enum Field { kName, kDescription, kResidues, kQualities, kFields };
 
+// The Python values of a Record: name, residues and qualities are made as the record is handed
+// out (a loop asks for them of every read, and a value in a slot is the interpreter's quickest
+// attribute); the description when first asked for.
+struct RecordValues {
+    PyObject_VAR_HEAD
+    PyObject* made[kFields];
+};
+
 // A Record holds either a sequence shared with the library or, after the object, the text of a
 // plain entry: name, description, residues, qualities (ob_size bytes in all).
-struct RecordObject {
-    PyObject_VAR_HEAD
+struct RecordObject : RecordValues {
     SequencePtr sequence;                        // shared, or the one sequence() made for held text
     boost::shared_ptr<const std::string> source; // of held text
-    PyObject* made[kFields];                     // the values made so far
     Py_ssize_t sizes[kQualities];                // of held text, by field
     bool holdsText;
     bool hasQualities;
@@ -198,16 +209,23 @@ PyObject* represent(PyObject* self) {
     return shown;
 }
 
-PyGetSetDef properties[] = {
-    {"name", &get<kName>, nullptr, "The sequence name (str).", nullptr},
-    {"description", &get<kDescription>, nullptr, "The definition or title line (str).", nullptr},
-    {"accession", &accession, nullptr, "The accession (str); \"\" when there is none.", nullptr},
-    {"residues", &get<kResidues>, nullptr, "The residues (str).", nullptr},
-    {"qualities", &get<kQualities>, nullptr,
+constexpr Py_ssize_t slotOf(int field) {
+    return static_cast<Py_ssize_t>(offsetof(RecordValues, made) + sizeof(PyObject*) * static_cast<std::size_t>(field));
+}
+
+PyMemberDef members[] = {
+    {"name", T_OBJECT_EX, slotOf(kName), READONLY, "The sequence name (str)."},
+    {"residues", T_OBJECT_EX, slotOf(kResidues), READONLY, "The residues (str)."},
+    {"qualities", T_OBJECT_EX, slotOf(kQualities), READONLY,
      "The Phred quality of each residue as bytes (one value 0..255 a residue, not offset by 33),\n"
      "or None when there are none. numpy.frombuffer(record.qualities, numpy.uint8) views them;\n"
-     "quality_array() gives a numpy array of its own.",
+     "quality_array() gives a numpy array of its own."},
+    {nullptr, 0, 0, 0, nullptr}};
+
+PyGetSetDef properties[] = {
+    {"description", &get<kDescription>, nullptr, "The definition or title line (str), made when first asked for.",
      nullptr},
+    {"accession", &accession, nullptr, "The accession (str); \"\" when there is none.", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr}};
 
 PyMethodDef methods[] = {
@@ -223,13 +241,15 @@ PyMethodDef methods[] = {
 PyType_Slot slots[] = {
     {Py_tp_dealloc, reinterpret_cast<void*>(&deallocate)},
     {Py_tp_repr, reinterpret_cast<void*>(&represent)},
+    {Py_tp_members, members},
     {Py_tp_getset, properties},
     {Py_tp_methods, methods},
     {Py_sq_length, reinterpret_cast<void*>(&length)},
     {Py_tp_doc, const_cast<char*>(
                     "One sequence of a file, as records() hands it out: name, description, accession,\n"
-                    "residues and qualities as they were read, each made on first access; len() is its\n"
-                    "length. sequence() gives the full Sequence. Records are made by records() only.")},
+                    "residues and qualities as they were read (name, residues and qualities made with the\n"
+                    "record, the others when asked for); len() is its length. sequence() gives the full\n"
+                    "Sequence. Records are made by records() only.")},
     {0, nullptr}};
 
 // Item size 1: the held text follows the object.
@@ -252,6 +272,31 @@ RecordObject* allocate(std::size_t textSize) {
 }
 
 } // namespace
+
+std::size_t RecordBatch::add(const Ovik::RecordView& view, const boost::shared_ptr<const std::string>& source) {
+    if (sources_.empty() || sources_.back() != source)
+        sources_.push_back(source);
+    Entry entry;
+    entry.offset = text_.size();
+    entry.nameSize = view.name.size();
+    entry.descriptionSize = view.description.size();
+    entry.residueSize = view.residues.size();
+    entry.source = sources_.size() - 1;
+    entry.moleculeType = static_cast<unsigned char>(view.moleculeType);
+    // The class the reader would have made: reads keep qualities, and DNA is made as such.
+    entry.nucleotideClass = view.hasQualities || view.moleculeType == Velm::Sequence::MoleculeType::DNA;
+    entry.hasQualities = view.hasQualities;
+    entry.ascii = static_cast<unsigned char>(isAscii(view.name.data(), view.name.size()) << kName |
+                                             isAscii(view.description.data(), view.description.size()) << kDescription |
+                                             isAscii(view.residues.data(), view.residues.size()) << kResidues);
+    text_.append(view.name).append(view.description).append(view.residues);
+    // One quality a residue, as the entry's confidences hold them.
+    if (view.hasQualities)
+        text_.append(view.qualities.substr(0, view.residues.size())).append(
+            view.residues.size() - std::min(view.residues.size(), view.qualities.size()), '\0');
+    entries_.push_back(entry);
+    return entries_.size() - 1;
+}
 
 std::size_t RecordBatch::add(const Velm::Sequence& sequence) {
     const bool nucleotideClass = typeid(sequence) == typeid(Velm::NASequence);
@@ -311,6 +356,22 @@ void registerRecord(py::module_& module) {
     module.add_object("Record", py::reinterpret_steal<py::object>(type));
 }
 
+namespace {
+
+// Makes the values a record is handed out with; null (the record let go) when one fails.
+PyObject* withValues(RecordObject* r) {
+    for (int field : {kName, kResidues, kQualities}) {
+        r->made[field] = makeField(r, field);
+        if (!r->made[field]) {
+            Py_DECREF(reinterpret_cast<PyObject*>(r));
+            return nullptr;
+        }
+    }
+    return reinterpret_cast<PyObject*>(r);
+}
+
+} // namespace
+
 PyObject* newRecord(SequencePtr sequence) {
     if (!sequence)
         Py_RETURN_NONE;
@@ -319,7 +380,7 @@ PyObject* newRecord(SequencePtr sequence) {
         return nullptr;
     r->holdsText = false;
     r->sequence = std::move(sequence);
-    return reinterpret_cast<PyObject*>(r);
+    return withValues(r);
 }
 
 PyObject* newRecord(const RecordBatch& batch, std::size_t index) {
@@ -338,7 +399,7 @@ PyObject* newRecord(const RecordBatch& batch, std::size_t index) {
     r->moleculeType = e.moleculeType;
     r->ascii = e.ascii;
     std::memcpy(reinterpret_cast<char*>(r + 1), batch.text() + e.offset, size);
-    return reinterpret_cast<PyObject*>(r);
+    return withValues(r);
 }
 
 } // namespace mfpy

@@ -12,6 +12,8 @@
 // residues are shared with the library instead.
 #include "Objects.h"
 
+#include <contracts/RecordView.h>
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -26,6 +28,9 @@ public:
     /// Copies `sequence` and gives its index when a Record can hold all of it; npos when the
     /// sequence is to be shared instead.
     std::size_t add(const Velm::Sequence& sequence);
+    /// Copies a record the reader parsed where it lay (view.sequence null), whose entry would
+    /// have `source` as its source; gives its index.
+    std::size_t add(const Ovik::RecordView& view, const boost::shared_ptr<const std::string>& source);
     /// Forgets every entry (the storage is kept for the next batch).
     void clear();
 

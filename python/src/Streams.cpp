@@ -106,6 +106,10 @@ private:
             throw std::runtime_error("cannot write " + file_ + ": " + std::strerror(errno));
     }
 
+public:
+    Velm::ModelIter* inner() const { return inner_.get(); }
+
+private:
     int fd_;
     std::string name_;
     std::string folder_, file_;
@@ -118,6 +122,12 @@ private:
 boost::shared_ptr<Velm::ModelIter> streamIterator(int fd, const std::string& name, const std::string& format,
                                                   cmn::OpContext* ctx) {
     return boost::shared_ptr<Velm::ModelIter>(new StreamModelIter(fd, name, format, ctx));
+}
+
+Ovik::RecordViewSource* recordViews(Velm::ModelIter* iterator) {
+    if (const auto* stream = dynamic_cast<const StreamModelIter*>(iterator))
+        iterator = stream->inner();
+    return dynamic_cast<Ovik::RecordViewSource*>(iterator);
 }
 
 } // namespace mfpy

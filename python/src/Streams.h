@@ -5,6 +5,7 @@
 // feeds from a Python file object (gzip.open, io.BytesIO, ...).
 #include <contracts/Common.h>
 #include <contracts/DataModel.h>
+#include <contracts/SeqArchive.h>
 
 #include <boost/shared_ptr.hpp>
 
@@ -19,6 +20,10 @@ namespace mfpy {
 /// Throws std::runtime_error when the temporary file cannot be made or written.
 boost::shared_ptr<Velm::ModelIter> streamIterator(int fd, const std::string& name, const std::string& format,
                                                   cmn::OpContext* ctx);
+
+/// The way to take the entries of `iterator` (the factory's, or one streamIterator() made) as
+/// record views, or null when it has none.
+Ovik::RecordViewSource* recordViews(Velm::ModelIter* iterator);
 
 } // namespace mfpy
 

@@ -197,4 +197,48 @@ TEST(ArchiveIter, AFifoIsRefusedWithoutWaitingForAWriter) {
     }
 }
 
+
+// Entries as views: the same entries as next() gives, in one order with it, the same reports.
+TEST(ArchiveIter, ViewsGiveTheEntriesNextGivesAndTakeTurnsWithIt) {
+    mftest::TempDir dir;
+    const std::string reads = mftest::writeFile(dir.file("r.fq"), "@r1 one\nACGT\n+\nII5!\n@r2\nAC\nGT\n+\nIIII\n"
+                                                                  "@r3\nGG\n+\n##\n@r4\nTT\n+\n#\n");
+    cmn::OpContext ctx;
+    Ovik::SALArchiveModelIter iter(reads.c_str(), nullptr, &ctx, "");
+    Ovik::RecordView view;
+    boost::shared_ptr<Velm::Sequence> entry;
+    boost::shared_ptr<const std::string> source;
+    ASSERT_TRUE(iter.nextView(view, entry, source));
+    EXPECT_EQ(view.name, "r1");
+    EXPECT_EQ(view.description, "one");
+    EXPECT_EQ(view.residues, "ACGT");
+    EXPECT_EQ(view.qualities, std::string("\x28\x28\x14\x00", 4));
+    ASSERT_TRUE(source);
+    EXPECT_EQ(*source, reads);
+    const std::string* shared = source.get();
+    // A wrapped read is built whole: the entry comes with its views, shared.
+    ASSERT_TRUE(iter.nextView(view, entry, source));
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(view.sequence, entry.get());
+    EXPECT_EQ(entry->name(), "r2");
+    EXPECT_EQ(entry->residues(), "ACGT");
+    EXPECT_EQ(source.get(), shared);
+    boost::shared_ptr<Velm::Model> model = iter.next();
+    ASSERT_TRUE(model);
+    EXPECT_EQ(only(model).name(), "r3");
+    // The kept entry is not reused for later ones.
+    EXPECT_EQ(entry->name(), "r2");
+    EXPECT_FALSE(iter.nextView(view, entry, source));
+    EXPECT_FALSE(entry);
+    EXPECT_FALSE(iter.nextView(view, entry, source));
+    ASSERT_EQ(ctx.errors().size(), 1u);
+    EXPECT_EQ(ctx.errors()[0], reads + ":17: record cut short: the file ends in the record that starts at line 14 (1 of 2 qualities)");
+
+    std::string missing = dir.file("missing.fa");
+    cmn::OpContext ctx2;
+    Ovik::SALArchiveModelIter none(missing.c_str(), nullptr, &ctx2, "");
+    EXPECT_FALSE(none.nextView(view, entry, source));
+    EXPECT_EQ(ctx2.errors(), std::vector<std::string>{"Cannot open sequence file " + missing + ": No such file or directory"});
+}
+
 } // namespace
