@@ -117,7 +117,8 @@ void requireKnownFormats(const Arguments& args) {
     }
 }
 
-std::string formatOfExtensionRow(const char* ext, const char* archiveFormat, bool holdsData) {
+std::string formatOfExtensionRow(const char* ext, const char* archiveFormat, bool holdsData,
+                                 const std::string& emptyFolder) {
     if (archiveFormat)
         return archiveFormat;
     if (!holdsData)
@@ -128,8 +129,9 @@ std::string formatOfExtensionRow(const char* ext, const char* archiveFormat, boo
         if (equalNoCase(format.first, ext))
             return format.first;
     // A source judges a file that is not there by its name alone: one in a new, empty folder.
-    TempFolder folder;
-    const std::string file = folder.file(std::string("x.") + ext);
+    TempFolder own;
+    const std::string name = std::string("x.") + ext;
+    const std::string file = emptyFolder.empty() ? own.file(name) : emptyFolder + "/" + name;
     for (const auto& source : sourceKinds())
         if (source->handles(file.c_str()) && !source->getSupportedFormats().empty())
             return source->getSupportedFormats().front().first;

@@ -47,8 +47,11 @@ std::string detectedFormat(const std::string& path, const std::string& modelClas
 /// text `ext`, as the format list names it: the row's own archive format, else the format the
 /// text itself names (pir: NBRF, abi: ABI), else that of the source that claims such a file by its
 /// name alone (nex: NEXUS). "" for rows that name no format (files without sequence data, or a
-/// class only, such as .seq or .align).
-std::string formatOfExtensionRow(const char* ext, const char* archiveFormat, bool holdsData);
+/// class only, such as .seq or .align). A source is asked about a name in an empty folder:
+/// `emptyFolder` when not empty (one for many rows: making a folder costs a few system calls),
+/// else one of its own.
+std::string formatOfExtensionRow(const char* ext, const char* archiveFormat, bool holdsData,
+                                 const std::string& emptyFolder = std::string());
 
 } // namespace mftool
 

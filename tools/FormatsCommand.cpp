@@ -3,6 +3,7 @@
 #include "FormatNames.h"
 #include "Json.h"
 #include "Messages.h"
+#include "StandardStreams.h"
 
 #include <contracts/SeqArchive.h>
 #include <factory/ExtensionTable.h>
@@ -62,12 +63,17 @@ struct Extensions {
 
     Extensions() {
         const Ovik::ExtensionEntry* table = Ovik::extensionTable();
+        // One empty folder for every row the sources are asked about: the file named in it
+        // is never made.
+        TempFolder temp;
+        const std::string probe = temp.file("probe");
+        const std::string folder = probe.substr(0, probe.rfind('/'));
         for (std::size_t i = 0; i < Ovik::extensionTableSize(); ++i) {
             const Ovik::ExtensionEntry& row = table[i];
             // A row comparing more characters than its text holds matches that text and shorter.
             const std::string pattern =
                 "." + std::string(row.ext) + (row.length <= std::strlen(row.ext) ? "*" : "");
-            const std::string format = formatOfExtensionRow(row.ext, row.format, row.flags != 0);
+            const std::string format = formatOfExtensionRow(row.ext, row.format, row.flags != 0, folder);
             if (!format.empty())
                 byFormat[upper(format)].push_back(pattern);
             else if (row.flags & Ovik::ExtFlagAlignment)

@@ -1,6 +1,7 @@
 #include "trace/TraceFile.h"
 
 #include "trace/AbiCommentTitle.h"
+#include "trace/AbiSparseRead.h"
 #include "trace/IoLibLock.h"
 #include "trace/TraceConversion.h"
 #include "trace/TraceFileBytes.h"
@@ -487,7 +488,15 @@ ReadPtr decodeExperiment(const std::string& path, std::string_view bytes, int se
 ReadPtr decode(const char* path, detail::TraceFileBytes& file, const std::string& prefix, int code,
                int sections, bool titleOnly) {
     std::size_t size = 0;
-    detail::MallocBuffer bytes = file.readAll(prefix, contentLimit(file), size);
+    detail::MallocBuffer bytes;
+    if (code == TT_ABI && (sections & (TraceFile::Samples | TraceFile::Comments)) != (TraceFile::Samples | TraceFile::Comments)) {
+        // Channels the decoder is not to decode are not read at all: they are most of the file.
+        const auto holes = detail::abiUnreadRanges(file, prefix, (sections & TraceFile::Samples) != 0);
+        if (!holes.empty())
+            bytes = file.readAllBut(prefix, contentLimit(file), holes, size);
+    }
+    if (!bytes)
+        bytes = file.readAll(prefix, contentLimit(file), size);
     if (!bytes)
         return ReadPtr();
     std::string title;

@@ -239,5 +239,59 @@ MallocBuffer TraceFileBytes::readAll(const std::string& prefix, std::size_t maxB
     return buffer;
 }
 
+bool TraceFileBytes::readAt(std::size_t offset, char* target, std::size_t count) {
+    if (fd_ < 0 || gzip_)
+        return false;
+    while (count > 0) {
+        const ssize_t got = ::pread(fd_, target, count, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        target += got;
+        offset += static_cast<std::size_t>(got);
+        count -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+MallocBuffer TraceFileBytes::readAllBut(const std::string& prefix, std::size_t maxBytes,
+                                        const std::vector<std::pair<std::size_t, std::size_t>>& holes,
+                                        std::size_t& sizeOut) {
+    sizeOut = 0;
+    if (fd_ < 0 || gzip_ || size_ > maxBytes || prefix.size() > size_)
+        return MallocBuffer();
+    std::size_t capacity = 0;
+    MallocBuffer buffer = takeBuffer(size_ + 1, capacity);
+    if (!buffer)
+        return MallocBuffer();
+    char* data = buffer.get();
+    if (!prefix.empty())
+        std::memcpy(data, prefix.data(), prefix.size());
+    std::size_t at = prefix.size();
+    bool read = true;
+    for (const auto& hole : holes) {
+        if (hole.first < at || hole.second < hole.first || hole.second > size_) {
+            read = false;
+            break;
+        }
+        read = readAt(at, data + at, hole.first - at);
+        if (!read)
+            break;
+        at = hole.second;
+    }
+    // The file must still end where it did: one byte more is a file that grew.
+    char extra;
+    if (read && (!readAt(at, data + at, size_ - at) || ::pread(fd_, &extra, 1, static_cast<off_t>(size_)) != 0))
+        read = false;
+    if (!read) {
+        keepBuffer(std::move(buffer), capacity);
+        return MallocBuffer();
+    }
+    sizeOut = size_;
+    capacity_ = capacity;
+    return buffer;
+}
+
 } // namespace detail
 } // namespace Ovik

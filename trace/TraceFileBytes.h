@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace Ovik {
 namespace detail {
@@ -60,6 +62,19 @@ public:
     /// is inflated no further than that). `sizeOut` receives the number of bytes.
     /// The buffer comes from takeBuffer; bufferCapacity() gives its size for keepBuffer.
     MallocBuffer readAll(const std::string& prefix, std::size_t maxBytes, std::size_t& sizeOut);
+    /// As readAll for a plain (not compressed) file, with the bytes of `holes` not read: sorted,
+    /// disjoint [begin, end) ranges past the prefix and inside the file, which the caller knows
+    /// nobody reads (they hold whatever the recycled buffer held: clearing them would cost as
+    /// much as reading them). Empty when
+    /// the file is compressed, is not of the size it had when opened, or a read fails; readAll
+    /// can still be called then.
+    MallocBuffer readAllBut(const std::string& prefix, std::size_t maxBytes,
+                            const std::vector<std::pair<std::size_t, std::size_t>>& holes, std::size_t& sizeOut);
+    /// `count` bytes of a plain file from `offset` into `target`; false when the file is
+    /// compressed or fewer are there. The position readNext and readAll go on from is kept.
+    bool readAt(std::size_t offset, char* target, std::size_t count);
+    /// The size of a plain file when it was opened; 0 for a compressed one.
+    std::size_t plainSize() const { return gzip_ ? 0 : size_; }
     std::size_t bufferCapacity() const { return capacity_; }
 
 private:
