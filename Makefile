@@ -33,9 +33,9 @@ test-wheel: bootstrap
 	scripts/test_wheel.sh $(BUILD)
 
 # Other programs read what the tool writes as it was meant, and it reads theirs: every sample in
-# tests/data against Biopython, EMBOSS seqret and io_lib's own tools (Debian's, installed when
+# tests/data against Biopython, EMBOSS seqret, io_lib's own tools, samtools and bgzip (Debian's, installed when
 # missing, so Debian's python3 runs the check).
-INTEROP_PACKAGES = python3 python3-biopython emboss staden-io-lib-utils seqkit samtools
+INTEROP_PACKAGES = python3 python3-biopython emboss staden-io-lib-utils seqkit samtools tabix
 test-interop: build
 	@scripts/bootstrap.sh $(INTEROP_PACKAGES)
 	/usr/bin/python3 tests/interop/interop.py $(BUILD)/tools/modelfactory

@@ -90,12 +90,46 @@ MF_API bool readWholeFile(const std::string& path, std::string& text, std::strin
 MF_API bool peekContentHead(const std::string& path, std::size_t maxBytes, std::string_view& head,
                             bool& complete);
 
+/// The levels a compression takes (`lowest` to `highest`) and the one used when none is asked
+/// for: gzip 0-12 (libdeflate's scale: 0 stores, 1 is fastest), bzip2 1-9, xz 0-9, zstd 1-22.
+/// None has none (all 0).
+struct CompressionLevels {
+    int lowest;
+    int highest;
+    int standard;
+};
+MF_API CompressionLevels compressionLevels(Compression compression);
+
+/// While one lives on a thread, the compressed output opened on that thread without a level of
+/// its own (OutputCompressor's default, and so every writer of a compressed file: archives, the
+/// factory's save) is compressed at `level` (-1: each compression's standard level). The caller
+/// checks the level against compressionLevels() of the output it is for. Scopes nest.
+class MF_API CompressionLevelScope {
+public:
+    explicit CompressionLevelScope(int level);
+    ~CompressionLevelScope();
+    CompressionLevelScope(const CompressionLevelScope&) = delete;
+    CompressionLevelScope& operator=(const CompressionLevelScope&) = delete;
+
+private:
+    int previous_;
+};
+
 /// Compresses what is written to it into a ReplacingFile: the file still takes the target's
 /// place only on the file's commit(), after finish() wrote the stream's end.
+///
+/// gzip is written as BGZF: members of at most 64 KiB of content, each with the "BC" extra field
+/// giving its size, and the empty member that marks the end. Every gzip reader reads it as one
+/// stream, and an index (.gzi) can seek in it. Past the first block, blocks are deflated on as
+/// many threads as the process has cores (a few blocks in flight each) and written in order by
+/// the writing thread, the only one that touches the file; the threads are joined by finish()
+/// and by the destructor, whatever happened.
 class MF_API OutputCompressor {
 public:
-    /// `compression` must not be None.
-    OutputCompressor(Compression compression, ReplacingFile& sink);
+    /// `compression` must not be None. `level` -1 takes the CompressionLevelScope's level, else
+    /// the compression's standard one; a level outside compressionLevels() throws
+    /// std::invalid_argument.
+    OutputCompressor(Compression compression, ReplacingFile& sink, int level = -1);
     ~OutputCompressor();
     OutputCompressor(const OutputCompressor&) = delete;
     OutputCompressor& operator=(const OutputCompressor&) = delete;
@@ -103,7 +137,7 @@ public:
     /// False once the encoder or the file failed (the file's error() says why; ENOMEM for an
     /// encoder that could not start).
     bool write(const char* data, std::size_t size);
-    /// Ends the compressed stream; write() must not follow.
+    /// Ends the compressed stream; write() must not follow (and fails if it does).
     bool finish();
 
 private:

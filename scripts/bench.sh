@@ -27,7 +27,7 @@ log=$build/bench-build.log
 mkdir -p "$build"
 echo "bench: building in $build (log: $log)" >&2
 if ! { cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMF_BUILD_BENCH=ON -DMF_BUILD_TOOLS=ON &&
-       cmake --build "$build" -j "$jobs" --target mf_bench_driver mf_bench_seqarchive mf_bench_trace mf_bench_inflate \
+       cmake --build "$build" -j "$jobs" --target mf_bench_driver mf_bench_seqarchive mf_bench_trace mf_bench_inflate mf_bench_deflate \
              modelfactory-tool &&
        { [ ! -d "$build/python" ] || cmake --build "$build" -j "$jobs" --target mf_python; }; } >"$log" 2>&1; then
   tail -n 40 "$log" >&2

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libstaden-read-dev zlib1g-dev libbz2-dev liblzma-dev libzstd-dev
-          libisal-dev libboost-dev libpugixml-dev
+          libisal-dev libdeflate-dev libboost-dev libpugixml-dev
           libgtest-dev libgmock-dev libbenchmark-dev
           pybind11-dev python3-dev python3-numpy python3-pytest python3-matplotlib python3-biopython
           python3-setuptools python3-wheel python3-pip python3-venv python3-build mypy "$@")

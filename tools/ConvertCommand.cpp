@@ -7,6 +7,7 @@
 // is an archive format that does not hold an alignment as such; otherwise the factory's save()
 // writes it, choosing the writer by the output's extension or by --to.
 #include "Commands.h"
+#include "CompressionLevel.h"
 #include "InputFiles.h"
 #include "EntryFilter.h"
 #include "Json.h"
@@ -446,6 +447,9 @@ int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
         output.path = named.file;
     }
     output.compression = outputCompression(args.get("compress"), output.path, to);
+    // Every compressed writer the conversion opens on this thread takes the level.
+    const cmn::CompressionLevelScope level(compressionLevelOf(
+        args, output.standard() ? output.compression : cmn::compressionOfName(output.path)));
     if (output.standard() && to.empty())
         throw UsageError(msg::StandardOutputNeedsFormat);
     if (output.standard() && args.flag("json"))
@@ -508,6 +512,7 @@ int runConvertToFolder(const Arguments& args, ToolContext& ctx, std::ostream& ou
             throw UsageError(msg::StandardInputAmongMany);
     // Compressed outputs are named so: the archive writer compresses a file by its name.
     const cmn::Compression compression = outputCompression(args.get("compress"), "-", to);
+    const cmn::CompressionLevelScope level(compressionLevelOf(args, compression));
     const std::string suffix = "." + extension + compressionExtension(compression);
     const bool json = args.flag("json");
     // Mistakes in the options are found before any file is read.
@@ -652,6 +657,9 @@ int runConvertToOne(const Arguments& args, ToolContext& ctx, std::ostream& out) 
         output.path = named.file;
     }
     output.compression = outputCompression(args.get("compress"), output.path, to);
+    // Every compressed writer the conversion opens on this thread takes the level.
+    const cmn::CompressionLevelScope level(compressionLevelOf(
+        args, output.standard() ? output.compression : cmn::compressionOfName(output.path)));
     if (output.standard() && to.empty())
         throw UsageError(msg::StandardOutputNeedsFormat);
     if (output.standard() && args.flag("json"))
@@ -751,7 +759,8 @@ const Command kConvertCommand = {
      "conversion succeeds.\n"
      "IN - reads standard input (its format judged from its first bytes unless --from names\n"
      "it); OUT - writes standard output, in the format --to names, compressed when --compress\n"
-     "names how (a file is compressed as its name ends: .gz, .bz2, .xz, .zst). Standard input\n"
+     "names how (a file is compressed as its name ends: .gz, .bz2, .xz, .zst; gzip output is\n"
+     "BGZF, which every gzip reader reads and 'index' can seek in). Standard input\n"
      "that is not a sequence archive is copied to a temporary file, up to 256 MiB. FASTQ output needs the\n"
      "qualities of every sequence (reads, chromatogram calls) or --default-quality.\n"
      "Many inputs in one call: --output-dir DIR writes each IN to DIR/NAME.EXT, NAME being IN's\n"
@@ -764,6 +773,7 @@ const Command kConvertCommand = {
      "refused, as is an output that would replace one of the inputs. A chromatogram going to a\n"
      "sequence format is read without its samples, which such formats do not hold.\n",
      {{"compress", "NAME", "compress standard output (OUT -), or the files of --output-dir: gz, bz2, xz or zst"},
+      kCompressLevelOption,
       {"type", "CLASS", "open IN as this model class instead of detecting it"},
       {"from", "NAME", "read IN in this format"},
       {"to", "NAME", "write OUT in this format instead of the one its extension names"},

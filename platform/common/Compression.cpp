@@ -1,6 +1,7 @@
 // Compressed files: recognising them, reading their content as a stream, writing them.
 #include <contracts/Compression.h>
 
+#include "BgzfWriter.h"
 #include "ReadAhead.h"
 
 #include <bzlib.h>
@@ -518,50 +519,44 @@ bool readWholeFile(const std::string& path, std::string& text, std::string& erro
 namespace {
 
 // One encoder per compression: encode() compresses `data` (all of it) and, when `last`, ends
-// the stream, handing every produced block to `sink`.
-constexpr std::size_t kOutputBlock = 128 * 1024;
-
+// the stream, handing what it produced to `sink`.
 struct Encoder {
     virtual ~Encoder() = default;
+    virtual bool live() const = 0;
     virtual bool encode(const char* data, std::size_t size, bool last, ReplacingFile& sink) = 0;
+};
+
+constexpr std::size_t kOutputBlock = 128 * 1024;
+
+// The streaming encoders hand their output over a block at a time.
+struct StreamEncoder : Encoder {
     // On the heap: writers may run on threads with small stacks.
     std::vector<unsigned char> buffer = std::vector<unsigned char>(kOutputBlock);
     unsigned char* block() { return buffer.data(); }
     char* chars() { return reinterpret_cast<char*>(buffer.data()); }
 };
 
+// gzip as BGZF, deflated on as many threads as the process has cores (none with one core: the
+// writer's own thread would only take turns with them).
 struct GzipEncoder : Encoder {
-    z_stream stream{};
-    bool live = deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8,
-                             Z_DEFAULT_STRATEGY) == Z_OK;
-    ~GzipEncoder() override {
-        if (live)
-            deflateEnd(&stream);
-    }
-    bool encode(const char* data, std::size_t size, bool last, ReplacingFile& sink) override {
-        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
-        stream.avail_in = static_cast<uInt>(size);
-        for (;;) {
-            stream.next_out = block();
-            stream.avail_out = kOutputBlock;
-            const int result = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
-            if (result == Z_STREAM_ERROR)
-                return false;
-            if (!sink.write(chars(), kOutputBlock - stream.avail_out))
-                return false;
-            if (last ? result == Z_STREAM_END : (stream.avail_in == 0 && stream.avail_out != 0))
-                return true;
-        }
+    BgzfWriter writer;
+    GzipEncoder(int level, ReplacingFile& sink)
+        : writer(level, sink, usableCores() > 1 ? usableCores() : 0) {}
+    bool live() const override { return writer.live(); }
+    bool encode(const char* data, std::size_t size, bool last, ReplacingFile&) override {
+        return last ? writer.finish() : writer.write(data, size);
     }
 };
 
-struct Bzip2Encoder : Encoder {
+struct Bzip2Encoder : StreamEncoder {
     bz_stream stream{};
-    bool live = BZ2_bzCompressInit(&stream, 9, 0, 0) == BZ_OK;
+    bool started;
+    explicit Bzip2Encoder(int level) : started(BZ2_bzCompressInit(&stream, level, 0, 0) == BZ_OK) {}
     ~Bzip2Encoder() override {
-        if (live)
+        if (started)
             BZ2_bzCompressEnd(&stream);
     }
+    bool live() const override { return started; }
     bool encode(const char* data, std::size_t size, bool last, ReplacingFile& sink) override {
         stream.next_in = const_cast<char*>(data);
         stream.avail_in = static_cast<unsigned>(size);
@@ -579,10 +574,13 @@ struct Bzip2Encoder : Encoder {
     }
 };
 
-struct XzEncoder : Encoder {
+struct XzEncoder : StreamEncoder {
     lzma_stream stream = LZMA_STREAM_INIT;
-    bool live = lzma_easy_encoder(&stream, 6, LZMA_CHECK_CRC64) == LZMA_OK;
+    bool started;
+    explicit XzEncoder(int level)
+        : started(lzma_easy_encoder(&stream, static_cast<uint32_t>(level), LZMA_CHECK_CRC64) == LZMA_OK) {}
     ~XzEncoder() override { lzma_end(&stream); }
+    bool live() const override { return started; }
     bool encode(const char* data, std::size_t size, bool last, ReplacingFile& sink) override {
         stream.next_in = reinterpret_cast<const uint8_t*>(data);
         stream.avail_in = size;
@@ -600,10 +598,13 @@ struct XzEncoder : Encoder {
     }
 };
 
-struct ZstdEncoder : Encoder {
+struct ZstdEncoder : StreamEncoder {
     ZSTD_CCtx* context = ZSTD_createCCtx();
-    bool live = context != nullptr;
+    bool started;
+    explicit ZstdEncoder(int level)
+        : started(context && !ZSTD_isError(ZSTD_CCtx_setParameter(context, ZSTD_c_compressionLevel, level))) {}
     ~ZstdEncoder() override { ZSTD_freeCCtx(context); }
+    bool live() const override { return started; }
     bool encode(const char* data, std::size_t size, bool last, ReplacingFile& sink) override {
         ZSTD_inBuffer input{data, size, 0};
         for (;;) {
@@ -620,33 +621,58 @@ struct ZstdEncoder : Encoder {
     }
 };
 
+// The level of CompressionLevelScope on this thread; -1 without one.
+thread_local int scopeLevel = -1;
+
 } // namespace
+
+CompressionLevels compressionLevels(Compression compression) {
+    switch (compression) {
+    case Compression::Gzip: return {kBgzfLowestLevel, kBgzfHighestLevel, kBgzfDefaultLevel};
+    case Compression::Bzip2: return {1, 9, 9};
+    case Compression::Xz: return {0, 9, 6};
+    case Compression::Zstd: return {1, ZSTD_maxCLevel(), ZSTD_CLEVEL_DEFAULT};
+    case Compression::None: break;
+    }
+    return {0, 0, 0};
+}
+
+CompressionLevelScope::CompressionLevelScope(int level) : previous_(scopeLevel) { scopeLevel = level; }
+CompressionLevelScope::~CompressionLevelScope() { scopeLevel = previous_; }
 
 struct OutputCompressor::Impl {
     ReplacingFile& sink;
     std::unique_ptr<Encoder> encoder;
     bool failed = false;
+    bool finished = false;
     explicit Impl(ReplacingFile& file) : sink(file) {}
 };
 
-OutputCompressor::OutputCompressor(Compression compression, ReplacingFile& sink) : impl_(new Impl(sink)) {
-    Encoder* encoder = nullptr;
-    bool live = false;
+OutputCompressor::OutputCompressor(Compression compression, ReplacingFile& sink, int level)
+    : impl_(new Impl(sink)) {
+    const CompressionLevels levels = compressionLevels(compression);
+    if (level < 0)
+        level = scopeLevel;
+    if (level < 0)
+        level = levels.standard;
+    if (compression != Compression::None && (level < levels.lowest || level > levels.highest))
+        throw std::invalid_argument(std::string("compression level ") + std::to_string(level) +
+                                    " is outside " + compressionName(compression) + "'s " +
+                                    std::to_string(levels.lowest) + "-" + std::to_string(levels.highest));
     switch (compression) {
-    case Compression::Gzip: { auto* e = new GzipEncoder; live = e->live; encoder = e; break; }
-    case Compression::Bzip2: { auto* e = new Bzip2Encoder; live = e->live; encoder = e; break; }
-    case Compression::Xz: { auto* e = new XzEncoder; live = e->live; encoder = e; break; }
-    case Compression::Zstd: { auto* e = new ZstdEncoder; live = e->live; encoder = e; break; }
+    case Compression::Gzip: impl_->encoder.reset(new GzipEncoder(level, sink)); break;
+    case Compression::Bzip2: impl_->encoder.reset(new Bzip2Encoder(level)); break;
+    case Compression::Xz: impl_->encoder.reset(new XzEncoder(level)); break;
+    case Compression::Zstd: impl_->encoder.reset(new ZstdEncoder(level)); break;
     case Compression::None: break;
     }
-    impl_->encoder.reset(encoder);
-    impl_->failed = !live;
+    impl_->failed = !impl_->encoder || !impl_->encoder->live();
 }
 
 OutputCompressor::~OutputCompressor() = default;
 
 bool OutputCompressor::write(const char* data, std::size_t size) {
-    if (impl_->failed || !impl_->sink.ok())
+    if (impl_->failed || impl_->finished || !impl_->sink.ok())
         return false;
     if (size == 0)
         return true;
@@ -665,6 +691,9 @@ bool OutputCompressor::write(const char* data, std::size_t size) {
 bool OutputCompressor::finish() {
     if (impl_->failed || !impl_->sink.ok())
         return false;
+    if (impl_->finished)
+        return true;
+    impl_->finished = true;
     if (!impl_->encoder->encode(nullptr, 0, true, impl_->sink))
         impl_->failed = true;
     return !impl_->failed;

@@ -121,27 +121,37 @@ def records(source: _Source, format: Optional[str] = None) -> RecordIterator:
     return RecordIterator(source, format)
 
 
-def save(model: Model, target: Union[_Path, BinaryIO], format: Optional[str] = None) -> None:
+def save(model: Model, target: Union[_Path, BinaryIO], format: Optional[str] = None, *,
+         level: Optional[int] = None) -> None:
     """Writes the model to a file, in `format` or the one the file's extension names.
 
-    Saved to a path, the model's url becomes that path.
+    Saved to a path, the model's url becomes that path. A path ending in .gz, .bz2, .xz or .zst is
+    written compressed that way; gzip as BGZF, which every gzip reader reads and which
+    modelfactory index (and samtools faidx) can seek in.
 
     Args:
         model: the model to write.
         target: a path (str, bytes or os.PathLike), a binary file object opened for writing, or
             "-" for standard output; the last two need `format`.
         format: the format to write (a name from formats()).
+        level: the compression level of a compressed path: gzip 0-12 (default 2; 0 stores),
+            bzip2 1-9, xz 0-9, zstd 1-22; None for each compression's default.
 
     Raises:
         FileError: the folder does not exist, or the file cannot be written.
         FormatError: the format is unknown or cannot hold this model.
-        ValueError: no format for a file object or "-".
-        TypeError: not a model, or a text-mode file object.
+        ValueError: no format for a file object or "-"; a level for a target that is not
+            compressed, or outside the compression's levels.
+        TypeError: not a model, a text-mode file object, or a level that is not an int.
     """
+    if level is not None and (isinstance(level, bool) or not isinstance(level, int)):
+        raise TypeError("level must be an int, not %s" % type(level).__name__)
     if _streams.is_stream(target):
+        if level is not None:
+            raise ValueError("level is for compressed output: name the file .gz, .bz2, .xz or .zst")
         _streams.save(model, target, format)
     else:
-        _core.save(model, target, format)
+        _core.save(model, target, format, level)
 
 
 Trace.plot = _plot.plot_trace

@@ -12,6 +12,7 @@
 #include "Records.h"
 #include "Streams.h"
 
+#include <contracts/Compression.h>
 #include <contracts/DataModel.h>
 #include <contracts/Sequence.h>
 #include <factory/Extensions.h>
@@ -101,7 +102,22 @@ ModelPtr open(const PathArg& pathArg, const OptionalText& typeArg, const Optiona
     return model;
 }
 
-void save(const ModelPtr& model, const PathArg& pathArg, OptionalText format) {
+// The level asked of a file compressed as its name says; -1 when none was asked.
+int saveLevel(const std::string& path, const std::optional<int>& level) {
+    if (!level)
+        return -1;
+    const cmn::Compression compression = cmn::compressionOfName(path);
+    if (compression == cmn::Compression::None)
+        throw py::value_error("level is for compressed output: name the file .gz, .bz2, .xz or .zst");
+    const cmn::CompressionLevels levels = cmn::compressionLevels(compression);
+    if (*level < levels.lowest || *level > levels.highest)
+        throw py::value_error("level takes " + std::to_string(levels.lowest) + " to " +
+                              std::to_string(levels.highest) + " for " + cmn::compressionName(compression) +
+                              " output, not " + std::to_string(*level));
+    return *level;
+}
+
+void save(const ModelPtr& model, const PathArg& pathArg, OptionalText format, std::optional<int> levelArg) {
     if (!model)
         throw py::type_error("save() needs a model");
     std::string path = pathArg.text;
@@ -111,11 +127,13 @@ void save(const ModelPtr& model, const PathArg& pathArg, OptionalText format) {
         format = qualified.format;
         path = qualified.file;
     }
+    const int level = saveLevel(path, levelArg);
     requireOutputFolder(path);
     Reports reports(path);
     bool saved = false;
     {
         py::gil_scoped_release release;
+        const cmn::CompressionLevelScope compressed(level);
         saved = reports.guard([&] {
             return format ? factory().save(path.c_str(), *model, format->c_str(), &reports.ctx)
                           : factory().save(path.c_str(), *model, &reports.ctx);
@@ -720,6 +738,7 @@ Raises:
           }, py::arg("path"), py::arg("type") = py::none(), py::arg("format") = py::none(),
           R"(Opens a file as a model (see modelfactory.open()).)");
     m.def("save", &save, py::arg("model"), py::arg("path"), py::arg("format") = py::none(),
+          py::arg("level") = py::none(),
           R"(Writes a model to a file (see modelfactory.save()).)");
     m.def("formats", [] { return factory().getSupportedFormats(); },
           "Every (format name, description) the library reads or writes, in the library's order.");

@@ -13,6 +13,10 @@
     must refuse the file;
   * get: regions and whole entries through samtools' index (we read its files) and through ours
     (samtools reads ours), compared with `samtools faidx FILE REGION...` by name and residues.
+    The index samples include BGZF that `modelfactory convert` wrote;
+  * gzip output: what `modelfactory convert` writes to .gz (at the default level and the extremes)
+    passes `gzip -t` and `bgzip -t`, and gzip, Biopython's BGZF reader and SeqIO read it as the
+    plain text.
 
 Each check returns a list of problem texts (empty when everything agrees).
 """
@@ -106,7 +110,7 @@ def stats_problems(tool, data, work):
 SAMTOOLS = shutil.which("samtools")
 
 
-def index_samples(data, work):
+def index_samples(tool, data, work):
     """(name, bytes) of every file to index: the samples, then generated layouts."""
     samples = []
     for folder in ("sequences", "fastq"):
@@ -145,6 +149,16 @@ def index_samples(data, work):
                 samples.append((name, f.read()))
     except ImportError:
         samples.append(("(BGZF samples)", None))
+    # Our own gzip output, which is BGZF.
+    for name, content in (("ours-wrapped.fa", wrapped), ("ours-reads.fq", reads)):
+        plain, packed = os.path.join(work, name), os.path.join(work, name + ".gz")
+        with open(plain, "wb") as f:
+            f.write(content)
+        if run([tool, "convert", plain, packed]).returncode == 0:
+            with open(packed, "rb") as f:
+                samples.append((name + ".gz", f.read()))
+        else:
+            samples.append(("(%s.gz written by convert)" % name, None))
     return samples
 
 
@@ -177,9 +191,9 @@ def index_problems(tool, data, work):
     problems = []
     rng = random.Random(5)
     identical = fetched = 0
-    for name, content in index_samples(data, work):
+    for name, content in index_samples(tool, data, work):
         if content is None:
-            problems.append("Biopython's BGZF writer is missing: no BGZF sample")
+            problems.append("no BGZF sample %s (Biopython's BGZF writer missing, or convert failed)" % name)
             continue
         paths = []
         for side in ("samtools", "ours"):
@@ -226,5 +240,50 @@ def index_problems(tool, data, work):
     return problems
 
 
+def gzip_output_problems(tool, work):
+    from Bio import SeqIO, bgzf
+    rng = random.Random(29)
+    reads = "".join("@r%d\n%s\n+\n%s\n" % (i, "".join(rng.choice("ACGT") for _ in range(90)),
+                                             "".join(rng.choice("#+5?FI") for _ in range(90)))
+                    for i in range(3000))
+    plain = os.path.join(work, "gz-reads.fq")
+    with open(plain, "w") as f:
+        f.write(reads)
+    bgzip = shutil.which("bgzip")
+    problems = [] if bgzip else ["bgzip is not installed (Debian's tabix is one of the check's packages)"]
+    checked = 0
+    for level in (None, "0", "12"):
+        packed = os.path.join(work, "gz-reads-%s.fq.gz" % (level or "default"))
+        label = "convert to .gz, level %s" % (level or "default")
+        made = run([tool, "convert", plain, packed] + (["--compress-level", level] if level else []))
+        if made.returncode != 0:
+            problems.append("%s: exit %d: %s" % (label, made.returncode, made.stderr[:200]))
+            continue
+        for test in (["gzip", "-t", packed], [bgzip, "-t", packed] if bgzip else None):
+            if test and run(test).returncode != 0:
+                problems.append("%s: %s fails: %s" % (label, test[0], run(test).stderr[:200]))
+        with gzip.open(packed, "rt") as f:
+            if f.read() != reads:
+                problems.append("%s: Python's gzip reads other text" % label)
+        with bgzf.BgzfReader(packed, "r") as f:
+            pieces = []
+            while True:  # read() wants a size
+                piece = f.read(1 << 16)
+                if not piece:
+                    break
+                pieces.append(piece)
+            if "".join(pieces) != reads:
+                problems.append("%s: Biopython's BGZF reader reads other text" % label)
+        with gzip.open(packed, "rt") as f:
+            if [str(r.seq) for r in SeqIO.parse(f, "fastq")] != reads.split("\n")[1::4]:
+                problems.append("%s: Biopython's SeqIO reads other reads" % label)
+        checked += 1
+    if not problems:
+        print("gzip output: %d files written by convert pass gzip -t and bgzip -t and read back "
+              "through gzip, Biopython's BGZF reader and SeqIO" % checked)
+    return problems
+
+
 def run_all(tool, data, work):
-    return stats_problems(tool, data, work) + index_problems(tool, data, work)
+    return (stats_problems(tool, data, work) + index_problems(tool, data, work) +
+            gzip_output_problems(tool, work))

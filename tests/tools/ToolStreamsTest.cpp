@@ -262,3 +262,55 @@ TEST_F(ToolStreamsTest, CompressedStandardOutputIsAskedFor) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ToolStreamsTest, CompressLevelIsCheckedAndTaken) {
+    // big_ spans many BGZF blocks; the level changes the bytes, never the content.
+    const ShellRun plain = script("\"$MF\" convert " + big_ + " - --to FASTA");
+    ASSERT_EQ(plain.status, 0) << describe(plain);
+    std::size_t stored = 0, tight = 0;
+    for (const char* level : {"0", "12"}) {
+        const std::string out = dir_.file(std::string("big") + level + ".fa.gz");
+        const ShellRun run = script("\"$MF\" convert " + big_ + " " + out + " --compress-level " + level +
+                                    " > /dev/null && gzip -dc " + out);
+        ASSERT_EQ(run.status, 0) << level << '\n' << describe(run);
+        EXPECT_TRUE(run.out == plain.out) << level;
+        const std::string bytes = mftest::readFile(out);
+        EXPECT_EQ(bytes.substr(0, 4), std::string("\x1f\x8b\x08\x04", 4)) << level;
+        EXPECT_EQ(bytes.substr(bytes.size() - 28, 18), std::string("\x1f\x8b\x08\x04\0\0\0\0\0\xff\x06\0BC\x02\0\x1b\0", 18));
+        (level[0] == '0' ? stored : tight) = bytes.size();
+    }
+    EXPECT_GT(stored, plain.out.size());
+    EXPECT_LT(tight, plain.out.size() / 3);
+    // Standard output, and the other compressions' own ranges.
+    for (const char* line : {"--compress gz --compress-level 1 | gzip -dc", "--compress zst --compress-level 19 | zstd -dcq",
+                             "--compress bz2 --compress-level 1 | bzip2 -dc"}) {
+        const ShellRun run = script("set -o pipefail; \"$MF\" convert " + small_ + " - --to FASTA " + line);
+        EXPECT_EQ(run.status, 0) << line << '\n' << describe(run);
+        EXPECT_EQ(run.out, script("\"$MF\" convert " + small_ + " - --to FASTA").out) << line;
+    }
+    const std::string target = dir_.file("refused.fa.gz");
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {target + " --compress-level 13", "--compress-level takes 0 to 12 for gzip output, not '13'"},
+        {target + " --compress-level -1", "not '-1'"},
+        {target + " --compress-level +3", "not '+3'"},
+        {target + " --compress-level 3.0", "not '3.0'"},
+        {target + " --compress-level 007", "not '007'"},
+        {target + " --compress-level=", "not ''"},
+        {dir_.file("refused.fa.bz2") + " --compress-level 0", "takes 1 to 9 for bzip2 output, not '0'"},
+        {"- --to FASTA --compress xz --compress-level 10", "takes 0 to 9 for xz output"},
+        {dir_.file("refused.fa") + " --compress-level 1", "--compress-level is for compressed output"},
+        {"- --to FASTA --compress-level 1", "--compress-level is for compressed output"}};
+    for (const auto& line : refused) {
+        const ShellRun run = script("\"$MF\" convert " + small_ + " " + line.first);
+        EXPECT_EQ(run.status, 2) << line.first << '\n' << describe(run);
+        EXPECT_NE(run.err.find(line.second), std::string::npos) << line.first << '\n' << describe(run);
+        EXPECT_EQ(run.out, "") << line.first;
+    }
+    EXPECT_FALSE(mftest::fileExists(target));
+    EXPECT_FALSE(mftest::fileExists(dir_.file("refused.fa")));
+    EXPECT_TRUE(leftovers().empty());
+}
+
+} // namespace

@@ -1,5 +1,6 @@
 // The FASTA/FASTQ index: building it by the faidx rules (the expected lines are what samtools
 // faidx 1.16 writes for the same text), reading one back, BGZF blocks, and reading regions.
+#include <contracts/Compression.h>
 #include <contracts/SeqArchive.h>
 #include <contracts/SeqIndex.h>
 
@@ -253,6 +254,30 @@ TEST(IndexedSeqArchive, FetchesRegionsAsTheTextHoldsThem) {
         EXPECT_EQ(whole->description(), "entry 3");
         EXPECT_EQ(whole->residues(), residues[2]);
         EXPECT_THROW(archive.fetch("chr9", 0, 5), SeqArchiveError);
+    }
+}
+
+TEST(IndexedSeqArchive, SeeksInTheGzipTheLibraryWrites) {
+    // The library's own .gz output is BGZF: indexed, its regions read by seeking to their blocks.
+    mftest::TempDir dir;
+    std::vector<std::string> residues;
+    const std::string text = genome(16, 23, residues);
+    const std::string path = dir.file("written.fa.gz");
+    int error = 0;
+    ASSERT_TRUE(cmn::replaceFileContentsByName(path, text, error)) << error;
+    const SeqIndex index = SeqIndex::build(path);
+    ASSERT_TRUE(index.compressed());
+    EXPECT_GT(index.blocks().size(), 8u);
+    index.write(path + ".fai", path + ".gzi");
+    const IndexedSeqArchive archive(path);
+    std::mt19937 rng(9);
+    for (int i = 0; i < 200; ++i) {
+        const std::size_t e = rng() % residues.size();
+        const std::size_t begin = rng() % residues[e].size();
+        const std::size_t end = begin + rng() % 70000;
+        ASSERT_EQ(archive.fetch("chr" + std::to_string(e + 1), begin, end),
+                  residues[e].substr(begin, end - begin))
+            << "chr" << e + 1 << ":" << begin << "-" << end;
     }
 }
 
