@@ -11,7 +11,7 @@ whole-process wall times, except:
   * chromatograms and getType: the loop alone, for both sides (the file list is made beforehand);
     these short runs get at least 7 rounds.
 Ratios are speed ratios, ours / peer: above 1 means this library is faster. MF_BENCH_ONLY=TEXT runs
-only the workloads whose name holds TEXT.
+only the workloads whose name holds TEXT (TEXT,TEXT: either).
 """
 import os
 import statistics
@@ -24,8 +24,9 @@ BUILD = os.path.abspath(sys.argv[1])
 DATA = os.path.abspath(sys.argv[2])
 OUT = sys.argv[3] if len(sys.argv) > 3 else None
 REPS = int(os.environ.get("MF_BENCH_REPS", "3"))
-ONLY = os.environ.get("MF_BENCH_ONLY", "")
 INTERLEAVED_REPS = max(REPS, 7)
+# MF_BENCH_ONLY="text,text": only the workloads whose names hold one of these texts.
+ONLY = [part for part in os.environ.get("MF_BENCH_ONLY", "").split(",") if part]
 DRIVER = os.path.join(BUILD, "bench", "mf_bench_driver")
 TOOL = os.path.join(BUILD, "tools", "modelfactory")
 INFLATE = os.path.join(BUILD, "bench", "mf_bench_inflate")
@@ -219,12 +220,56 @@ def index_rows():
                 stdout_file=nul_out(), count=len(regions))], INTERLEAVED_REPS)
 
 
+def chromatogram_batch_rows():
+    """300 ABI files in one call of the tool (trace; convert into a folder, and into one file)
+    against io_lib's extract_seq over the same files, in one call and one process per file, as a
+    script over a run's files would do it. Whole processes, wall time."""
+    folder = TRACES[0]
+    files = sorted(os.path.join(folder, n) for n in os.listdir(folder))[:300]
+    n = len(files)
+    each = ["sh", "-c", 'for f in "$@"; do $0 "$f" > /dev/null || exit 1; done']
+    fasta_dir = out("batch-fasta")
+    os.makedirs(fasta_dir, exist_ok=True)
+    measure("%d ABI chromatograms, trace in one call" % n, [
+        Program("ours (modelfactory trace FILE...)", [TOOL, "trace"] + files, stdout_file=nul_out(), count=n,
+                unit="files/s"),
+        Program("extract_seq FILE...", ["extract_seq"] + files, stdout_file=nul_out(), count=n, unit="files/s"),
+        Program("extract_seq, one process per file", each[:3] + ["extract_seq"] + files, count=n,
+                unit="files/s"),
+        Program("ours, one process per file", each[:3] + [TOOL + " trace"] + files, count=n,
+                unit="files/s")], INTERLEAVED_REPS)
+    measure("%d ABI chromatograms -> FASTA in one call" % n, [
+        Program("ours (modelfactory convert FILE... --output-dir)",
+                [TOOL, "convert"] + files + ["--to", "FASTA", "--output-dir", fasta_dir], stdout_file=nul_out(),
+                count=n, unit="files/s"),
+        Program("ours (modelfactory convert FILE... --output one.fa)",
+                [TOOL, "convert"] + files + ["--output", out("batch.fa")], stdout_file=nul_out(), count=n,
+                unit="files/s"),
+        Program("extract_seq -fasta_out FILE...", ["extract_seq", "-fasta_out"] + files, stdout_file=nul_out(),
+                count=n, unit="files/s"),
+        Program("extract_seq -fasta_out, one process per file", each[:3] + ["extract_seq -fasta_out"] + files,
+                count=n, unit="files/s")], INTERLEAVED_REPS)
+
+
+def startup_rows():
+    """Start-up: 100 runs of a command that reads no file, one after the other in one shell, against
+    seqtk's start-up (on an empty input). The loop's own cost is the same on both sides."""
+    runs = 100
+    loop = ["sh", "-c", 'i=0; while [ $i -lt %d ]; do $0 > /dev/null || exit 1; i=$((i+1)); done' % runs]
+    measure("start-up, %d runs" % runs, [
+        Program("ours (modelfactory formats)", loop + [TOOL + " formats"], count=runs, unit="runs/s"),
+        Program("ours (modelfactory --version)", loop + [TOOL + " --version"], count=runs, unit="runs/s"),
+        Program("seqtk seq /dev/null", loop + ["seqtk seq /dev/null"], count=runs, unit="runs/s")],
+        INTERLEAVED_REPS)
+
+
 def nul_out():
     return os.devnull
 
 
 def mb(path):
-    return os.path.getsize(path) / 1e6
+    # A file of a workload MF_BENCH_ONLY leaves out need not be there.
+    return os.path.getsize(path) / 1e6 if not ONLY or os.path.exists(path) else 0.0
 
 
 def speed_text(value, unit):
@@ -245,18 +290,20 @@ class Program:
     """One program of a workload: its row name, its command, and how its figure is made (the input's
     size in MB for a throughput; None for a files-per-second rate from the files=N it prints)."""
 
-    def __init__(self, tool, cmd, size_mb=None, stdout_file=None, note_key=None, count=None, output=None):
+    def __init__(self, tool, cmd, size_mb=None, stdout_file=None, note_key=None, count=None, output=None,
+                 unit="regions/s"):
         self.tool, self.cmd, self.size_mb = tool, cmd, size_mb
         self.stdout_file, self.note_key = stdout_file, note_key
         self.count = count  # a fixed number of requests: the figure is requests a second
         self.output = output  # a file the program writes: its size is noted
+        self.unit = unit
 
 
 def measure(workload, programs, reps=None):
     """Runs the programs of one workload in turns, one run each a round, for `reps` rounds
     (MF_BENCH_REPS), and adds a row per program with its median time and peak memory. Taking
     turns keeps the machine's drift from falling between the two sides of a ratio."""
-    if ONLY and ONLY not in workload:
+    if ONLY and not any(part in workload for part in ONLY):
         return
     log(workload)
     results = [[] for _ in programs]
@@ -276,7 +323,7 @@ def measure(workload, programs, reps=None):
         elif program.note_key == "bytes" and "bytes" in pairs:
             note = "%.1f MB out" % (int(pairs["bytes"]) / 1e6)
         if program.count is not None:
-            add(workload, program.tool, program.count / seconds, "regions/s", peak, note)
+            add(workload, program.tool, program.count / seconds, program.unit, peak, note)
         elif program.size_mb is None:
             add(workload, program.tool, int(pairs["files"]) / seconds, "files/s", peak, note)
         else:
@@ -288,7 +335,8 @@ def out(name):
 
 
 def main():
-    for tool in (DRIVER, TOOL, INFLATE, DEFLATE):
+    # Workloads picked by MF_BENCH_ONLY may need the tool alone.
+    for tool in (TOOL,) if ONLY else (DRIVER, TOOL, INFLATE, DEFLATE):
         if not os.access(tool, os.X_OK):
             sys.exit("bench_run: %s is missing; build it first" % tool)
     started = time.time()
@@ -372,7 +420,11 @@ def main():
                     Program("io_lib read_reading (floor)", [DRIVER, "iolib", folder])]
         if sub == "ABI":
             programs.append(Program("Biopython SeqIO abi", py(BIO_ABI % folder)))
-        measure("%d %s chromatograms" % (len(os.listdir(folder)), sub), programs, INTERLEAVED_REPS)
+        count = len(os.listdir(folder)) if os.path.isdir(folder) or not ONLY else 0
+        measure("%d %s chromatograms" % (count, sub), programs, INTERLEAVED_REPS)
+
+    chromatogram_batch_rows()
+    startup_rows()
 
     measure("getType, 10,000 mixed files", [
         Program("ours (ModelFactory::getType)", [DRIVER, "gettype", MIXED]),
@@ -395,6 +447,11 @@ def main():
             Program("seqtk seq", ["seqtk", "seq", path], size, nul),
             Program("seqkit seq -j 1", ["seqkit", "seq", "-j", "1", path], size, nul),
             Program("seqkit stats -j 1", ["seqkit", "stats", "-j", "1", path], size, nul)])
+
+    # FASTQ to FASTQ, each side writing a file (seqtk through its standard output).
+    measure("convert reads.fq out.fq", [
+        Program("ours (modelfactory convert)", [TOOL, "convert", FASTQ, out("ours.fq")], mb(FASTQ), nul),
+        Program("seqtk seq", ["seqtk", "seq", FASTQ], mb(FASTQ), out("seqtk.fq"))])
 
     # The deflaters gzip output could use, one thread on BGZF-sized blocks, at the levels whose
     # output sizes meet: the speed at a given size chose libdeflate, and the sizes its level 2.
@@ -427,10 +484,11 @@ def main():
                     mb(path), nul),
             Program("seqkit stats -a -T -j 1", ["seqkit", "stats", "-a", "-T", "-j", "1", path], mb(path), nul)])
 
-    if not ONLY or "1 GB FASTA" in ONLY:
+    if not ONLY or any(part in "index of a 1 GB FASTA, built; 1,000 random 1 kb regions of a 1 GB FASTA"
+                       for part in ONLY):
         index_rows()
 
-    if os.path.isdir(os.path.join(BUILD, "python", "modelfactory")):
+    if os.path.isdir(os.path.join(BUILD, "python", "modelfactory")) and (not ONLY or any("Python" in part for part in ONLY)):
         python_rows()
         read_rows()
 
@@ -448,11 +506,15 @@ TARGETS = {
     "100 MB GenBank -> FASTA": [("seqret -feature", 1.0), ("seqret (drops features)", 1.0)],
     "50 MB EMBL -> FASTA": [("seqret -feature", 1.0), ("seqret (drops features)", 1.0)],
     "2,000 chromatograms (ABI+SCF+ZTR)": [("io_lib read_reading (floor)", 1 / 1.10)],
+    "300 ABI chromatograms, trace in one call": [("extract_seq FILE...", 1.0)],
+    "300 ABI chromatograms -> FASTA in one call": [("extract_seq -fasta_out FILE...", 1.0)],
+    "start-up, 100 runs": [("seqtk seq /dev/null", 1 / 3.0)],
     "Python: iterate 200 MB FASTA (long)": [("Biopython SeqIO.parse", 3.0)],
     "Python: iterate 1M FASTQ reads": [("Biopython SeqIO.parse", 3.0)],
-    "iterate, 1M reads (FASTA)": [("seqtk seq", 1.0)],
-    "iterate, 1M reads (FASTQ)": [("seqtk seq", 1.0)],
+    "iterate, 1M reads (FASTA)": [("seqtk seq", 1.0), ("seqkit stats -j 1", 1.0)],
+    "iterate, 1M reads (FASTQ)": [("seqtk seq", 1.0), ("seqkit stats -j 1", 1.0)],
     "iterate, 1M reads (FASTQ, gzip)": [("seqtk seq", 2.0)],
+    "convert reads.fq out.fq": [("seqtk seq", 1.0)],
     "stats --all, 1M reads (FASTQ)": [("seqkit stats -a -T -j 1", 1.0)],
     "stats --all, 1M reads (FASTA)": [("seqkit stats -a -T -j 1", 1.0)],
     "stats --all, 200 MB FASTA (long)": [("seqkit stats -a -T -j 1", 1.0)],

@@ -38,6 +38,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <typeinfo>
 #include <utility>
 
 namespace mftool {
@@ -208,11 +209,20 @@ Outcome stream(const Input& input, const Output& output, const std::string& from
 
     ArchiveOutput archive(output, outcome, ctx);
     Progress progress;
+    // An iterator yields models of one class: the cast across the libraries is made once a class,
+    // not once a model (a model a read).
+    const std::type_info* lastClass = nullptr;
+    bool holdsSequences = false;
     while (boost::shared_ptr<Velm::Model> model = iterator->next()) {
         ++outcome.models;
-        auto* bio = dynamic_cast<Velm::BioModel*>(model.get());
-        if (!bio)
+        const std::type_info& modelClass = typeid(*model);
+        if (&modelClass != lastClass) {
+            lastClass = &modelClass;
+            holdsSequences = dynamic_cast<Velm::BioModel*>(model.get()) != nullptr;
+        }
+        if (!holdsSequences)
             continue;
+        auto* bio = static_cast<Velm::BioModel*>(model.get());
         for (const auto& sequence : bio->sequences())
             archive.append(*sequence);
         progress.update(outcome.models, outcome.sequences);
@@ -764,10 +774,11 @@ const Command kConvertCommand = {
      "that is not a sequence archive is copied to a temporary file, up to 256 MiB. FASTQ output needs the\n"
      "qualities of every sequence (reads, chromatogram calls) or --default-quality.\n"
      "Many inputs in one call: --output-dir DIR writes each IN to DIR/NAME.EXT, NAME being IN's\n"
-     "file name without its extensions and EXT the one of the format --to names (fa, fq, gb,\n"
-     "embl, ...; --compress gz adds .gz); DIR must exist. --output OUT writes the sequences of\n"
-     "every IN, in the order given, to the one file OUT (or standard output, -) in a sequence\n"
-     "format. The inputs are read one after the other; one that cannot be read or written is\n"
+     "file name less its last extension (and a compression one: run/310.ab1.gz gives 310) and\n"
+     "EXT the one of the format --to names (fa, fq, gb, embl, ...; --compress gz adds .gz); DIR\n"
+     "must exist. --output OUT writes the sequences of every IN, in the order given, to the one\n"
+     "file OUT (or standard output, -) in a sequence format. The inputs are read one after the\n"
+     "other; one that cannot be read or written is\n"
      "reported (PATH: reason) and the rest are still converted, the exit status then being 1.\n"
      "No output is written twice in one call: of two inputs of the same NAME the second is\n"
      "refused, as is an output that would replace one of the inputs. A chromatogram going to a\n"

@@ -1,5 +1,6 @@
 #include "LineSource.h"
 
+#include "GatheredText.h"
 #include "Messages.h"
 
 #include <contracts/SeqArchive.h>
@@ -8,17 +9,15 @@
 #include <cerrno>
 #include <cstdlib>
 #include <new>
-#include <vector>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace Ovik {
 
 namespace {
-constexpr std::size_t kBufferSize = 1u << 17;
+constexpr std::size_t kBufferSize = 1u << 19;
 constexpr std::size_t kMaxRead = 4u << 20;
 
 // The UTF-8 byte-order mark many Windows programs put before their text: not part of the first
@@ -242,60 +241,11 @@ bool LineSource::nextPiece(Line& piece, bool& ended) {
 }
 
 void LineSource::appendRestOfLine(std::string& text, bool ended) {
-    // Below this the string grows as usual: its doubling costs little next to the buffer.
-    constexpr std::size_t kGathered = 4u << 20;
-    // Past it, pieces gather in chunks of pages mapped for them alone, so that each goes back to
-    // the system the moment it is copied (the allocator may keep what it frees).
-    constexpr std::size_t kChunk = 8u << 20;
+    GatheredText gathered(text);
     Line piece;
-    while (!ended && text.size() < kGathered && nextPiece(piece, ended))
-        text.append(piece.data, piece.size);
-    if (ended)
-        return;
-    struct Chunk {
-        char* data = nullptr;
-        std::size_t size = 0;
-        explicit Chunk(std::size_t capacity) {
-            void* p = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            if (p == MAP_FAILED)
-                throw std::bad_alloc();
-            data = static_cast<char*>(p);
-        }
-        Chunk(Chunk&& other) noexcept : data(other.data), size(other.size) { other.data = nullptr; }
-        Chunk(const Chunk&) = delete;
-        Chunk& operator=(const Chunk&) = delete;
-        Chunk& operator=(Chunk&&) = delete;
-        ~Chunk() { release(); }
-        void release() {
-            if (data)
-                ::munmap(data, kChunk);
-            data = nullptr;
-        }
-    };
-    std::vector<Chunk> chunks;
-    std::size_t total = text.size();
-    while (!ended && nextPiece(piece, ended)) {
-        for (std::size_t at = 0; at < piece.size;) {
-            if (chunks.empty() || chunks.back().size == kChunk)
-                chunks.emplace_back(kChunk);
-            Chunk& last = chunks.back();
-            const std::size_t n = std::min(piece.size - at, kChunk - last.size);
-            std::memcpy(last.data + last.size, piece.data + at, n);
-            last.size += n;
-            at += n;
-        }
-        total += piece.size;
-    }
-    // Joined at the exact size, each chunk freed as soon as it is copied.
-    std::string joined;
-    joined.reserve(total);
-    joined.append(text);
-    std::string().swap(text);
-    for (Chunk& chunk : chunks) {
-        joined.append(chunk.data, chunk.size);
-        chunk.release();
-    }
-    text.swap(joined);
+    while (!ended && nextPiece(piece, ended))
+        gathered.append(piece.data, piece.size);
+    gathered.finish();
 }
 
 char LineSource::peekLineStart() const { return pushedBack_ ? (last_.size ? last_[0] : '\0') : buf_.get()[pos_]; }

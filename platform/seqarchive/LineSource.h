@@ -54,8 +54,7 @@ public:
     /// unget() comes as one piece.
     bool nextPiece(Line& piece, bool& ended);
     /// Appends the rest of the line whose first piece nextPiece() gave (`ended` as it said) to
-    /// `text`. A line of any length costs about its own size once: past a few MiB its pieces are
-    /// gathered apart and joined at the exact size, each freed as it is copied, so that neither
+    /// `text`. A line of any length costs about its own size once (see GatheredText): neither
     /// the string's doubling nor the line buffer holds a second copy.
     void appendRestOfLine(std::string& text, bool ended);
     /// Makes the next call of next() return the last line again (one level). Not after consume().

@@ -2,14 +2,15 @@
 #define MODELFACTORY_PYTHON_RECORDS_H
 
 // modelfactory.Record: what records() hands out for each sequence of a file. A plain C object (no
-// pybind11 instance, no per-record dictionary) whose Python values are made on first access and
-// kept: a loop over a million reads pays for what it touches and little else.
+// pybind11 instance, no per-record dictionary): name, residues and qualities are made as it is
+// handed out and sit in slots (what a read loop asks of every read, at the interpreter's quickest
+// attribute); the description and sequence() are made when first asked for, and kept.
 //
-// A plain entry (a read: name, description, residues, qualities and nothing else) is copied while
+// A plain entry (a read: name, description, residues, qualities and nothing else), whether parsed
+// where it lay in the reader's buffer (a record view) or built by the reader, is copied while
 // reading ahead into a RecordBatch, and its Record holds that text in its own memory, one
-// allocation a record; the library's entry is let go at once, so the reader reuses it for the
-// next read. Entries with more to them (features, annotations, a chromatogram) or of many
-// residues are shared with the library instead.
+// allocation a record; no library entry is kept for it. Entries with more to them (features,
+// annotations, a chromatogram) or of many residues are shared with the library instead.
 #include "Objects.h"
 
 #include <contracts/RecordView.h>

@@ -166,6 +166,21 @@ TEST(ToolMemory, AHugeTitleCostsAboutItsSizeOnce) {
     }
 }
 
+// A chromosome on one line, as many programs write FASTA: never in the line buffer as well as in
+// the entry, nor twice while its string grows.
+TEST(ToolMemory, ASequenceOnOneLineCostsAboutItsSizeOnce) {
+    mftest::TempDir dir;
+    const std::string in = writeRecord(dir.file("chromosome.fa"), ">chr1 one line\n", kLine, 'A', "\n>next\nAC\n");
+    const std::string out = dir.file("out.fa");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"iterate", in}, std::vector<std::string>{"convert", in, out, "--line-width", "0"}}) {
+        const Peak peak = runMeasured(args, dir.file("err"));
+        EXPECT_EQ(peak.status, 0) << args[0] << '\n' << peak.err.substr(0, 300);
+        EXPECT_LT(peak.maxRssKiB, long(5 * kLine / 4 >> 10) + (100 << 10)) << args[0];
+    }
+    EXPECT_TRUE(sameBytes(out, in));
+}
+
 // A model of many short reads loaded whole, and its report: each read costs its sequence, its
 // text and its qualities, nothing the report would add of its own (a block of rarely used
 // fields, a second copy of the name).

@@ -1,6 +1,7 @@
 // FASTA: '>' header (name, then description), residue lines of any width; blank lines and
 // ';' comment lines are skipped.
 #include "../ArchiveReader.h"
+#include "../GatheredText.h"
 #include "../Messages.h"
 #include "../TextUtil.h"
 
@@ -140,7 +141,6 @@ private:
                 src_.failAt(start, msg::kBinaryContent);
             takeTitle(*seq, title); // the title's own bytes become the name or description
         }
-        Line line;
 
         // Gathered in the scratch buffer, which keeps its room from entry to entry, and copied
         // out at their size (into the reused entry's own buffer when entries are recycled).
@@ -148,19 +148,30 @@ private:
         residues.clear();
         // The residues so far, or the sample guessType() would look at, are all A, C, G, T, N.
         bool plainBases = true;
-        // The next header is only looked at here, not read: it is taken in pieces as this one.
+        // Lines are taken in pieces and the next header only looked at, not read: a chromosome on
+        // one line is never held in the line buffer as well as in the entry. Past a few MiB the
+        // residues gather apart (GatheredText), so that the string's doubling costs no second copy.
+        GatheredText gathered(residues);
         while (src_.skipBlank()) {
             const char first = src_.peekLineStart();
             if (first == '>')
                 break;
-            src_.next(line);
-            if (first == ';')
-                continue;
-            if (plainBases && residues.size() < text::kGuessSample)
-                plainBases = text::appendNonSpaceBases(residues, line.data, line.size);
-            else
-                text::appendNonSpace(residues, line.data, line.size);
+            do {
+                src_.nextPiece(piece, ended);
+                if (first == ';')
+                    continue;
+                if (plainBases && residues.size() < text::kGuessSample) {
+                    plainBases = text::appendNonSpaceBases(residues, piece.data, piece.size);
+                } else if (!gathered.chunked() && residues.size() + piece.size <= GatheredText::kInString) {
+                    text::appendNonSpace(residues, piece.data, piece.size);
+                } else {
+                    filtered_.clear();
+                    text::appendNonSpace(filtered_, piece.data, piece.size);
+                    gathered.append(filtered_.data(), filtered_.size());
+                }
+            } while (!ended);
         }
+        gathered.finish();
         // Plain bases are DNA, as guessType() would judge them; anything else is judged from a
         // sample, which is enough to tell nucleotides from amino acids and keeps big entries fast.
         lastType_ = plainBases && !residues.empty() ? Velm::Sequence::MoleculeType::DNA
@@ -170,6 +181,7 @@ private:
         return seq;
     }
 
+    std::string filtered_; // a piece without its blanks, on its way into a gathered entry
     Velm::Sequence::MoleculeType lastType_ = Velm::Sequence::MoleculeType::DNA;
 };
 
