@@ -257,6 +257,9 @@ public:
                         cmn::OpContext* ctx);
     ~SALArchiveModelIter() override;
     boost::shared_ptr<Velm::Model> next() override;
+    /// The encoding each model gets from then on ("SAL" unless set): a format source that
+    /// reads through this iterator names its own.
+    void setEncoding(const std::string& encoding);
     /// The next entry as views (see RecordViewSource); the entries' order is one with next()'s.
     bool nextView(RecordView& view, boost::shared_ptr<Velm::Sequence>& entry,
                   boost::shared_ptr<const std::string>& source) override;

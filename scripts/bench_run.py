@@ -436,7 +436,8 @@ def main():
                     Program("io_lib read_reading (floor)", [DRIVER, "iolib", folder])]
         if sub == "ABI":
             programs.append(Program("Biopython SeqIO abi", py(BIO_ABI % folder)))
-        measure("%d %s chromatograms" % (len(os.listdir(folder)), sub), programs, INTERLEAVED_REPS)
+        count = len(os.listdir(folder)) if os.path.isdir(folder) or not ONLY else 0
+        measure("%d %s chromatograms" % (count, sub), programs, INTERLEAVED_REPS)
 
     chromatogram_batch_rows()
     startup_rows()
@@ -462,6 +463,11 @@ def main():
             Program("seqtk seq", ["seqtk", "seq", path], size, nul),
             Program("seqkit seq -j 1", ["seqkit", "seq", "-j", "1", path], size, nul),
             Program("seqkit stats -j 1", ["seqkit", "stats", "-j", "1", path], size, nul)])
+
+    # FASTQ to FASTQ, each side writing a file (seqtk through its standard output).
+    measure("convert reads.fq out.fq", [
+        Program("ours (modelfactory convert)", [TOOL, "convert", FASTQ, out("ours.fq")], mb(FASTQ), nul),
+        Program("seqtk seq", ["seqtk", "seq", FASTQ], mb(FASTQ), out("seqtk.fq"))])
 
     # The deflaters gzip output could use, one thread on BGZF-sized blocks, at the levels whose
     # output sizes meet: the speed at a given size chose libdeflate, and the sizes its level 2.
@@ -498,7 +504,7 @@ def main():
                        for part in ONLY):
         index_rows()
 
-    if os.path.isdir(os.path.join(BUILD, "python", "modelfactory")):
+    if os.path.isdir(os.path.join(BUILD, "python", "modelfactory")) and (not ONLY or any("Python" in part for part in ONLY)):
         python_rows()
         read_rows()
 
@@ -521,9 +527,10 @@ TARGETS = {
     "start-up, 100 runs": [("seqtk seq /dev/null", 1 / 3.0)],
     "Python: iterate 200 MB FASTA (long)": [("Biopython SeqIO.parse", 3.0)],
     "Python: iterate 1M FASTQ reads": [("Biopython SeqIO.parse", 3.0)],
-    "iterate, 1M reads (FASTA)": [("seqtk seq", 1.0)],
-    "iterate, 1M reads (FASTQ)": [("seqtk seq", 1.0)],
+    "iterate, 1M reads (FASTA)": [("seqtk seq", 1.0), ("seqkit stats -j 1", 1.0)],
+    "iterate, 1M reads (FASTQ)": [("seqtk seq", 1.0), ("seqkit stats -j 1", 1.0)],
     "iterate, 1M reads (FASTQ, gzip)": [("seqtk seq", 2.0)],
+    "convert reads.fq out.fq": [("seqtk seq", 1.0)],
     "stats --all, 1M reads (FASTQ)": [("seqkit stats -a -T -j 1", 1.0)],
     "stats --all, 1M reads (FASTA)": [("seqkit stats -a -T -j 1", 1.0)],
     "stats --all, 200 MB FASTA (long)": [("seqkit stats -a -T -j 1", 1.0)],

@@ -38,6 +38,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <typeinfo>
 #include <utility>
 
 namespace mftool {
@@ -208,11 +209,20 @@ Outcome stream(const Input& input, const Output& output, const std::string& from
 
     ArchiveOutput archive(output, outcome, ctx);
     Progress progress;
+    // An iterator yields models of one class: the cast across the libraries is made once a class,
+    // not once a model (a model a read).
+    const std::type_info* lastClass = nullptr;
+    bool holdsSequences = false;
     while (boost::shared_ptr<Velm::Model> model = iterator->next()) {
         ++outcome.models;
-        auto* bio = dynamic_cast<Velm::BioModel*>(model.get());
-        if (!bio)
+        const std::type_info& modelClass = typeid(*model);
+        if (&modelClass != lastClass) {
+            lastClass = &modelClass;
+            holdsSequences = dynamic_cast<Velm::BioModel*>(model.get()) != nullptr;
+        }
+        if (!holdsSequences)
             continue;
+        auto* bio = static_cast<Velm::BioModel*>(model.get());
         for (const auto& sequence : bio->sequences())
             archive.append(*sequence);
         progress.update(outcome.models, outcome.sequences);

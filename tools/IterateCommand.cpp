@@ -14,6 +14,7 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <string_view>
 #include <typeinfo>
 #include <vector>
 
@@ -74,24 +75,35 @@ public:
     /// `value` right-aligned in `Width` columns. reserve() first.
     template <std::size_t Width>
     void number(std::size_t value) {
-        char digits[24];
-        char* const end = digits + sizeof digits;
-        char* p = end;
-        do {
-            *--p = static_cast<char>('0' + value % 10);
-            value /= 10;
-        } while (value != 0);
-        const std::size_t size = static_cast<std::size_t>(end - p);
+        // Digits are written from the last one back, two at a time, in place: no copy of a
+        // variable size, half the divisions.
+        static const char kPairs[] =
+            "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+            "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+            "8081828384858687888990919293949596979899";
+        std::size_t size = 1;
+        for (std::size_t limit = 10; size < 20 && value >= limit; limit *= 10)
+            ++size;
         char* d = &buffer_[used_];
-        std::size_t pad = 0;
-        if constexpr (Width > 0) {
-            if (size < Width) {
-                std::memset(d, ' ', Width);
-                pad = Width - size;
-            }
+        const std::size_t total = size < Width ? Width : size;
+        if constexpr (Width > 0)
+            std::memset(d, ' ', Width);
+        char* p = d + total;
+        while (value >= 100) {
+            const std::size_t pair = value % 100;
+            value /= 100;
+            p -= 2;
+            p[0] = kPairs[2 * pair];
+            p[1] = kPairs[2 * pair + 1];
         }
-        std::memcpy(d + pad, p, size);
-        used_ += pad + size;
+        if (value >= 10) {
+            p -= 2;
+            p[0] = kPairs[2 * value];
+            p[1] = kPairs[2 * value + 1];
+        } else {
+            *--p = static_cast<char>('0' + value);
+        }
+        used_ += total;
     }
     void flush() {
         out_.write(buffer_.data(), static_cast<std::streamsize>(used_));
@@ -136,6 +148,16 @@ private:
     std::string column_;
 };
 
+// The molecule type's name, measured once.
+std::string_view moleculeName(Velm::Sequence::MoleculeType type) {
+    using Type = Velm::Sequence::MoleculeType;
+    static const std::string_view names[] = {
+        Velm::Sequence::moleculeTypeName(Type::Unknown), Velm::Sequence::moleculeTypeName(Type::DNA),
+        Velm::Sequence::moleculeTypeName(Type::RNA), Velm::Sequence::moleculeTypeName(Type::Protein)};
+    const std::size_t at = static_cast<std::size_t>(type);
+    return at < 4 ? names[at] : Velm::Sequence::moleculeTypeName(type);
+}
+
 // "index  class  name  length  molecule", as "%6zu  %-12s  %-24s %9zu  %s".
 void printLine(LineBuffer& out, ModelClasses& classes, std::size_t index, const Velm::Model& model) {
     const Velm::BioModel* bio = classes.of(model);
@@ -162,7 +184,8 @@ void printLine(LineBuffer& out, ModelClasses& classes, std::size_t index, const 
     out.left(" ", 1, 1);
     out.number<9>(first->length());
     out.left("  ", 2, 2);
-    out.left(Velm::Sequence::moleculeTypeName(first->moleculeType()), 0);
+    const std::string_view molecule = moleculeName(first->moleculeType());
+    out.left(molecule.data(), molecule.size(), 0);
     if (sequences->size() > 1) {
         out.left("  (+", 4, 4);
         out.number<0>(sequences->size() - 1);

@@ -108,14 +108,11 @@ bool namesFastq(const char* path, const char* format, cmn::OpContext* ctx) {
 class FastqModelIter : public Velm::ModelIter, public RecordViewSource {
 public:
     FastqModelIter(const char* path, const char* qualifier, cmn::OpContext* ctx)
-        : entries_(path, qualifier, ctx, variantOf(path)) {}
-
-    boost::shared_ptr<Velm::Model> next() override {
-        boost::shared_ptr<Velm::Model> model = entries_.next();
-        if (model)
-            model->setEncoding(kEncoding);
-        return model;
+        : entries_(path, qualifier, ctx, variantOf(path)) {
+        entries_.setEncoding(kEncoding);
     }
+
+    boost::shared_ptr<Velm::Model> next() override { return entries_.next(); }
 
     bool nextView(RecordView& view, boost::shared_ptr<Velm::Sequence>& entry,
                   boost::shared_ptr<const std::string>& source) override {

@@ -17,7 +17,7 @@
 namespace Ovik {
 
 namespace {
-constexpr std::size_t kBufferSize = 1u << 17;
+constexpr std::size_t kBufferSize = 1u << 19;
 constexpr std::size_t kMaxRead = 4u << 20;
 
 // The UTF-8 byte-order mark many Windows programs put before their text: not part of the first

@@ -29,6 +29,7 @@ struct SALArchiveModelIter::State {
     std::string qualifier; // unused; kept for the caller
     cmn::OpContext* ctx = nullptr;
     std::string format;
+    std::string encoding = kEncoding;
     std::unique_ptr<ISeqArchive> archive;
     bool opened = false;
     bool done = false;
@@ -79,6 +80,8 @@ SALArchiveModelIter::SALArchiveModelIter(std::unique_ptr<ISeqArchive> archive, c
 
 SALArchiveModelIter::~SALArchiveModelIter() = default;
 
+void SALArchiveModelIter::setEncoding(const std::string& encoding) { state_->encoding = encoding; }
+
 void SALArchiveModelIter::open() {
     State& s = *state_;
     if (s.opened)
@@ -120,8 +123,8 @@ boost::shared_ptr<Velm::Model> SALArchiveModelIter::next() {
         model->addSeq(createSequence(*s.archive));
         if (model->url() != s.path) // a reused model has them already
             model->setURL(s.path);
-        if (model->encoding() != kEncoding)
-            model->setEncoding(kEncoding);
+        if (model->encoding() != s.encoding)
+            model->setEncoding(s.encoding);
         return model;
     } catch (const SeqArchiveError& e) {
         fail(e);

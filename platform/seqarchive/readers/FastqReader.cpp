@@ -20,6 +20,10 @@
 #include <cstdint>
 #include <cstdio>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Ovik {
 
 namespace {
@@ -426,7 +430,21 @@ private:
                                         std::size_t n, unsigned char offset) {
         const unsigned char span = static_cast<unsigned char>('~' - offset);
         unsigned char bad = 0;
-        for (std::size_t i = 0; i < n; ++i) {
+        std::size_t i = 0;
+#if defined(__SSE2__)
+        // Sixteen at a time whatever the optimiser does (a build at -O2 keeps the loop below
+        // byte by byte): the largest score so far tells whether one was out of range.
+        const __m128i shift = _mm_set1_epi8(static_cast<char>(offset));
+        const __m128i most = _mm_set1_epi8(static_cast<char>(span));
+        __m128i highest = _mm_setzero_si128();
+        for (; i + 16 <= n; i += 16) {
+            const __m128i v = _mm_sub_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)), shift);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), v);
+            highest = _mm_max_epu8(highest, v);
+        }
+        bad = static_cast<unsigned char>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(highest, most), most)) != 0xFFFF);
+#endif
+        for (; i < n; ++i) {
             const unsigned char v = static_cast<unsigned char>(in[i] - offset);
             bad |= static_cast<unsigned char>(v > span);
             out[i] = v;

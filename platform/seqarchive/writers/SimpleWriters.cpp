@@ -5,6 +5,7 @@
 #include <contracts/Common.h>
 #include <contracts/SeqArchive.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -311,7 +312,13 @@ void ArchiveWriter::appendTitle(std::string& out, char marker, const Velm::Seque
     // have it (trimmed, blanks as '_'), streamed in pieces rather than copied whole.
     const std::string& name = seq.name();
     auto blank = [](unsigned char c) { return c <= ' ' || c == 0x7F; };
-    if (name.size() <= 4096) {
+    // The usual name is one token already: it goes as it is.
+    const bool token = !name.empty() && name.size() <= 4096 && std::none_of(name.begin(), name.end(), [&](char c) {
+        return blank(static_cast<unsigned char>(c));
+    });
+    if (token) {
+        out += name;
+    } else if (name.size() <= 4096) {
         out += text::tokenName(name, index + 1);
     } else {
         std::size_t b = 0, e = name.size();
@@ -328,8 +335,14 @@ void ArchiveWriter::appendTitle(std::string& out, char marker, const Velm::Seque
     if (!description.empty()) {
         out += ' ';
         // The title is one line, whatever the description holds: control characters become spaces.
-        appendMapped(out, description.data(), description.size(),
-                     [](unsigned char c) { return c < 0x20 || c == 0x7F ? ' ' : char(c); });
+        auto control = [](unsigned char c) { return c < 0x20 || c == 0x7F; };
+        if (description.size() <= 4096 && std::none_of(description.begin(), description.end(), [&](char c) {
+                return control(static_cast<unsigned char>(c));
+            }))
+            out += description; // the usual one, as it is
+        else
+            appendMapped(out, description.data(), description.size(),
+                         [&](unsigned char c) { return control(c) ? ' ' : char(c); });
     }
     out += '\n';
 }
