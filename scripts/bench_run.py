@@ -176,6 +176,22 @@ def read_loop(tool, path, fastq):
     return [PY, "-c", "import time\n" + code]
 
 
+def python_rows():
+    """The Python package against Biopython, and against the C++ it wraps (the binding's overhead)."""
+    inputs = [("200 MB FASTA (long)", LONG, "fasta", False), ("1M FASTQ reads", FASTQ, "fastq", True),
+              ("1M short reads (FASTA)", READS, "fasta", False)]
+    for name, path, fmt, quals in inputs:
+        measure("Python: iterate " + name, [
+            Program("ours (modelfactory.iterate)", pymf(MF_ITERATE % (path, quals)), mb(path)),
+            Program("Biopython SeqIO.parse", py(BIO_PARSE % (path, fmt)), mb(path)),
+            Program("C++ iterator (modelfactory iterate)", [TOOL, "iterate", path], mb(path), os.devnull)])
+    abi = TRACES[0]
+    measure("Python: %d ABI chromatograms" % len(os.listdir(abi)), [
+        Program("ours (modelfactory.TraceFile.read)", pymf(MF_TRACES % abi)),
+        Program("Biopython SeqIO.read(.., 'abi')", py(BIO_ABI % abi)),
+        Program("C++ TraceFile::read", [DRIVER, "traces", abi])], INTERLEAVED_REPS)
+
+
 def read_rows():
     """records() against the field's Python readers: 1M FASTQ reads plain and gzip, 1M FASTA reads,
     and the long-entry FASTA."""

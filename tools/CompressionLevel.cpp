@@ -6,7 +6,7 @@ namespace mftool {
 
 const OptionSpec kCompressLevelOption = {
     "compress-level", "N",
-    "compression level of compressed output: gzip 0-12 (default 2; 0 stores), bzip2 1-9, xz 0-9, zstd 1-22"};
+    "compression level of compressed output: gzip 0-12 (default 1; 0 stores), bzip2 1-9, xz 0-9, zstd 1-22"};
 
 int compressionLevelOf(const Arguments& args, cmn::Compression compression) {
     if (!args.has(kCompressLevelOption.name))

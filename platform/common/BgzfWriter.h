@@ -32,7 +32,7 @@ constexpr unsigned char kBgzfEof[28] = {0x1f, 0x8b, 8, 4, 0, 0, 0, 0, 0, 0xff, 6
 /// The libdeflate levels: 0 stores, 12 packs tightest.
 constexpr int kBgzfLowestLevel = 0;
 constexpr int kBgzfHighestLevel = 12;
-constexpr int kBgzfDefaultLevel = 2;
+constexpr int kBgzfDefaultLevel = 1;
 
 /// Writes BGZF into a ReplacingFile, which only the writing thread touches. Content up to one block
 /// is deflated by the writer itself (small files start no thread); past it, `threads` threads

@@ -134,7 +134,7 @@ def save(model: Model, target: Union[_Path, BinaryIO], format: Optional[str] = N
         target: a path (str, bytes or os.PathLike), a binary file object opened for writing, or
             "-" for standard output; the last two need `format`.
         format: the format to write (a name from formats()).
-        level: the compression level of a compressed path: gzip 0-12 (default 2; 0 stores),
+        level: the compression level of a compressed path: gzip 0-12 (default 1; 0 stores),
             bzip2 1-9, xz 0-9, zstd 1-22; None for each compression's default.
 
     Raises:
