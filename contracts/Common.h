@@ -99,6 +99,10 @@ MF_API int openRegularFile(const std::string& path, int& error);
 /// The reason for an openRegularFile error: strerror's text, or "not a regular file".
 MF_API std::string openErrorText(int error);
 
+/// The cores this process may run on (its affinity, else the machine's count; at least 1). With
+/// one, a helper thread (reading ahead, compressing) would only take turns with its caller.
+MF_API unsigned usableCores();
+
 /// Up to `maxBytes` from the start of the regular file at `path` into `head`; `complete` tells
 /// whether that is the whole file. False for a missing, unreadable or non-regular file (a pipe or
 /// a device is never opened, so sniffing one cannot block). Format sources sniff the same file one

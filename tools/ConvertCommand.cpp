@@ -388,6 +388,26 @@ Conversion convertOne(const Input& input, const std::string& inputPath, const Ou
 }
 
 // The options of the output that every form of the command shares.
+// The output at `output.path` settled: FORMAT@@OUT names its format as --to does, its compression
+// comes from --compress or its name, and standard output needs a format and takes no JSON.
+// Returns the compression level asked for (checked against the output's compression).
+int settleOutput(Output& output, std::string& to, const Arguments& args) {
+    const cmn::QualifiedPath named(output.path);
+    if (named.qualified && !isStandardStream(output.path)) {
+        if (to.empty())
+            to = named.format;
+        output.path = named.file;
+    }
+    output.compression = outputCompression(args.get("compress"), output.path, to);
+    const int level = compressionLevelOf(
+        args, output.standard() ? output.compression : cmn::compressionOfName(output.path));
+    if (output.standard() && to.empty())
+        throw UsageError(msg::StandardOutputNeedsFormat);
+    if (output.standard() && args.flag("json"))
+        throw UsageError(msg::JsonWithStandardOutput);
+    return level;
+}
+
 Output outputOptions(const Arguments& args, EntryFilter& filter) {
     Output output;
     output.defaultQuality = defaultQualityOf(args);
@@ -449,21 +469,8 @@ int runConvert(const Arguments& args, ToolContext& ctx, std::ostream& out) {
     EntryFilter filter = EntryFilter::fromArguments(args);
     Output output = outputOptions(args, filter);
     output.path = args.positional()[1];
-    // FORMAT@@OUT names the output's format as --to does.
-    const cmn::QualifiedPath named(output.path);
-    if (named.qualified && !isStandardStream(output.path)) {
-        if (to.empty())
-            to = named.format;
-        output.path = named.file;
-    }
-    output.compression = outputCompression(args.get("compress"), output.path, to);
     // Every compressed writer the conversion opens on this thread takes the level.
-    const cmn::CompressionLevelScope level(compressionLevelOf(
-        args, output.standard() ? output.compression : cmn::compressionOfName(output.path)));
-    if (output.standard() && to.empty())
-        throw UsageError(msg::StandardOutputNeedsFormat);
-    if (output.standard() && args.flag("json"))
-        throw UsageError(msg::JsonWithStandardOutput);
+    const cmn::CompressionLevelScope level(settleOutput(output, to, args));
 
     // Standard input: a sequence archive is read as it arrives, anything else through a file.
     Input input;
@@ -660,20 +667,8 @@ int runConvertToOne(const Arguments& args, ToolContext& ctx, std::ostream& out) 
     output.path = args.get("output");
     if (output.path.empty())
         throw UsageError(msg::OutputNeedsValue);
-    const cmn::QualifiedPath named(output.path);
-    if (named.qualified && !isStandardStream(output.path)) {
-        if (to.empty())
-            to = named.format;
-        output.path = named.file;
-    }
-    output.compression = outputCompression(args.get("compress"), output.path, to);
     // Every compressed writer the conversion opens on this thread takes the level.
-    const cmn::CompressionLevelScope level(compressionLevelOf(
-        args, output.standard() ? output.compression : cmn::compressionOfName(output.path)));
-    if (output.standard() && to.empty())
-        throw UsageError(msg::StandardOutputNeedsFormat);
-    if (output.standard() && args.flag("json"))
-        throw UsageError(msg::JsonWithStandardOutput);
+    const cmn::CompressionLevelScope level(settleOutput(output, to, args));
     const char* format = archiveFormatFor(output.path, to);
     if (!format || holdsAlignments(format))
         throw UsageError(msg::OutputNeedsSequenceFormat + (to.empty() ? output.path : to) + "'");

@@ -243,16 +243,15 @@ const char* compressionName(Compression compression) {
 
 // ---- reading ------------------------------------------------------------------------------------
 
-namespace {
-
-// The cores this process may run on: with one, a read-ahead thread would only take turns with
-// the reader, adding its hand-overs to the same work.
 unsigned usableCores() {
     cpu_set_t set;
-    if (::sched_getaffinity(0, sizeof set, &set) == 0)
+    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
         return static_cast<unsigned>(CPU_COUNT(&set));
-    return std::thread::hardware_concurrency();
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 0 ? cores : 1;
 }
+
+namespace {
 
 // Thrown inside a read-ahead thread that is no longer wanted while it waits on a pipe.
 struct ReadAheadStopped {};

@@ -4,6 +4,7 @@
 #include <contracts/Compression.h>
 
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,6 +24,21 @@ struct Line {
     bool blank() const;
     std::string str() const { return std::string(data, size); }
 };
+
+/// A line of `text` from `at` (a reader parsing in the buffer): its end without the line end (and
+/// a CR before it), and where the next line starts; false when no line end follows in `text`.
+inline bool lineAt(std::string_view text, std::size_t at, std::string_view& line, std::size_t& next) {
+    const void* nl = std::memchr(text.data() + at, '\n', text.size() - at);
+    if (!nl)
+        return false;
+    const std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(nl) - text.data());
+    std::size_t end = stop;
+    if (end > at && text[end - 1] == '\r')
+        --end;
+    line = text.substr(at, end - at);
+    next = stop + 1;
+    return true;
+}
 
 /// Reads a file line by line through a large buffer; a compressed file (gzip, bzip2, xz or zstd,
 /// known by its magic bytes) is decompressed on the way (cmn::InputStream). Memory is the buffer

@@ -2,7 +2,7 @@
 
 #include "Streams.h"
 
-#include <sched.h>
+#include <contracts/Common.h>
 
 #include <string>
 #include <typeinfo>
@@ -11,15 +11,6 @@
 namespace mfpy {
 
 namespace {
-
-// The cores this process may run on: with one, a thread reading ahead would only take turns with
-// the caller.
-unsigned usableCores() {
-    cpu_set_t set;
-    if (::sched_getaffinity(0, sizeof set, &set) == 0)
-        return static_cast<unsigned>(CPU_COUNT(&set));
-    return std::thread::hardware_concurrency();
-}
 
 // Takes `mutex`, letting other Python threads run while it waits (GIL held on entry).
 std::unique_lock<std::mutex> lockHoldingGil(std::mutex& mutex) {
@@ -34,7 +25,7 @@ std::unique_lock<std::mutex> lockHoldingGil(std::mutex& mutex) {
 } // namespace
 
 ReadAhead::ReadAhead(boost::shared_ptr<Velm::ModelIter> iterator, Reports& reports, bool records)
-    : reports_(reports), records_(records), iterator_(std::move(iterator)), threaded_(usableCores() > 1) {
+    : reports_(reports), records_(records), iterator_(std::move(iterator)), threaded_(cmn::usableCores() > 1) {
     if (!iterator_)
         ended_ = true;
     else if (records_)

@@ -73,4 +73,15 @@ bool fileExists(const std::string& path) {
     return fs::exists(path, ec);
 }
 
+std::string sequenceText(std::size_t size, unsigned seed) {
+    std::string out;
+    out.reserve(size);
+    unsigned state = seed;
+    while (out.size() < size) {
+        state = state * 1103515245u + 12345u;
+        out += (state >> 20) % 61 == 0 ? '\n' : "ACGT"[(state >> 16) & 3];
+    }
+    return out;
+}
+
 } // namespace mftest

@@ -34,6 +34,9 @@ private:
 std::string writeFile(const std::string& path, const std::string& content);
 /// The whole file, or "" when it cannot be read.
 std::string readFile(const std::string& path);
+/// `size` bytes of bases with a line end now and then, the same for the same seed: text that
+/// deflates as sequence files do, but not to nothing.
+std::string sequenceText(std::size_t size, unsigned seed = 3);
 bool fileExists(const std::string& path);
 /// The names in a folder, without "." and "..", hidden ones included.
 std::set<std::string> filesIn(const std::string& folder);

@@ -74,19 +74,6 @@ private:
         std::size_t size = 0; // bytes of the two lines, line ends included
     };
 
-    static bool lineAt(std::string_view text, std::size_t at, std::string_view& line, std::size_t& next) {
-        const void* nl = std::memchr(text.data() + at, '\n', text.size() - at);
-        if (!nl)
-            return false;
-        const std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(nl) - text.data());
-        std::size_t end = stop;
-        if (end > at && text[end - 1] == '\r')
-            --end;
-        line = text.substr(at, end - at);
-        next = stop + 1;
-        return true;
-    }
-
     // False, with nothing taken, for every other entry: those go line by line (readLines).
     bool findShort(Short& entry) {
         // Entries up to this size are completed by one more read, which never grows the buffer.

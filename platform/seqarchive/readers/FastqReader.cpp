@@ -137,21 +137,6 @@ private:
         bool plain = false;   // the bases are all A, C, G, T or N
     };
 
-    // A line of `text` from `at`: its end without the line end (and a CR before it), and where
-    // the next line starts; false when no line end follows in `text`.
-    static bool lineAt(std::string_view text, std::size_t at, std::string_view& line, std::size_t& next) {
-        const void* nl = std::memchr(text.data() + at, '\n', text.size() - at);
-        if (!nl)
-            return false;
-        const std::size_t stop = static_cast<std::size_t>(static_cast<const char*>(nl) - text.data());
-        std::size_t end = stop;
-        if (end > at && text[end - 1] == '\r')
-            --end;
-        line = text.substr(at, end - at);
-        next = stop + 1;
-        return true;
-    }
-
     // Finds the next record as a Short where the buffer holds it, reading more once when it is cut
     // by the buffer's end; false (nothing taken) for any record the line-by-line reader must
     // judge: a long or wrapped one, an empty read, one at the end of a file without its last line

@@ -18,18 +18,6 @@
 
 namespace {
 
-// Text that deflates as sequence files do, but not to nothing.
-std::string text(std::size_t size, unsigned seed = 3) {
-    std::string out;
-    out.reserve(size);
-    unsigned state = seed;
-    while (out.size() < size) {
-        state = state * 1103515245u + 12345u;
-        out += (state >> 20) % 61 == 0 ? '\n' : "ACGT"[(state >> 16) & 3];
-    }
-    return out;
-}
-
 // Bytes that do not deflate at all.
 std::string noise(std::size_t size) {
     std::string out(size, '\0');
@@ -118,7 +106,7 @@ TEST(BgzfOutput, RoundTripsAtEverySizeAroundTheBlocks) {
     const std::size_t B = cmn::kBgzfBlockContent;
     const std::size_t sizes[] = {0, 1, B - 1, B, B + 1, 65535, 65536, 65537, 5 * B + 17, 40 * B};
     for (std::size_t size : sizes) {
-        const std::string content = text(size, static_cast<unsigned>(size));
+        const std::string content = mftest::sequenceText(size, static_cast<unsigned>(size));
         for (std::size_t piece : {std::size_t(1000), std::size_t(B), std::size_t(1) << 20}) {
             if (piece == 1000 && size > 10 * B)
                 continue;
@@ -194,7 +182,7 @@ TEST(BgzfOutput, LevelsAreCheckedAndChangeTheOutput) {
     }
 
     // Level 0 stores, higher levels pack tighter; a scope's level is taken by writers without one.
-    const std::string content = text(4 * cmn::kBgzfBlockContent);
+    const std::string content = mftest::sequenceText(4 * cmn::kBgzfBlockContent);
     auto sizeAt = [&](int level) {
         writeGzip(dir.file("l.gz"), content, 1 << 16, level);
         return mftest::readFile(dir.file("l.gz")).size();
@@ -222,7 +210,7 @@ TEST(BgzfOutput, AFullDeviceFailsTheWriteAndNothingIsLeftBehind) {
     for (std::size_t size : {std::size_t(10), std::size_t(3) << 20}) {
         cmn::ReplacingFile file("/dev/full");
         cmn::OutputCompressor packer(cmn::Compression::Gzip, file);
-        const std::string content = text(size);
+        const std::string content = mftest::sequenceText(size);
         bool written = true;
         for (std::size_t at = 0; at < content.size() && written; at += 4096)
             written = packer.write(content.data() + at, std::min<std::size_t>(4096, content.size() - at));
@@ -236,7 +224,7 @@ TEST(BgzfOutput, AFullDeviceFailsTheWriteAndNothingIsLeftBehind) {
     {
         cmn::ReplacingFile file(dir.file("dropped.gz"));
         cmn::OutputCompressor packer(cmn::Compression::Gzip, file);
-        const std::string content = text(2 << 20);
+        const std::string content = mftest::sequenceText(2 << 20);
         ASSERT_TRUE(packer.write(content.data(), content.size()));
     }
     EXPECT_TRUE(mftest::filesIn(dir.path()).empty());

@@ -19,17 +19,6 @@
 
 namespace {
 
-std::string text(std::size_t size, unsigned seed) {
-    std::string out;
-    out.reserve(size);
-    unsigned state = seed;
-    while (out.size() < size) {
-        state = state * 1103515245u + 12345u;
-        out += (state >> 20) % 61 == 0 ? '\n' : "ACGT"[(state >> 16) & 3];
-    }
-    return out;
-}
-
 std::string readBack(const std::string& path) {
     std::string back, error;
     EXPECT_TRUE(cmn::readWholeFile(path, back, error)) << path << ": " << error;
@@ -38,7 +27,7 @@ std::string readBack(const std::string& path) {
 
 TEST(BgzfThreads, BlocksComeOutInOrderWhateverThePoolsSize) {
     mftest::TempDir dir;
-    const std::string content = text(60 * cmn::kBgzfBlockContent + 333, 11);
+    const std::string content = mftest::sequenceText(60 * cmn::kBgzfBlockContent + 333, 11);
     std::string expected;
     for (unsigned threads : {0u, 1u, 2u, 5u}) {
         const std::string path = dir.file("t" + std::to_string(threads) + ".gz");
@@ -66,7 +55,7 @@ TEST(BgzfThreads, ManyWritersAtOnce) {
     constexpr int kWriters = 6;
     std::vector<std::string> contents;
     for (int i = 0; i < kWriters; ++i)
-        contents.push_back(text((8 + i) * cmn::kBgzfBlockContent + 100 * i, 100 + i));
+        contents.push_back(mftest::sequenceText((8 + i) * cmn::kBgzfBlockContent + 100 * i, 100 + i));
     std::atomic<int> failures{0};
     std::vector<std::thread> writers;
     for (int i = 0; i < kWriters; ++i)
@@ -96,7 +85,7 @@ TEST(BgzfThreads, SinksFailingPartWayStopEveryWriter) {
     ASSERT_EQ(sigaction(SIGPIPE, &ignore, &old), 0);
     mftest::TempDir dir;
     // Far more than the file's buffer takes: the sink fails while blocks are in flight.
-    const std::string content = text(120 * cmn::kBgzfBlockContent, 7);
+    const std::string content = mftest::sequenceText(120 * cmn::kBgzfBlockContent, 7);
     std::vector<int> errors(6, 0);
     std::vector<std::thread> writers;
     for (int i = 0; i < 6; ++i)
