@@ -3,10 +3,10 @@
 #include "Messages.h"
 #include "MiniJson.h"
 #include "TestSupport.h"
+#include "TraceWriter.h"
 #include "ToolRunner.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <sstream>
 #include <string>
@@ -25,20 +25,6 @@ bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-std::string gzipped(const std::string& text) {
-    z_stream z = {};
-    deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, text.size()) + 64, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(&out[0]);
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
-
 // chr1: 130 residues, 60 a line; chr2: 10.
 const char* const kGenome =
     ">chr1 first chromosome\n"
@@ -48,13 +34,7 @@ const char* const kGenome =
     ">chr2\n"
     "GATTACAGAT\n";
 
-class IndexGetTool : public ::testing::Test {
-protected:
-    std::string file(const std::string& name, const std::string& content) {
-        return mftest::writeFile(dir_.file(name), content);
-    }
-    mftest::TempDir dir_;
-};
+using IndexGetTool = mftest::FilesInATempDir;
 
 TEST_F(IndexGetTool, IndexWritesTheFaiFileAndGetSeeksWithIt) {
     const std::string fa = file("g.fa", kGenome);
@@ -83,7 +63,7 @@ TEST_F(IndexGetTool, WithoutAnIndexGetSaysSoAndStillAnswers) {
     EXPECT_TRUE(contains(get.err, std::string(tmsg::NoIndexFor) + fa + ".fai"));
 
     // Plain gzip cannot be indexed: said, and read front to back.
-    const std::string gz = file("g.fa.gz", gzipped(kGenome));
+    const std::string gz = file("g.fa.gz", mftest::gzipped(kGenome));
     const ToolRun scanned = runTool({"get", gz, "chr2:2-4", "chr1:1-4"});
     SCOPED_TRACE(describe(scanned));
     ASSERT_EQ(scanned.status, 0);

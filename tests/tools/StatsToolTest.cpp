@@ -3,6 +3,7 @@
 #include "Messages.h"
 #include "MiniJson.h"
 #include "TestSupport.h"
+#include "TraceWriter.h"
 #include "ToolRunner.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include <zlib.h>
 
 namespace {
 using mftest::describe;
@@ -28,31 +28,11 @@ const std::string kAllHeader =
     "file\tformat\ttype\tnum_seqs\tsum_len\tmin_len\tavg_len\tmax_len\tQ1\tQ2\tQ3\tsum_gap\tN50\t"
     "Q20(%)\tQ30(%)\tAvgQual\tGC(%)";
 
-std::string gzipped(const std::string& text) {
-    z_stream z = {};
-    deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, text.size()) + 64, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(&out[0]);
-    z.avail_out = static_cast<uInt>(out.size());
-    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
-
-class StatsTool : public ::testing::Test {
-protected:
-    std::string file(const std::string& name, const std::string& content) {
-        return mftest::writeFile(dir_.file(name), content);
-    }
-    mftest::TempDir dir_;
-};
+using StatsTool = mftest::FilesInATempDir;
 
 TEST_F(StatsTool, TabularRowsCarryTheFiguresOfEachFile) {
     const std::string fa = file("t.fa", kFasta);
-    const std::string fq = file("t.fq.gz", gzipped(kFastq));
+    const std::string fq = file("t.fq.gz", mftest::gzipped(kFastq));
     const std::string empty = file("empty.fa", "");
     const ToolRun run = runTool({"stats", "--all", "--tabular", fa, fq, empty});
     SCOPED_TRACE(describe(run));
@@ -127,7 +107,7 @@ TEST_F(StatsTool, EachFailureIsReportedAndTheOthersStillCount) {
 }
 
 TEST_F(StatsTool, ReadsStandardInputAndOtherFormats) {
-    const ToolRun piped = runToolWithInput({"stats", "--tabular", "-"}, gzipped(kFasta));
+    const ToolRun piped = runToolWithInput({"stats", "--tabular", "-"}, mftest::gzipped(kFasta));
     SCOPED_TRACE(describe(piped));
     ASSERT_EQ(piped.status, 0);
     EXPECT_EQ(linesOf(piped.out).at(1), "-\tFASTA\tDNA\t5\t24\t1\t4.8\t10");

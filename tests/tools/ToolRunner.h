@@ -1,6 +1,9 @@
 #ifndef MODELFACTORY_TESTS_TOOLS_TOOLRUNNER_H
 #define MODELFACTORY_TESTS_TOOLS_TOOLRUNNER_H
 
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <string>
@@ -34,6 +37,15 @@ std::string describe(const ToolRun& run);
 std::vector<std::string> linesOf(const std::string& text);
 /// The blank-separated words of `line`.
 std::vector<std::string> wordsOf(const std::string& line);
+
+/// A test with a temporary folder of its own: file() writes a file into it and gives its path.
+class FilesInATempDir : public ::testing::Test {
+protected:
+    std::string file(const std::string& name, const std::string& content) {
+        return writeFile(dir_.file(name), content);
+    }
+    TempDir dir_;
+};
 
 } // namespace mftest
 
